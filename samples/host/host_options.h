@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+// Command-line options of the sample host.
+struct HostOptions {
+    int steps = 5;            // timed steps to run
+    int stepMilliseconds = 20; // wall-clock length of one step
+    bool showDebugOutput = true;
+    bool showHelp = false;
+};
+
+// Parses argv; on a bad option returns false and sets error.
+bool ParseHostOptions(int argc, char** argv, HostOptions& options, std::string& error);
+
+const char* HostUsage();

@@ -1,0 +1,13 @@
+#pragma once
+
+// The engine's process-wide objects. They are defined together in globals.cpp, in the order
+// the library constructs them at load; the memory accountant comes first so that it is
+// destroyed last and its leak report at unload sees every block.
+
+class CMemory;
+class CAbstractMachineCode;
+class CTimer;
+
+extern CMemory g_memoryAccountant;
+extern CAbstractMachineCode g_missionCode;
+extern CTimer g_engineTimer;

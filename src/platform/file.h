@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/export.h"
+#include "platform/handle.h"
+#include "platform/types.h"
+
+// Files over host descriptors, addressed by Windows-style paths (platform/path.h). Reads and
+// writes move as many bytes as the file allows: a short count means end of file or an error,
+// and callers compare it with what they asked for. Sharing modes are accepted and not
+// enforced: the host file system has no mandatory locks.
+
+constexpr DWORD GENERIC_READ = 0x80000000u;
+constexpr DWORD GENERIC_WRITE = 0x40000000u;
+
+constexpr DWORD FILE_SHARE_READ = 0x1;
+constexpr DWORD FILE_SHARE_WRITE = 0x2;
+
+constexpr DWORD CREATE_NEW = 1;
+constexpr DWORD CREATE_ALWAYS = 2;
+constexpr DWORD OPEN_EXISTING = 3;
+constexpr DWORD OPEN_ALWAYS = 4;
+constexpr DWORD TRUNCATE_EXISTING = 5;
+
+constexpr DWORD FILE_BEGIN = 0;
+constexpr DWORD FILE_CURRENT = 1;
+constexpr DWORD FILE_END = 2;
+
+constexpr DWORD INVALID_FILE_SIZE = 0xFFFFFFFFu;
+constexpr DWORD INVALID_SET_FILE_POINTER = 0xFFFFFFFFu;
+
+// INVALID_HANDLE_VALUE on failure, with the last error set.
+VELCORE_API HANDLE CreateFileA(const char* path, DWORD access, DWORD shareMode,
+                               DWORD creationDisposition);
+
+// Reads up to count bytes; *bytesRead holds how many arrived (0 at end of file).
+VELCORE_API BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* bytesRead);
+VELCORE_API BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* bytesWritten);
+
+// Moves the file pointer and returns the new position (distance 0 with FILE_CURRENT reads
+// the current one); INVALID_SET_FILE_POINTER on failure.
+VELCORE_API DWORD SetFilePointer(HANDLE file, LONG distance, DWORD moveMethod);
+
+// INVALID_FILE_SIZE on failure or for files of 4 GiB and more.
+VELCORE_API DWORD GetFileSize(HANDLE file);
+
+VELCORE_API BOOL DeleteFileA(const char* path);

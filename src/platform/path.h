@@ -1,0 +1,37 @@
+#pragma once
+
+#include "platform/export.h"
+#include "platform/types.h"
+
+#include <string>
+
+// The engine keeps Windows-style paths: a drive letter and a colon, backslash separators
+// (forward slashes are accepted on input). Drive c: is the host root, so c:\games\a.vmm is
+// /games/a.vmm. A path that starts with a separator and has no drive is rooted on c:; other
+// relative paths resolve against the current directory. Other drives never map to the host.
+
+// Resolves path to a full path: prefixes the current directory (or drive) where needed and
+// removes "." and ".." components. Returns the length written (without the terminator); when
+// the buffer is too small, the size needed including the terminator and the buffer is left
+// untouched; 0 on failure (last error set). filePart, when not null, receives a pointer to
+// the file-name component inside buffer (null when the result ends in a separator).
+VELCORE_API DWORD GetFullPathNameA(const char* path, DWORD bufferLength, char* buffer,
+                                   char** filePart);
+
+// The host's current directory as a Windows-style path (c:\...\, no trailing separator except
+// for the root). Same return convention as GetFullPathNameA.
+VELCORE_API DWORD GetCurrentDirectoryA(DWORD bufferLength, char* buffer);
+
+namespace platform {
+
+// Maps a Windows-style path to the host path to open. When the path does not exist as
+// written, each component is matched against the directory entries without regard to letter
+// case; components that match nothing (a file about to be created) stay as written. Returns
+// false, with the last error set, when the path cannot be mapped (another drive, too long).
+VELCORE_API bool MapToHostPath(const char* path, std::string& hostPath);
+
+// The Windows-style form (c:\...) of an absolute host path, for hosts and tools that start
+// from host paths.
+VELCORE_API std::string HostToWindowsPath(const std::string& hostPath);
+
+} // namespace platform

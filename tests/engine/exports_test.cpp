@@ -1,0 +1,70 @@
+// Checks the dynamic symbol table of libvelcore.so: the plain names a host or a behaviour
+// module resolves must be there, undecorated, and internals must stay hidden.
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+namespace {
+
+class ExportsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { s_library = dlopen(VELCORE_SHARED_LIBRARY, RTLD_NOW | RTLD_LOCAL); }
+    static void TearDownTestSuite() {
+        if (s_library != nullptr) {
+            dlclose(s_library);
+        }
+    }
+    static bool Exports(const char* name) { return dlsym(s_library, name) != nullptr; }
+
+    static void* s_library;
+};
+
+void* ExportsTest::s_library = nullptr;
+
+TEST_F(ExportsTest, LibraryLoads) { ASSERT_NE(s_library, nullptr) << dlerror(); }
+
+TEST_F(ExportsTest, EngineFunctionsHaveUndecoratedNames) {
+    ASSERT_NE(s_library, nullptr);
+    for (const char* name :
+         {"vgSetGlobals", "vgGetGlobals", "vgIsGameLoaded", "vgIsGamePaused",
+          "vgGetCurrentRenderTime", "vgGetCurrentRenderFTime", "vgGetDeltaRenderTime",
+          "vgGetDeltaRenderFTime", "vgGetCurrentPhysicsTime", "vgGetCurrentPhysicsFTime",
+          "vgGetDeltaPhysicsTime", "vgGetDeltaPhysicsFTime", "vgGetActiveCamera",
+          "vgSetActiveCamera", "vgGetActiveViewMatrix", "vgErrorMsg", "vgWarningMsg", "vgEnable",
+          "vgDisable"}) {
+        EXPECT_TRUE(Exports(name)) << name;
+    }
+}
+
+TEST_F(ExportsTest, DataTablesAndPathFunctionsHaveUndecoratedNames) {
+    ASSERT_NE(s_library, nullptr);
+    for (const char* name : {"propImpulseTable", "propWarpTable", "MakeBaseDirectory",
+                             "MakeFullPath", "MakeRelativePath"}) {
+        EXPECT_TRUE(Exports(name)) << name;
+    }
+}
+
+TEST_F(ExportsTest, ClassesAreExported) {
+    ASSERT_NE(s_library, nullptr);
+    for (const char* name : {
+             "_ZN7CMemory8AllocateEjj",                              // CMemory::Allocate
+             "_ZN7CMemory10DeallocateEPv",                           // CMemory::Deallocate
+             "_ZN9CMemBlock6CreateERPS_jj",                          // CMemBlock::Create
+             "_ZN6CTimerC1Ev",                                       // CTimer::CTimer()
+             "_ZN20CAbstractMachineCode4LoadEPv",                    // CAbstractMachineCode::Load
+             "_Z8DebugLogPKcz",                                      // DebugLog
+         }) {
+        EXPECT_TRUE(Exports(name)) << name;
+    }
+}
+
+TEST_F(ExportsTest, InternalsStayHidden) {
+    ASSERT_NE(s_library, nullptr);
+    for (const char* name : {"g_engine", "g_missionCode", "g_engineTimer", "_Z10ResetLevelv",
+                             "_Z12AdvanceClockRK12CLOCK_FIELDSj"}) {
+        EXPECT_FALSE(Exports(name)) << name;
+    }
+}
+
+} // namespace

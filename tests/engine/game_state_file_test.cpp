@@ -1,0 +1,119 @@
+#include "engine/game_state_file.h"
+
+#include "platform/file.h"
+#include "support/binary_file.h"
+#include "testkit/bytes.h"
+#include "testkit/scratch_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+GAME_STATE SampleState() {
+    GAME_STATE state{};
+    state.dwFileId = 0x1A465356;
+    state.dwHeaderSize = 324;
+    state.dwNextEntityId = 612;
+    state.dwRenderTime = 12000;
+    state.fRenderTime = 12.0f;
+    state.dwDeltaRenderTime = 16;
+    state.fDeltaRenderTime = 0.016f;
+    state.dwPhysicsTime = 12345;
+    state.fPhysicsTime = 12.345f;
+    state.dwDeltaPhysicsTime = 20;
+    state.fDeltaPhysicsTime = 0.02f;
+    state.dwReserved = 0xDEADBEEF;
+    state.fQuadrantFactor = 0.25f;
+    state.fWorldMin = -128.0f;
+    state.fWorldMax = 128.0f;
+    state.fWorldSize = 256.0f;
+    std::strcpy(state.szLevelFile, "c:\\games\\lev\\level1.vlf");
+    return state;
+}
+
+// The image built straight from the record table: offsets 0 to 320 and the camera field.
+std::vector<std::uint8_t> ExpectedImage(const GAME_STATE& s, std::uint32_t cameraField) {
+    return testkit::ByteBuilder()
+        .U32(s.dwFileId)
+        .U32(s.dwHeaderSize)
+        .U32(s.dwNextEntityId)
+        .U32(s.dwRenderTime)
+        .F32(s.fRenderTime)
+        .U32(s.dwDeltaRenderTime)
+        .F32(s.fDeltaRenderTime)
+        .U32(s.dwPhysicsTime)
+        .F32(s.fPhysicsTime)
+        .U32(s.dwDeltaPhysicsTime)
+        .F32(s.fDeltaPhysicsTime)
+        .U32(s.dwReserved)
+        .F32(s.fQuadrantFactor)
+        .F32(s.fWorldMin)
+        .F32(s.fWorldMax)
+        .F32(s.fWorldSize)
+        .Chars(s.szLevelFile, 256)
+        .U32(cameraField)
+        .Bytes();
+}
+
+class GameStateFileTest : public ::testing::Test {
+protected:
+    HANDLE Open(const char* name, DWORD disposition) {
+        m_file = CreateFileA(m_dir.EnginePath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                             disposition);
+        EXPECT_NE(m_file, INVALID_HANDLE_VALUE);
+        return m_file;
+    }
+    void TearDown() override { CloseHandle(m_file); }
+
+    testkit::ScratchDir m_dir;
+    HANDLE m_file = nullptr;
+};
+
+TEST_F(GameStateFileTest, WritesThe324ByteImageWithoutThePointer) {
+    GAME_STATE state = SampleState();
+    state.pActiveCamera = reinterpret_cast<CCamera*>(0x123456789ABCull);
+    CFileWriter writer(Open("state.bin", CREATE_ALWAYS));
+    ASSERT_TRUE(WriteGameState(writer, state));
+    std::vector<std::uint8_t> image = m_dir.ReadFile("state.bin");
+    ASSERT_EQ(image.size(), 324u);
+    EXPECT_EQ(image, ExpectedImage(state, 0));
+    EXPECT_EQ(std::vector<std::uint8_t>(image.begin(), image.begin() + 4),
+              (std::vector<std::uint8_t>{0x56, 0x53, 0x46, 0x1A}));
+}
+
+TEST_F(GameStateFileTest, ReadsEveryFieldAndNeverSetsTheCamera) {
+    m_dir.WriteFile("state.bin", ExpectedImage(SampleState(), 0xCAFEF00D));
+    GAME_STATE read{};
+    auto* camera = reinterpret_cast<CCamera*>(0x42);
+    read.pActiveCamera = camera;
+    CFileReader reader(Open("state.bin", OPEN_EXISTING));
+    ASSERT_TRUE(ReadGameState(reader, read));
+    GAME_STATE expected = SampleState();
+    expected.pActiveCamera = camera;
+    EXPECT_EQ(std::memcmp(&read, &expected, sizeof read), 0);
+    EXPECT_EQ(reader.Remaining(), 0u);
+}
+
+TEST_F(GameStateFileTest, CutImageFails) {
+    std::vector<std::uint8_t> image = ExpectedImage(SampleState(), 0);
+    image.resize(320);
+    m_dir.WriteFile("state.bin", image);
+    GAME_STATE read{};
+    CFileReader reader(Open("state.bin", OPEN_EXISTING));
+    EXPECT_FALSE(ReadGameState(reader, read));
+}
+
+TEST_F(GameStateFileTest, UnterminatedLevelNameIsCutToStayAString) {
+    // The name field holds 256 letters and no terminator.
+    std::vector<std::uint8_t> image = ExpectedImage(SampleState(), 0);
+    std::memset(image.data() + 64, 'a', 256);
+    m_dir.WriteFile("state.bin", image);
+    GAME_STATE read{};
+    CFileReader reader(Open("state.bin", OPEN_EXISTING));
+    ASSERT_TRUE(ReadGameState(reader, read));
+    EXPECT_EQ(std::strlen(read.szLevelFile), 255u);
+}
+
+} // namespace

@@ -1,0 +1,110 @@
+#include "platform/clock.h"
+#include "platform/debug_output.h"
+#include "platform/message_box.h"
+
+#include "testkit/debug_capture.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+TEST(DebugOutputTest, SinkReceivesLinesUntilReplaced) {
+    {
+        testkit::DebugCapture capture;
+        OutputDebugStringA("one\n");
+        OutputDebugStringA(nullptr);
+        ASSERT_EQ(capture.Lines(), std::vector<std::string>{"one\n"});
+        {
+            testkit::DebugCapture inner;
+            OutputDebugStringA("two\n");
+            EXPECT_EQ(inner.Lines().size(), 1u);
+        }
+        OutputDebugStringA("three\n");
+        EXPECT_EQ(capture.Lines().size(), 2u) << "the outer sink is back after the inner one";
+    }
+}
+
+TEST(DebugOutputTest, LinesFromManyThreadsArriveWhole) {
+    testkit::DebugCapture capture;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([] {
+            for (int i = 0; i < 500; ++i) {
+                OutputDebugStringA("a whole line\n");
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    ASSERT_EQ(capture.Lines().size(), 2000u);
+    for (const auto& line : capture.Lines()) {
+        ASSERT_EQ(line, "a whole line\n");
+    }
+}
+
+TEST(MessageBoxTest, DefaultAnswerIsTheFirstButton) {
+    EXPECT_EQ(DefaultMessageBoxButton(MB_OK), IDOK);
+    EXPECT_EQ(DefaultMessageBoxButton(MB_OKCANCEL | MB_ICONWARNING), IDOK);
+    EXPECT_EQ(DefaultMessageBoxButton(MB_YESNO), IDYES);
+    EXPECT_EQ(DefaultMessageBoxButton(MB_YESNOCANCEL), IDYES);
+    EXPECT_EQ(DefaultMessageBoxButton(MB_ABORTRETRYIGNORE), IDABORT);
+    EXPECT_EQ(DefaultMessageBoxButton(MB_RETRYCANCEL), IDRETRY);
+}
+
+int AnswerCancel(const char*, const char*, UINT, void* context) {
+    ++*static_cast<int*>(context);
+    return IDCANCEL;
+}
+
+TEST(MessageBoxTest, HandlerCanBeReplacedAndRestored) {
+    int shown = 0;
+    MessageBoxHook previous = SetMessageBoxHandler({AnswerCancel, &shown});
+    EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", MB_OKCANCEL), IDCANCEL);
+    EXPECT_EQ(shown, 1);
+    SetMessageBoxHandler(previous);
+    EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", MB_OKCANCEL), IDOK) << "default again";
+    EXPECT_EQ(shown, 1);
+}
+
+class ClockOverrideTest : public ::testing::Test {
+protected:
+    void TearDown() override { platform::OverridePerformanceFrequency(-1); }
+};
+
+TEST_F(ClockOverrideTest, CounterRunsAtTheReportedFrequency) {
+    LONGLONG frequency = 0;
+    ASSERT_EQ(QueryPerformanceFrequency(&frequency), TRUE);
+    EXPECT_EQ(frequency, 1000000000);
+
+    platform::OverridePerformanceFrequency(1000);
+    ASSERT_EQ(QueryPerformanceFrequency(&frequency), TRUE);
+    EXPECT_EQ(frequency, 1000);
+    LONGLONG before = 0;
+    LONGLONG after = 0;
+    QueryPerformanceCounter(&before);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    QueryPerformanceCounter(&after);
+    EXPECT_GE(after - before, 19);
+    EXPECT_LT(after - before, 2000) << "counts milliseconds, not nanoseconds";
+}
+
+TEST_F(ClockOverrideTest, NoCounterMeansTheQueriesFail) {
+    platform::OverridePerformanceFrequency(0);
+    LONGLONG value = 0;
+    EXPECT_EQ(QueryPerformanceFrequency(&value), FALSE);
+    EXPECT_EQ(QueryPerformanceCounter(&value), FALSE);
+}
+
+TEST(SystemClockTest, MillisecondClockAdvances) {
+    DWORD start = timeGetTime();
+    std::this_thread::sleep_for(std::chrono::milliseconds(15));
+    EXPECT_GE(timeGetTime() - start, 15u);
+}
+
+} // namespace

@@ -1,0 +1,106 @@
+#include "platform/file.h"
+#include "platform/last_error.h"
+#include "platform/sync.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <thread>
+#include <vector>
+
+namespace {
+
+TEST(CriticalSectionTest, IsReentrantForTheHoldingThread) {
+    CRITICAL_SECTION section;
+    InitializeCriticalSection(&section);
+    EnterCriticalSection(&section);
+    EnterCriticalSection(&section);
+    EXPECT_EQ(TryEnterCriticalSection(&section), TRUE);
+    LeaveCriticalSection(&section);
+    LeaveCriticalSection(&section);
+
+    // Still held once: another thread cannot enter.
+    std::atomic<BOOL> otherEntered{TRUE};
+    std::thread([&] { otherEntered = TryEnterCriticalSection(&section); }).join();
+    EXPECT_EQ(otherEntered.load(), FALSE);
+
+    LeaveCriticalSection(&section);
+    std::thread([&] {
+        otherEntered = TryEnterCriticalSection(&section);
+        if (otherEntered) {
+            LeaveCriticalSection(&section);
+        }
+    }).join();
+    EXPECT_EQ(otherEntered.load(), TRUE);
+    DeleteCriticalSection(&section);
+}
+
+TEST(CriticalSectionTest, SerialisesThreads) {
+    CRITICAL_SECTION section;
+    InitializeCriticalSection(&section);
+    int counter = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 10000; ++i) {
+                CriticalSectionLock lock(&section);
+                ++counter;
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(counter, 40000);
+    DeleteCriticalSection(&section);
+}
+
+TEST(EventTest, AutoResetReleasesOneWaitAndFallsBack) {
+    HANDLE event = CreateEventA(FALSE, FALSE);
+    ASSERT_NE(event, nullptr);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+    EXPECT_EQ(SetEvent(event), TRUE);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(event, 10), WAIT_TIMEOUT) << "the wait consumed the signal";
+    EXPECT_EQ(CloseHandle(event), TRUE);
+}
+
+TEST(EventTest, InitiallySignalledAndManualReset) {
+    HANDLE event = CreateEventA(TRUE, TRUE);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0) << "manual reset stays signalled";
+    EXPECT_EQ(ResetEvent(event), TRUE);
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+    CloseHandle(event);
+}
+
+TEST(EventTest, WakesAWaiterInAnotherThread) {
+    HANDLE event = CreateEventA(FALSE, FALSE);
+    std::atomic<DWORD> result{WAIT_FAILED};
+    std::thread waiter([&] { result = WaitForSingleObject(event, INFINITE); });
+    SetEvent(event);
+    waiter.join();
+    EXPECT_EQ(result.load(), WAIT_OBJECT_0);
+    CloseHandle(event);
+}
+
+TEST(EventTest, StaleOrForeignHandlesAreRefused) {
+    HANDLE event = CreateEventA(FALSE, FALSE);
+    CloseHandle(event);
+    EXPECT_EQ(SetEvent(event), FALSE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(EBADF));
+    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_FAILED);
+    EXPECT_EQ(CloseHandle(event), FALSE);
+    EXPECT_EQ(CloseHandle(INVALID_HANDLE_VALUE), FALSE);
+
+    // A live handle of another kind is refused too.
+    HANDLE other = CreateEventA(FALSE, FALSE);
+    DWORD read = 0;
+    char byte = 0;
+    EXPECT_EQ(ReadFile(other, &byte, 1, &read), FALSE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(EBADF));
+    CloseHandle(other);
+}
+
+} // namespace

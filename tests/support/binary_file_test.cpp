@@ -1,0 +1,125 @@
+#include "support/binary_file.h"
+
+#include "platform/file.h"
+#include "platform/last_error.h"
+#include "testkit/bytes.h"
+#include "testkit/scratch_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+namespace {
+
+struct Pair {
+    DWORD first;
+    float second;
+};
+
+class BinaryFileTest : public ::testing::Test {
+protected:
+    HANDLE OpenWith(const std::vector<std::uint8_t>& bytes) {
+        m_dir.WriteFile("data.bin", bytes);
+        m_file = CreateFileA(m_dir.EnginePath("data.bin").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                             OPEN_EXISTING);
+        EXPECT_NE(m_file, INVALID_HANDLE_VALUE);
+        return m_file;
+    }
+    void TearDown() override {
+        if (m_file != nullptr) {
+            CloseHandle(m_file);
+        }
+    }
+
+    testkit::ScratchDir m_dir;
+    HANDLE m_file = nullptr;
+};
+
+TEST_F(BinaryFileTest, ReadsLittleEndianFields) {
+    CFileReader reader(OpenWith(testkit::ByteBuilder().U32(0x1A465356).I32(-2).F32(1.5f).Bytes()));
+    DWORD id = 0;
+    LONG negative = 0;
+    float half = 0;
+    EXPECT_TRUE(reader.ReadU32(id) && reader.ReadI32(negative) && reader.ReadF32(half));
+    EXPECT_EQ(id, 0x1A465356u);
+    EXPECT_EQ(negative, -2);
+    EXPECT_EQ(half, 1.5f);
+    EXPECT_EQ(reader.Remaining(), 0u);
+}
+
+TEST_F(BinaryFileTest, ShortReadFailsAndTheFailureStays) {
+    CFileReader reader(OpenWith({1, 2, 3, 4, 5, 6}));
+    DWORD value = 0;
+    EXPECT_TRUE(reader.ReadU32(value));
+    EXPECT_FALSE(reader.ReadU32(value));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ENODATA));
+    EXPECT_TRUE(reader.Failed());
+    std::uint8_t byte = 0;
+    EXPECT_FALSE(reader.Read(&byte, 1)) << "a failed reader reads nothing more";
+}
+
+TEST_F(BinaryFileTest, CountsAreCheckedAgainstWhatTheFileHolds) {
+    CFileReader reader(OpenWith(testkit::ByteBuilder().Fill(0, 40).Bytes()));
+    EXPECT_TRUE(reader.CanHold(10, 4));
+    EXPECT_FALSE(reader.CanHold(11, 4));
+    EXPECT_FALSE(reader.CanHold(0xFFFFFFFFull, 0xFFFFFFFFull)) << "no overflow in the product";
+    EXPECT_TRUE(reader.CanHold(5, 0));
+    EXPECT_TRUE(reader.Require(10, 4));
+    EXPECT_FALSE(reader.Failed());
+    EXPECT_FALSE(reader.Require(11, 4));
+    EXPECT_TRUE(reader.Failed());
+}
+
+TEST_F(BinaryFileTest, StartsAtTheCurrentPositionAndSkips) {
+    HANDLE file = OpenWith(testkit::ByteBuilder().U32(1).U32(2).U32(3).Bytes());
+    SetFilePointer(file, 4, FILE_BEGIN);
+    CFileReader reader(file);
+    EXPECT_EQ(reader.Remaining(), 8u);
+    EXPECT_TRUE(reader.Skip(4));
+    DWORD value = 0;
+    EXPECT_TRUE(reader.ReadU32(value));
+    EXPECT_EQ(value, 3u);
+    EXPECT_FALSE(reader.Skip(1));
+}
+
+TEST_F(BinaryFileTest, RecordsRoundTripRawAndFieldsInOrder) {
+    HANDLE file = OpenWith({});
+    CFileWriter writer(file);
+    EXPECT_TRUE(writer.WriteRecord(Pair{7, 2.0f}));
+    EXPECT_TRUE(writer.WriteU32(0xA1B2C3D4u));
+    EXPECT_TRUE(writer.WriteZeros(300));
+    EXPECT_TRUE(writer.WriteI32(-1));
+    EXPECT_EQ(m_dir.ReadFile("data.bin"),
+              testkit::ByteBuilder()
+                  .U32(7)
+                  .F32(2.0f)
+                  .U32(0xA1B2C3D4u)
+                  .Fill(0, 300)
+                  .U32(0xFFFFFFFFu)
+                  .Bytes());
+
+    SetFilePointer(file, 0, FILE_BEGIN);
+    CFileReader reader(file);
+    Pair pair{};
+    EXPECT_TRUE(reader.ReadRecord(pair));
+    EXPECT_EQ(pair.first, 7u);
+    EXPECT_EQ(pair.second, 2.0f);
+}
+
+TEST_F(BinaryFileTest, WriteFailureStays) {
+    m_dir.WriteFile("ro.bin", {});
+    m_file = CreateFileA(m_dir.EnginePath("ro.bin").c_str(), GENERIC_READ, 0, OPEN_EXISTING);
+    CFileWriter writer(m_file);
+    EXPECT_FALSE(writer.WriteU32(1));
+    EXPECT_TRUE(writer.Failed());
+    EXPECT_FALSE(writer.WriteZeros(1));
+}
+
+TEST_F(BinaryFileTest, InvalidHandleFailsTheReader) {
+    CFileReader reader(INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(reader.Failed());
+    DWORD value = 0;
+    EXPECT_FALSE(reader.ReadU32(value));
+}
+
+} // namespace
