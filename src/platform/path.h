@@ -11,10 +11,14 @@
 // relative paths resolve against the current directory. Other drives never map to the host.
 
 // Resolves path to a full path: prefixes the current directory (or drive) where needed and
-// removes "." and ".." components. Returns the length written (without the terminator); when
-// the buffer is too small, the size needed including the terminator and the buffer is left
-// untouched; 0 on failure (last error set). filePart, when not null, receives a pointer to
-// the file-name component inside buffer (null when the result ends in a separator).
+// removes "." and ".." components textually, without touching the disk. ".." at the root
+// stays at the root; repeated separators collapse; a trailing separator is kept; letter case
+// is kept. "c:name" is relative to the current directory, "d:name" to the root of d:.
+// Inputs longer than 32767 characters fail with ENAMETOOLONG, empty ones with EINVAL.
+// Returns the length written (without the terminator); when the buffer is too small, the
+// size needed including the terminator and the buffer is left untouched; 0 on failure (last
+// error set). filePart, when not null, receives a pointer to the file-name component inside
+// buffer (null when the result ends in a separator or nothing was written).
 VELCORE_API DWORD GetFullPathNameA(const char* path, DWORD bufferLength, char* buffer,
                                    char** filePart);
 
@@ -26,8 +30,11 @@ namespace platform {
 
 // Maps a Windows-style path to the host path to open. When the path does not exist as
 // written, each component is matched against the directory entries without regard to letter
-// case; components that match nothing (a file about to be created) stay as written. Returns
-// false, with the last error set, when the path cannot be mapped (another drive, too long).
+// case (ASCII): a component that exists as written wins, otherwise the matching entry that
+// sorts first byte by byte; components that match nothing (a file about to be created) stay
+// as written, and so does everything after them. Returns false, with the last error set,
+// when the path cannot be mapped (another drive: ENODEV; longer than the host allows:
+// ENAMETOOLONG).
 VELCORE_API bool MapToHostPath(const char* path, std::string& hostPath);
 
 // The Windows-style form (c:\...) of an absolute host path, for hosts and tools that start

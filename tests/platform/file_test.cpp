@@ -1,0 +1,330 @@
+#include "platform/file.h"
+#include "platform/last_error.h"
+#include "platform/path.h"
+
+#include "testkit/scratch_dir.h"
+#include "testkit/working_directory.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <fcntl.h>
+#include <filesystem>
+#include <pthread.h>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Sequence(std::size_t count) {
+    Bytes bytes(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        bytes[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    }
+    return bytes;
+}
+
+class FileTest : public ::testing::Test {
+protected:
+    HANDLE Open(const std::string& name, DWORD access, DWORD disposition) const {
+        return CreateFileA(m_scratch.EnginePath(name).c_str(), access, FILE_SHARE_READ,
+                           disposition);
+    }
+
+    // Opens and expects a live handle; the test closes it.
+    HANDLE MustOpen(const std::string& name, DWORD access, DWORD disposition) const {
+        HANDLE file = Open(name, access, disposition);
+        EXPECT_NE(file, INVALID_HANDLE_VALUE) << name << " last error " << GetLastError();
+        return file;
+    }
+
+    void ExpectOpenFails(const std::string& name, DWORD access, DWORD disposition,
+                         int error) const {
+        SetLastError(0);
+        EXPECT_EQ(Open(name, access, disposition), INVALID_HANDLE_VALUE);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(error));
+    }
+
+    static Bytes Read(HANDLE file, DWORD count) {
+        Bytes bytes(count);
+        DWORD got = 12345;
+        EXPECT_TRUE(ReadFile(file, bytes.data(), count, &got));
+        bytes.resize(got);
+        return bytes;
+    }
+
+    static void Write(HANDLE file, const Bytes& bytes) {
+        DWORD written = 0;
+        EXPECT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written));
+        EXPECT_EQ(written, bytes.size());
+    }
+
+    static void ExpectSeekFails(HANDLE file, LONG distance, DWORD method, int error) {
+        SetLastError(0);
+        EXPECT_EQ(SetFilePointer(file, distance, method), INVALID_SET_FILE_POINTER);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(error));
+    }
+
+    testkit::ScratchDir m_scratch;
+};
+
+TEST_F(FileTest, WritesAndReadsBack) {
+    const Bytes data = Sequence(10);
+    HANDLE file = MustOpen("new.bin", GENERIC_WRITE, CREATE_NEW);
+    Write(file, data);
+    EXPECT_TRUE(CloseHandle(file));
+    EXPECT_EQ(m_scratch.ReadFile("new.bin"), data);
+
+    file = MustOpen("new.bin", GENERIC_READ, OPEN_EXISTING);
+    EXPECT_EQ(Read(file, 10), data);
+    EXPECT_TRUE(CloseHandle(file));
+}
+
+TEST_F(FileTest, ReadsExactCountsThenShortAtEnd) {
+    const Bytes data = Sequence(10);
+    m_scratch.WriteFile("ten.bin", data);
+    HANDLE file = MustOpen("ten.bin", GENERIC_READ, OPEN_EXISTING);
+    EXPECT_EQ(Read(file, 4), Bytes(data.begin(), data.begin() + 4));
+    EXPECT_EQ(Read(file, 16), Bytes(data.begin() + 4, data.end()));
+    EXPECT_EQ(Read(file, 16), Bytes());
+    EXPECT_TRUE(CloseHandle(file));
+}
+
+TEST_F(FileTest, SeeksRelativeToEachOrigin) {
+    const Bytes data = Sequence(100);
+    m_scratch.WriteFile("seek.bin", data);
+    HANDLE file = MustOpen("seek.bin", GENERIC_READ, OPEN_EXISTING);
+    EXPECT_EQ(SetFilePointer(file, 20, FILE_BEGIN), 20u);
+    EXPECT_EQ(SetFilePointer(file, -5, FILE_CURRENT), 15u);
+    EXPECT_EQ(SetFilePointer(file, 0, FILE_CURRENT), 15u);
+    EXPECT_EQ(Read(file, 1), Bytes{data[15]});
+    EXPECT_EQ(SetFilePointer(file, 0, FILE_CURRENT), 16u);
+    EXPECT_EQ(SetFilePointer(file, -10, FILE_END), 90u);
+    EXPECT_EQ(Read(file, 1), Bytes{data[90]});
+    EXPECT_EQ(SetFilePointer(file, 10, FILE_END), 110u);
+    EXPECT_EQ(Read(file, 1), Bytes());
+    EXPECT_TRUE(CloseHandle(file));
+}
+
+TEST_F(FileTest, RefusedSeeksLeaveThePositionAlone) {
+    m_scratch.WriteFile("seek.bin", Sequence(100));
+    HANDLE file = MustOpen("seek.bin", GENERIC_READ, OPEN_EXISTING);
+    ASSERT_EQ(SetFilePointer(file, 15, FILE_BEGIN), 15u);
+    ExpectSeekFails(file, -16, FILE_CURRENT, EINVAL);
+    ExpectSeekFails(file, -1, FILE_BEGIN, EINVAL);
+    ExpectSeekFails(file, -101, FILE_END, EINVAL);
+    ExpectSeekFails(file, 0, 7, EINVAL);
+    EXPECT_EQ(SetFilePointer(file, 0, FILE_CURRENT), 15u);
+    EXPECT_TRUE(CloseHandle(file));
+}
+
+TEST_F(FileTest, SizeFollowsWrites) {
+    HANDLE file = MustOpen("grow.bin", GENERIC_READ | GENERIC_WRITE, CREATE_NEW);
+    EXPECT_EQ(GetFileSize(file), 0u);
+    Write(file, Sequence(33));
+    EXPECT_EQ(GetFileSize(file), 33u);
+    EXPECT_EQ(SetFilePointer(file, 50, FILE_BEGIN), 50u);
+    Write(file, Sequence(1));
+    EXPECT_EQ(GetFileSize(file), 51u);
+    EXPECT_TRUE(CloseHandle(file));
+}
+
+TEST_F(FileTest, FilesOfFourGibibytesHaveNoSize) {
+    m_scratch.WriteFile("huge.bin", {});
+    std::error_code error;
+    fs::resize_file(m_scratch.HostPath("huge.bin"), std::uintmax_t{5} << 30, error);
+    if (error) {
+        GTEST_SKIP() << "no sparse files here: " << error.message();
+    }
+    HANDLE file = MustOpen("huge.bin", GENERIC_READ, OPEN_EXISTING);
+    SetLastError(0);
+    EXPECT_EQ(GetFileSize(file), INVALID_FILE_SIZE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(EOVERFLOW));
+    ExpectSeekFails(file, 0, FILE_END, EOVERFLOW);
+    EXPECT_TRUE(CloseHandle(file));
+}
+
+TEST_F(FileTest, CreationDispositions) {
+    const Bytes old = Sequence(8);
+    m_scratch.WriteFile("a.bin", old);
+    ExpectOpenFails("a.bin", GENERIC_WRITE, CREATE_NEW, EEXIST);
+    ExpectOpenFails("missing.bin", GENERIC_READ, OPEN_EXISTING, ENOENT);
+    ExpectOpenFails("missing.bin", GENERIC_WRITE, TRUNCATE_EXISTING, ENOENT);
+
+    HANDLE file = MustOpen("a.bin", GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
+    EXPECT_EQ(GetFileSize(file), 8u);
+    EXPECT_TRUE(CloseHandle(file));
+    file = MustOpen("b.bin", GENERIC_WRITE, OPEN_ALWAYS);
+    EXPECT_TRUE(CloseHandle(file));
+    EXPECT_TRUE(fs::exists(m_scratch.HostPath("b.bin")));
+
+    file = MustOpen("a.bin", GENERIC_WRITE, CREATE_ALWAYS);
+    EXPECT_EQ(GetFileSize(file), 0u);
+    Write(file, Sequence(3));
+    EXPECT_TRUE(CloseHandle(file));
+    EXPECT_EQ(m_scratch.ReadFile("a.bin"), Sequence(3));
+
+    file = MustOpen("a.bin", GENERIC_WRITE, TRUNCATE_EXISTING);
+    EXPECT_EQ(GetFileSize(file), 0u);
+    EXPECT_TRUE(CloseHandle(file));
+
+    file = MustOpen("c.bin", GENERIC_WRITE, CREATE_ALWAYS);
+    EXPECT_TRUE(CloseHandle(file));
+    EXPECT_TRUE(fs::exists(m_scratch.HostPath("c.bin")));
+}
+
+TEST_F(FileTest, RefusesMeaninglessModes) {
+    m_scratch.WriteFile("a.bin", Sequence(8));
+    ExpectOpenFails("a.bin", 0, OPEN_EXISTING, EINVAL);
+    ExpectOpenFails("a.bin", GENERIC_READ, TRUNCATE_EXISTING, EINVAL);
+    ExpectOpenFails("a.bin", GENERIC_READ, 0, EINVAL);
+    ExpectOpenFails("a.bin", GENERIC_READ, 6, EINVAL);
+    EXPECT_EQ(m_scratch.ReadFile("a.bin"), Sequence(8));
+}
+
+TEST_F(FileTest, AccessModesLimitTransfers) {
+    m_scratch.WriteFile("a.bin", Sequence(8));
+    Bytes buffer(8);
+    DWORD moved = 99;
+
+    HANDLE file = MustOpen("a.bin", GENERIC_READ, OPEN_EXISTING);
+    SetLastError(0);
+    EXPECT_FALSE(WriteFile(file, buffer.data(), 8, &moved));
+    EXPECT_EQ(moved, 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(EBADF));
+    EXPECT_TRUE(CloseHandle(file));
+
+    file = MustOpen("a.bin", GENERIC_WRITE, OPEN_EXISTING);
+    moved = 99;
+    SetLastError(0);
+    EXPECT_FALSE(ReadFile(file, buffer.data(), 8, &moved));
+    EXPECT_EQ(moved, 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(EBADF));
+    EXPECT_TRUE(CloseHandle(file));
+}
+
+TEST_F(FileTest, ClosedAndInvalidHandlesAreRefused) {
+    HANDLE file = MustOpen("a.bin", GENERIC_READ | GENERIC_WRITE, CREATE_NEW);
+    ASSERT_TRUE(CloseHandle(file));
+    for (HANDLE stale : {file, INVALID_HANDLE_VALUE}) {
+        Bytes buffer(4);
+        DWORD moved = 99;
+        SetLastError(0);
+        EXPECT_FALSE(ReadFile(stale, buffer.data(), 4, &moved));
+        EXPECT_EQ(moved, 0u);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(EBADF));
+        SetLastError(0);
+        EXPECT_FALSE(WriteFile(stale, buffer.data(), 4, &moved));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(EBADF));
+        ExpectSeekFails(stale, 0, FILE_BEGIN, EBADF);
+        SetLastError(0);
+        EXPECT_EQ(GetFileSize(stale), INVALID_FILE_SIZE);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(EBADF));
+        SetLastError(0);
+        EXPECT_FALSE(CloseHandle(stale));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(EBADF));
+    }
+}
+
+TEST_F(FileTest, DeletesFiles) {
+    m_scratch.WriteFile("Games/Old.SAV", Sequence(4));
+    const std::string path = m_scratch.EnginePath("games/old.sav");
+    EXPECT_TRUE(DeleteFileA(path.c_str()));
+    EXPECT_FALSE(fs::exists(m_scratch.HostPath("Games/Old.SAV")));
+    SetLastError(0);
+    EXPECT_FALSE(DeleteFileA(path.c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ENOENT));
+}
+
+TEST_F(FileTest, OtherDrivesAndDirectoriesAreNotFiles) {
+    SetLastError(0);
+    EXPECT_EQ(CreateFileA("d:\\games\\a.bin", GENERIC_READ, 0, OPEN_EXISTING),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ENODEV));
+    SetLastError(0);
+    EXPECT_FALSE(DeleteFileA("d:\\games\\a.bin"));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ENODEV));
+
+    fs::create_directory(m_scratch.HostPath("dir"));
+    ExpectOpenFails("dir", GENERIC_READ, OPEN_EXISTING, EISDIR);
+}
+
+TEST_F(FileTest, LowerCasePathsOpenMixedCaseFiles) {
+    const Bytes data = Sequence(5);
+    m_scratch.WriteFile("Games/Level1.VMM", data);
+    HANDLE file = MustOpen("games\\level1.vmm", GENERIC_READ, OPEN_EXISTING);
+    EXPECT_EQ(Read(file, 5), data);
+    EXPECT_TRUE(CloseHandle(file));
+
+    // A new file goes into the existing directory under the name as written.
+    file = MustOpen("games\\save1.sav", GENERIC_WRITE, CREATE_NEW);
+    Write(file, data);
+    EXPECT_TRUE(CloseHandle(file));
+    EXPECT_EQ(m_scratch.ReadFile("Games/save1.sav"), data);
+}
+
+TEST_F(FileTest, RelativePathsOpenInCurrentDirectory) {
+    const Bytes data = Sequence(6);
+    m_scratch.WriteFile("Lev/A.BMP", data);
+    testkit::WorkingDirectory cwd(m_scratch.Path() / "Lev");
+    HANDLE file = CreateFileA("a.bmp", GENERIC_READ, 0, OPEN_EXISTING);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Read(file, 6), data);
+    EXPECT_TRUE(CloseHandle(file));
+}
+
+// Data that arrives in pieces, with signals interrupting the wait, still fills a read.
+class PipeTest : public FileTest {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(::mkfifo(m_scratch.HostPath("pipe").c_str(), 0600), 0);
+        struct sigaction action = {};
+        action.sa_handler = [](int) { s_signals.fetch_add(1); };
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = 0; // no restart: blocked calls return EINTR
+        ASSERT_EQ(::sigaction(SIGUSR1, &action, &m_previous), 0);
+    }
+    void TearDown() override { ::sigaction(SIGUSR1, &m_previous, nullptr); }
+
+    static inline std::atomic<int> s_signals{0};
+    struct sigaction m_previous = {};
+};
+
+TEST_F(PipeTest, ReadGathersPiecesAcrossInterruptions) {
+    const Bytes data = Sequence(300);
+    // Opened for reading and writing, the pipe end never waits for a partner.
+    int writer = ::open(m_scratch.HostPath("pipe").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(writer, 0);
+    Bytes received(data.size());
+    DWORD got = 0;
+    BOOL ok = FALSE;
+    std::thread reader([&] {
+        HANDLE file = Open("pipe", GENERIC_READ, OPEN_EXISTING);
+        ok = ReadFile(file, received.data(), static_cast<DWORD>(data.size()), &got);
+        CloseHandle(file);
+    });
+    for (std::size_t offset = 0; offset < data.size(); offset += 100) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ::pthread_kill(reader.native_handle(), SIGUSR1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_EQ(::write(writer, data.data() + offset, 100), 100);
+    }
+    reader.join();
+    ::close(writer);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(got, data.size());
+    EXPECT_EQ(received, data);
+    EXPECT_GT(s_signals.load(), 0);
+}
+
+} // namespace

@@ -1,0 +1,267 @@
+#include "platform/last_error.h"
+#include "platform/path.h"
+
+#include "testkit/scratch_dir.h"
+#include "testkit/working_directory.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::optional<std::string> FullPath(const char* path) {
+    std::vector<char> buffer(4096);
+    DWORD length =
+        GetFullPathNameA(path, static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+    if (length == 0 || length >= buffer.size()) {
+        return std::nullopt;
+    }
+    return std::string(buffer.data(), length);
+}
+
+std::optional<std::string> HostPathOf(const std::string& path) {
+    std::string host;
+    if (!platform::MapToHostPath(path.c_str(), host)) {
+        return std::nullopt;
+    }
+    return host;
+}
+
+// The current directory as the engine names it.
+std::string CurrentWindowsPath() {
+    return platform::HostToWindowsPath(fs::current_path().string());
+}
+
+struct Resolution {
+    const char* path;
+    const char* full;
+};
+
+void ExpectResolutions(const std::vector<Resolution>& cases) {
+    for (const Resolution& c : cases) {
+        EXPECT_EQ(FullPath(c.path), c.full) << "input " << c.path;
+    }
+}
+
+TEST(GetFullPathName, RemovesCurrentAndParentComponents) {
+    ExpectResolutions({
+        {"c:\\games\\lev\\..\\tex\\.\\a.bmp", "c:\\games\\tex\\a.bmp"},
+        {"c:\\a\\b\\c\\..\\..\\d", "c:\\a\\d"},
+        {"c:\\a\\.\\.\\b", "c:\\a\\b"},
+        {"c:\\a\\b\\..", "c:\\a"},
+        {"c:\\a\\b\\.", "c:\\a\\b"},
+        {"c:\\a\\..b\\.c", "c:\\a\\..b\\.c"},
+    });
+}
+
+TEST(GetFullPathName, ParentOfRootStaysAtRoot) {
+    ExpectResolutions({
+        {"c:\\..\\..\\x", "c:\\x"},
+        {"c:\\..", "c:\\"},
+        {"c:\\a\\..\\..\\b", "c:\\b"},
+        {"c:\\", "c:\\"},
+    });
+}
+
+TEST(GetFullPathName, AcceptsForwardAndRepeatedSeparators) {
+    ExpectResolutions({
+        {"c:/games/lev/a.vmm", "c:\\games\\lev\\a.vmm"},
+        {"c:\\\\games//lev\\/a.vmm", "c:\\games\\lev\\a.vmm"},
+        {"c:/games\\lev/", "c:\\games\\lev\\"},
+    });
+}
+
+TEST(GetFullPathName, KeepsTrailingSeparatorAndLetterCase) {
+    ExpectResolutions({
+        {"c:\\games\\", "c:\\games\\"},
+        {"c:\\games\\lev\\..\\", "c:\\games\\"},
+        {"C:\\Games\\Level1.LEV", "C:\\Games\\Level1.LEV"},
+    });
+}
+
+TEST(GetFullPathName, PathWithoutDriveIsRootedOnHostDrive) {
+    ExpectResolutions({
+        {"\\tmp\\a.vmm", "c:\\tmp\\a.vmm"},
+        {"/tmp/a.vmm", "c:\\tmp\\a.vmm"},
+        {"/", "c:\\"},
+    });
+}
+
+TEST(GetFullPathName, OtherDrivesResolveTextually) {
+    ExpectResolutions({
+        {"d:\\x\\..\\y.bmp", "d:\\y.bmp"},
+        {"D:x.bmp", "D:\\x.bmp"},
+        {"e:", "e:\\"},
+    });
+}
+
+TEST(GetFullPathName, ReportsFilePart) {
+    char buffer[64];
+    char* filePart = buffer;
+    ASSERT_EQ(GetFullPathNameA("c:\\games\\a.vmm", sizeof buffer, buffer, &filePart), 14u);
+    EXPECT_EQ(filePart, buffer + 9);
+    EXPECT_STREQ(filePart, "a.vmm");
+
+    ASSERT_EQ(GetFullPathNameA("c:\\games\\", sizeof buffer, buffer, &filePart), 9u);
+    EXPECT_EQ(filePart, nullptr);
+}
+
+TEST(GetFullPathName, TooSmallBufferGetsSizeNeededAndStaysUntouched) {
+    const char* path = "c:\\games\\a.vmm"; // 14 characters
+    char buffer[32];
+    std::memset(buffer, '#', sizeof buffer);
+    char* filePart = buffer;
+    EXPECT_EQ(GetFullPathNameA(path, 14, buffer, &filePart), 15u);
+    EXPECT_EQ(filePart, nullptr);
+    EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, '#'));
+
+    EXPECT_EQ(GetFullPathNameA(path, 0, nullptr, nullptr), 15u);
+    EXPECT_EQ(GetFullPathNameA(path, 15, buffer, nullptr), 14u);
+    EXPECT_STREQ(buffer, path);
+    EXPECT_EQ(buffer[15], '#');
+}
+
+TEST(GetFullPathName, LongInputs) {
+    std::string longPath = "c:\\" + std::string(997, 'a');
+    char buffer[256];
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(GetFullPathNameA(longPath.c_str(), sizeof buffer, buffer, nullptr), 1001u);
+    EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, '#'));
+
+    // Parent components may bring a long input back to something short.
+    std::string climbing = "c:\\x";
+    for (int i = 0; i < 5000; ++i) {
+        climbing += "\\..";
+    }
+    EXPECT_EQ(FullPath(climbing.c_str()), "c:\\");
+
+    std::string tooLong = "c:\\" + std::string(40000, 'a');
+    SetLastError(0);
+    EXPECT_EQ(GetFullPathNameA(tooLong.c_str(), sizeof buffer, buffer, nullptr), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ENAMETOOLONG));
+}
+
+TEST(GetFullPathName, RefusesEmptyAndMissingPaths) {
+    char buffer[64];
+    SetLastError(0);
+    EXPECT_EQ(GetFullPathNameA("", sizeof buffer, buffer, nullptr), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(EINVAL));
+    SetLastError(0);
+    EXPECT_EQ(GetFullPathNameA(nullptr, sizeof buffer, buffer, nullptr), 0u);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(EINVAL));
+}
+
+// Relative paths against a known current directory.
+class CurrentDirectoryTest : public ::testing::Test {
+protected:
+    testkit::ScratchDir m_scratch;
+    testkit::WorkingDirectory m_cwd{m_scratch.Path()};
+};
+
+TEST_F(CurrentDirectoryTest, RelativePathsResolveAgainstCurrentDirectory) {
+    const std::string cwd = CurrentWindowsPath();
+    const std::string parent = cwd.substr(0, cwd.rfind('\\'));
+    EXPECT_EQ(FullPath("lev\\a.vmm"), cwd + "\\lev\\a.vmm");
+    EXPECT_EQ(FullPath("./lev/a.vmm"), cwd + "\\lev\\a.vmm");
+    EXPECT_EQ(FullPath("..\\x.vmm"), parent + "\\x.vmm");
+    EXPECT_EQ(FullPath("."), cwd);
+    EXPECT_EQ(FullPath("lev\\"), cwd + "\\lev\\");
+    EXPECT_EQ(FullPath("c:lev"), cwd + "\\lev");
+    EXPECT_EQ(FullPath("c:"), cwd);
+}
+
+TEST_F(CurrentDirectoryTest, CurrentDirectoryHasDriveAndNoTrailingSeparator) {
+    char buffer[4096];
+    DWORD length = GetCurrentDirectoryA(sizeof buffer, buffer);
+    ASSERT_GT(length, 3u);
+    EXPECT_EQ(std::string(buffer, length), CurrentWindowsPath());
+    EXPECT_EQ(std::string(buffer, 3), "c:\\");
+    EXPECT_NE(buffer[length - 1], '\\');
+
+    char small[4];
+    std::memset(small, '#', sizeof small);
+    EXPECT_EQ(GetCurrentDirectoryA(sizeof small, small), length + 1);
+    EXPECT_EQ(std::string(small, sizeof small), "####");
+}
+
+TEST(CurrentDirectory, HostRootIsDriveRoot) {
+    testkit::WorkingDirectory root("/");
+    char buffer[16];
+    EXPECT_EQ(GetCurrentDirectoryA(sizeof buffer, buffer), 3u);
+    EXPECT_STREQ(buffer, "c:\\");
+    EXPECT_EQ(FullPath("games\\a.vmm"), "c:\\games\\a.vmm");
+}
+
+TEST(HostToWindowsPath, PrefixesDriveAndTurnsSeparators) {
+    EXPECT_EQ(platform::HostToWindowsPath("/"), "c:\\");
+    EXPECT_EQ(platform::HostToWindowsPath("/tmp/a/b.vmm"), "c:\\tmp\\a\\b.vmm");
+    EXPECT_EQ(platform::HostToWindowsPath("/tmp/dir/"), "c:\\tmp\\dir\\");
+}
+
+// Mapping against files on disk with mixed-case names.
+class MapToHostPathTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_scratch.WriteFile("Games/Level1.VMM", {1, 2, 3});
+        m_scratch.WriteFile("Data/abc", {});
+        m_scratch.WriteFile("Data/ABC", {});
+    }
+
+    // A path below the scratch directory as the engine names it.
+    std::string Engine(const std::string& relative) const {
+        return platform::HostToWindowsPath(m_scratch.Path().string()) + "\\" + relative;
+    }
+    std::string Host(const std::string& relative) const {
+        return m_scratch.Path().string() + "/" + relative;
+    }
+
+    testkit::ScratchDir m_scratch;
+};
+
+TEST_F(MapToHostPathTest, ExistingPathMapsAsWritten) {
+    EXPECT_EQ(HostPathOf(Engine("Games\\Level1.VMM")), Host("Games/Level1.VMM"));
+    EXPECT_EQ(HostPathOf(Engine("Games/../Games/./Level1.VMM")), Host("Games/Level1.VMM"));
+    EXPECT_EQ(HostPathOf("c:\\"), "/");
+}
+
+TEST_F(MapToHostPathTest, MatchesComponentsIgnoringCase) {
+    EXPECT_EQ(HostPathOf(Engine("games\\level1.vmm")), Host("Games/Level1.VMM"));
+    EXPECT_EQ(HostPathOf(Engine("GAMES\\LEVEL1.vmm")), Host("Games/Level1.VMM"));
+    EXPECT_EQ(HostPathOf(Engine("games\\")), Host("Games/"));
+}
+
+TEST_F(MapToHostPathTest, PrefersExactMatchThenFirstInByteOrder) {
+    EXPECT_EQ(HostPathOf(Engine("data\\abc")), Host("Data/abc"));
+    EXPECT_EQ(HostPathOf(Engine("data\\ABC")), Host("Data/ABC"));
+    EXPECT_EQ(HostPathOf(Engine("data\\aBc")), Host("Data/ABC"));
+}
+
+TEST_F(MapToHostPathTest, UnmatchedComponentsStayAsWritten) {
+    EXPECT_EQ(HostPathOf(Engine("games\\NewFile.dat")), Host("Games/NewFile.dat"));
+    EXPECT_EQ(HostPathOf(Engine("NoDir\\level1.vmm")), Host("NoDir/level1.vmm"));
+}
+
+TEST_F(MapToHostPathTest, RefusesOtherDrivesAndOverlongPaths) {
+    std::string host;
+    SetLastError(0);
+    EXPECT_FALSE(platform::MapToHostPath("d:\\games\\level1.vmm", host));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ENODEV));
+
+    SetLastError(0);
+    EXPECT_FALSE(platform::MapToHostPath(("c:\\" + std::string(5000, 'a')).c_str(), host));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ENAMETOOLONG));
+
+    SetLastError(0);
+    EXPECT_FALSE(platform::MapToHostPath("", host));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(EINVAL));
+}
+
+} // namespace
