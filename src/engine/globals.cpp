@@ -3,6 +3,7 @@
 #include "engine/state.h"
 
 #include "math/matrix.h"
+#include "math/matrix.h"
 #include "support/machine_code.h"
 #include "support/memory.h"
 #include "support/timer.h"
