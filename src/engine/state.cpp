@@ -13,14 +13,16 @@ CLOCK_FIELDS PhysicsClock() {
 
 CLOCK_FIELDS RenderClock() {
     GAME_STATE& state = g_engine.gameState;
-    return {state.dwRenderTime, state.fRenderTime, state.dwDeltaRenderTime,
-            state.fDeltaRenderTime, g_engine.dwLastRenderTicks};
+    return {state.dwRenderTime, state.fRenderTime, state.dwDeltaRenderTime, state.fDeltaRenderTime,
+            g_engine.dwLastRenderTicks};
 }
 
 namespace {
 
 // Milliseconds to seconds, rounded once to single precision: 1500 ms is exactly 1.5 s.
-float Seconds(DWORD milliseconds) { return static_cast<float>(milliseconds * 0.001); }
+float Seconds(DWORD milliseconds) {
+    return static_cast<float>(milliseconds * 0.001);
+}
 
 } // namespace
 
@@ -51,33 +53,61 @@ void ResetClocks() {
 
 extern "C" {
 
-void vgSetGlobals(GAME_GLOBALS* globals) { g_engine.pGlobals = globals; }
+void vgSetGlobals(GAME_GLOBALS* globals) {
+    g_engine.pGlobals = globals;
+}
 
-GAME_GLOBALS* vgGetGlobals() { return g_engine.pGlobals; }
+GAME_GLOBALS* vgGetGlobals() {
+    return g_engine.pGlobals;
+}
 
-BOOL vgIsGameLoaded() { return g_engine.bGameLoaded; }
+BOOL vgIsGameLoaded() {
+    return g_engine.bGameLoaded;
+}
 
-BOOL vgIsGamePaused() { return g_engine.bGamePaused; }
+BOOL vgIsGamePaused() {
+    return g_engine.bGamePaused;
+}
 
-DWORD vgGetCurrentRenderTime() { return g_engine.gameState.dwRenderTime; }
+DWORD vgGetCurrentRenderTime() {
+    return g_engine.gameState.dwRenderTime;
+}
 
-float vgGetCurrentRenderFTime() { return g_engine.gameState.fRenderTime; }
+float vgGetCurrentRenderFTime() {
+    return g_engine.gameState.fRenderTime;
+}
 
-DWORD vgGetDeltaRenderTime() { return g_engine.gameState.dwDeltaRenderTime; }
+DWORD vgGetDeltaRenderTime() {
+    return g_engine.gameState.dwDeltaRenderTime;
+}
 
-float vgGetDeltaRenderFTime() { return g_engine.gameState.fDeltaRenderTime; }
+float vgGetDeltaRenderFTime() {
+    return g_engine.gameState.fDeltaRenderTime;
+}
 
-DWORD vgGetCurrentPhysicsTime() { return g_engine.gameState.dwPhysicsTime; }
+DWORD vgGetCurrentPhysicsTime() {
+    return g_engine.gameState.dwPhysicsTime;
+}
 
-float vgGetCurrentPhysicsFTime() { return g_engine.gameState.fPhysicsTime; }
+float vgGetCurrentPhysicsFTime() {
+    return g_engine.gameState.fPhysicsTime;
+}
 
-DWORD vgGetDeltaPhysicsTime() { return g_engine.gameState.dwDeltaPhysicsTime; }
+DWORD vgGetDeltaPhysicsTime() {
+    return g_engine.gameState.dwDeltaPhysicsTime;
+}
 
-float vgGetDeltaPhysicsFTime() { return g_engine.gameState.fDeltaPhysicsTime; }
+float vgGetDeltaPhysicsFTime() {
+    return g_engine.gameState.fDeltaPhysicsTime;
+}
 
-CCamera* vgGetActiveCamera() { return g_engine.gameState.pActiveCamera; }
+CCamera* vgGetActiveCamera() {
+    return g_engine.gameState.pActiveCamera;
+}
 
-void vgSetActiveCamera(CCamera* camera) { g_engine.gameState.pActiveCamera = camera; }
+void vgSetActiveCamera(CCamera* camera) {
+    g_engine.gameState.pActiveCamera = camera;
+}
 
 D3DMATRIX* vgGetActiveViewMatrix() {
     return g_engine.bGameLoaded ? &g_engine.viewMatrix : nullptr;

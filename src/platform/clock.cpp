@@ -37,10 +37,14 @@ BOOL QueryPerformanceCounter(LONGLONG* count) {
     return TRUE;
 }
 
-DWORD timeGetTime() { return static_cast<DWORD>(MonotonicNanoseconds() / 1000000); }
+DWORD timeGetTime() {
+    return static_cast<DWORD>(MonotonicNanoseconds() / 1000000);
+}
 
 namespace platform {
 
-void OverridePerformanceFrequency(LONGLONG frequency) { g_frequencyOverride.store(frequency); }
+void OverridePerformanceFrequency(LONGLONG frequency) {
+    g_frequencyOverride.store(frequency);
+}
 
 } // namespace platform

@@ -39,7 +39,9 @@ KernelObject* LookupHandle(HANDLE handle) {
     return it->second.get();
 }
 
-void ReportWrongHandleKind() { SetLastError(EBADF); }
+void ReportWrongHandleKind() {
+    SetLastError(EBADF);
+}
 
 } // namespace platform
 

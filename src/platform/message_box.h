@@ -32,8 +32,7 @@ constexpr int IDNO = 7;
 
 VELCORE_API int MessageBoxA(HWND owner, const char* text, const char* caption, UINT style);
 
-using MessageBoxHandler = int (*)(const char* text, const char* caption, UINT style,
-                                  void* context);
+using MessageBoxHandler = int (*)(const char* text, const char* caption, UINT style, void* context);
 struct MessageBoxHook {
     MessageBoxHandler handler;
     void* context;

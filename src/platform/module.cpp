@@ -54,4 +54,6 @@ BOOL FreeLibrary(HMODULE module) {
     return TRUE;
 }
 
-const char* GetModuleErrorText() { return t_moduleError.c_str(); }
+const char* GetModuleErrorText() {
+    return t_moduleError.c_str();
+}

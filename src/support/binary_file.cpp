@@ -117,13 +117,15 @@ bool CFileWriter::Write(const void* buffer, DWORD count) {
 }
 
 bool CFileWriter::WriteU32(DWORD value) {
-    unsigned char bytes[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
-                              static_cast<unsigned char>(value >> 16),
-                              static_cast<unsigned char>(value >> 24)};
+    unsigned char bytes[4] = {
+        static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+        static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
     return Write(bytes, 4);
 }
 
-bool CFileWriter::WriteI32(LONG value) { return WriteU32(static_cast<DWORD>(value)); }
+bool CFileWriter::WriteI32(LONG value) {
+    return WriteU32(static_cast<DWORD>(value));
+}
 
 bool CFileWriter::WriteF32(float value) {
     DWORD bits = 0;

@@ -62,4 +62,3 @@ private:
     HANDLE m_file;
     bool m_failed = false;
 };
-

@@ -8,7 +8,9 @@
 
 #include <cstring>
 
-CAbstractMachineCode::~CAbstractMachineCode() { ReleaseResources(); }
+CAbstractMachineCode::~CAbstractMachineCode() {
+    ReleaseResources();
+}
 
 void CAbstractMachineCode::ReleaseResources() {
     if (m_buffer != nullptr) {

@@ -161,13 +161,21 @@ void CMemory::Deallocate(void* pointer) {
     std::free(header);
 }
 
-DWORD CMemory::GetTotalMemoryAllocated() { return State().systemTotal; }
+DWORD CMemory::GetTotalMemoryAllocated() {
+    return State().systemTotal;
+}
 
-DWORD CMemory::GetMaxMemoryUsed() { return State().systemPeak; }
+DWORD CMemory::GetMaxMemoryUsed() {
+    return State().systemPeak;
+}
 
-DWORD CMemory::GetTotalVideoMemoryAllocated() { return State().videoTotal; }
+DWORD CMemory::GetTotalVideoMemoryAllocated() {
+    return State().videoTotal;
+}
 
-DWORD CMemory::GetMaxVideoMemoryUsed() { return State().videoPeak; }
+DWORD CMemory::GetMaxVideoMemoryUsed() {
+    return State().videoPeak;
+}
 
 void CMemory::DumpMemoryStats(int current) {
     DebugLog("%s", kSeparator);
@@ -202,7 +210,9 @@ CMemBlock* CMemBlock::Create(CMemBlock*& head, DWORD count, DWORD size) {
     return block;
 }
 
-void* CMemBlock::GetMemoryBlock() { return static_cast<unsigned char*>(m_self) + sizeof(CMemBlock); }
+void* CMemBlock::GetMemoryBlock() {
+    return static_cast<unsigned char*>(m_self) + sizeof(CMemBlock);
+}
 
 void CMemBlock::Delete() {
     CMemBlock* block = this;

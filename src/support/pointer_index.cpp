@@ -8,7 +8,9 @@ constexpr std::size_t kInitialCapacity = 64;
 
 } // namespace
 
-PointerIndex::~PointerIndex() { std::free(m_slots); }
+PointerIndex::~PointerIndex() {
+    std::free(m_slots);
+}
 
 std::size_t PointerIndex::SlotOf(const void* address) const {
     // Fibonacci hashing of the address; heap blocks share their low alignment bits.

@@ -50,8 +50,7 @@ TEST(GameStateTest, ViewMatrixIsOnlyAvailableWhileALevelIsLoaded) {
 TEST(PropulsionTest, TablesHoldTenStepsOfLevelAndFactor) {
     static_assert(sizeof(PROPULSION) == 8);
     static_assert(sizeof(propImpulseTable) == 80 && sizeof(propWarpTable) == 80);
-    const float impulseFactors[10] = {0.1f, 0.2f, 0.3f, 0.4f, 0.5f,
-                                      0.6f, 0.7f, 0.8f, 0.9f, 1.0f};
+    const float impulseFactors[10] = {0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f, 0.8f, 0.9f, 1.0f};
     for (int i = 0; i < 10; ++i) {
         EXPECT_EQ(propImpulseTable[i].fLevel, 250.0f * i);
         EXPECT_EQ(propImpulseTable[i].fFactor, impulseFactors[i]) << i;

@@ -89,14 +89,13 @@ TEST_F(BinaryFileTest, RecordsRoundTripRawAndFieldsInOrder) {
     EXPECT_TRUE(writer.WriteU32(0xA1B2C3D4u));
     EXPECT_TRUE(writer.WriteZeros(300));
     EXPECT_TRUE(writer.WriteI32(-1));
-    EXPECT_EQ(m_dir.ReadFile("data.bin"),
-              testkit::ByteBuilder()
-                  .U32(7)
-                  .F32(2.0f)
-                  .U32(0xA1B2C3D4u)
-                  .Fill(0, 300)
-                  .U32(0xFFFFFFFFu)
-                  .Bytes());
+    EXPECT_EQ(m_dir.ReadFile("data.bin"), testkit::ByteBuilder()
+                                              .U32(7)
+                                              .F32(2.0f)
+                                              .U32(0xA1B2C3D4u)
+                                              .Fill(0, 300)
+                                              .U32(0xFFFFFFFFu)
+                                              .Bytes());
 
     SetFilePointer(file, 0, FILE_BEGIN);
     CFileReader reader(file);

@@ -26,8 +26,8 @@ protected:
         return file;
     }
     HANDLE Create(const std::string& name) {
-        HANDLE file = CreateFileA(m_dir.EnginePath(name).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                  0, CREATE_ALWAYS);
+        HANDLE file = CreateFileA(m_dir.EnginePath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                  CREATE_ALWAYS);
         EXPECT_NE(file, INVALID_HANDLE_VALUE);
         return file;
     }
@@ -93,7 +93,8 @@ TEST_F(MachineCodeTest, ShortSizeFieldIsRefused) {
     m_dir.WriteFile("short.bin", Bytes{7, 0});
     CAbstractMachineCode code;
     EXPECT_EQ(LoadFrom("short.bin", code), 0);
-    EXPECT_TRUE(m_capture.Contains("CAbstractMachineCode::Load() Failed to read number of bytes. Error="));
+    EXPECT_TRUE(
+        m_capture.Contains("CAbstractMachineCode::Load() Failed to read number of bytes. Error="));
     EXPECT_EQ(code.GetAMXBufferSize(), 0u);
 }
 
@@ -114,7 +115,8 @@ TEST_F(MachineCodeTest, AllocationFailureIsReported) {
     CAbstractMachineCode code;
     CMemory::FailAllocationAfter(1);
     EXPECT_EQ(LoadFrom("code.bin", code), 0);
-    EXPECT_TRUE(m_capture.Contains("CAbstractMachineCode::Load() Failed to allocate memory (2 bytes)"));
+    EXPECT_TRUE(
+        m_capture.Contains("CAbstractMachineCode::Load() Failed to allocate memory (2 bytes)"));
     // The container stays usable.
     EXPECT_EQ(LoadFrom("code.bin", code), 1);
     EXPECT_EQ(Contents(code), (Bytes{9, 8}));
@@ -166,8 +168,8 @@ TEST_F(MachineCodeTest, SaveRefusesASizeWithoutABuffer) {
     HANDLE file = Create("out.bin");
     EXPECT_EQ(copy.Save(file), 0);
     CloseHandle(file);
-    EXPECT_TRUE(
-        m_capture.Contains("CAbstractMachineCode::Save() Attempt to write NULL buffer of 4 bytes!"));
+    EXPECT_TRUE(m_capture.Contains(
+        "CAbstractMachineCode::Save() Attempt to write NULL buffer of 4 bytes!"));
 }
 
 TEST_F(MachineCodeTest, CopiesAreDeepAndEmptyCopiesStayEmpty) {
@@ -192,7 +194,8 @@ TEST_F(MachineCodeTest, WriteFailureIsReported) {
     HANDLE readOnly = Open("code.bin");
     EXPECT_EQ(code.Save(readOnly), 0);
     CloseHandle(readOnly);
-    EXPECT_TRUE(m_capture.Contains("CAbstractMachineCode::Save() Failed to write number of bytes."));
+    EXPECT_TRUE(
+        m_capture.Contains("CAbstractMachineCode::Save() Failed to write number of bytes."));
 }
 
 } // namespace

@@ -199,8 +199,8 @@ TEST_F(MemoryTest, LeakReportListsBlocksNewestFirstWithTheirBytes) {
     { CMemory reporter; }
 
     const auto& lines = capture.Lines();
-    auto at = std::find(lines.begin(), lines.end(),
-                        "CMemory()::~CMemory() Detected memory leak(s)!\n");
+    auto at =
+        std::find(lines.begin(), lines.end(), "CMemory()::~CMemory() Detected memory leak(s)!\n");
     ASSERT_NE(at, lines.end());
     char expected[96];
     DWORD total = CMemory::GetTotalMemoryAllocated();
@@ -216,8 +216,7 @@ TEST_F(MemoryTest, LeakReportListsBlocksNewestFirstWithTheirBytes) {
     // A longer block shows only its first 16 bytes.
     EXPECT_EQ(*(at + 6), "Memory Block     20 bytes\n");
     EXPECT_EQ(*(at + 7), "  Bytes: A  B  C  D  E  F  G  H  I  J  K  L  M  N  O  P  \n");
-    EXPECT_EQ(*(at + 8),
-              "  Hex  : 41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50 \n");
+    EXPECT_EQ(*(at + 8), "  Hex  : 41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50 \n");
     // Peak figures close the report.
     EXPECT_EQ(lines[lines.size() - 3].rfind("Max System Memory Used = ", 0), 0u);
 

@@ -9,7 +9,9 @@
 
 namespace {
 
-const void* Address(std::uintptr_t value) { return reinterpret_cast<const void*>(value); }
+const void* Address(std::uintptr_t value) {
+    return reinterpret_cast<const void*>(value);
+}
 
 TEST(PointerIndexTest, AgreesWithAReferenceSetUnderChurn) {
     PointerIndex index;

@@ -23,7 +23,9 @@ ScratchDir::~ScratchDir() {
     std::filesystem::remove_all(m_path, ignored);
 }
 
-std::string ScratchDir::HostPath(const std::string& name) const { return (m_path / name).string(); }
+std::string ScratchDir::HostPath(const std::string& name) const {
+    return (m_path / name).string();
+}
 
 std::string ScratchDir::EnginePath(const std::string& name) const {
     return platform::HostToWindowsPath(HostPath(name));
@@ -32,7 +34,8 @@ std::string ScratchDir::EnginePath(const std::string& name) const {
 void ScratchDir::WriteFile(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
     std::filesystem::create_directories((m_path / name).parent_path());
     std::ofstream out(m_path / name, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) {
         throw std::runtime_error("cannot write " + HostPath(name));
     }
