@@ -5,16 +5,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <new>
-
-static_assert(sizeof(std::recursive_mutex) <= sizeof(CRITICAL_SECTION::storage));
-static_assert(alignof(std::recursive_mutex) <= alignof(CRITICAL_SECTION));
+#include <sys/single_threaded.h>
 
 namespace {
-
-std::recursive_mutex* MutexOf(CRITICAL_SECTION* section) {
-    return std::launder(reinterpret_cast<std::recursive_mutex*>(section->storage));
-}
 
 class Event : public platform::KernelObject {
 public:
@@ -40,8 +33,7 @@ public:
         auto signalled = [this] { return m_signalled; };
         if (milliseconds == INFINITE) {
             m_changed.wait(guard, signalled);
-        } else if (!m_changed.wait_for(guard, std::chrono::milliseconds(milliseconds),
-                                       signalled)) {
+        } else if (!m_changed.wait_for(guard, std::chrono::milliseconds(milliseconds), signalled)) {
             return WAIT_TIMEOUT;
         }
         if (!m_manualReset) {
@@ -59,20 +51,17 @@ private:
 
 } // namespace
 
-void InitializeCriticalSection(CRITICAL_SECTION* section) {
-    new (section->storage) std::recursive_mutex;
-}
+namespace platform {
 
-void DeleteCriticalSection(CRITICAL_SECTION* section) {
-    MutexOf(section)->~recursive_mutex();
-}
+const char* const g_pProcessSingleThreaded = &__libc_single_threaded;
 
-void EnterCriticalSection(CRITICAL_SECTION* section) { MutexOf(section)->lock(); }
+} // namespace platform
 
-void LeaveCriticalSection(CRITICAL_SECTION* section) { MutexOf(section)->unlock(); }
-
-BOOL TryEnterCriticalSection(CRITICAL_SECTION* section) {
-    return MutexOf(section)->try_lock() ? TRUE : FALSE;
+void WaitForCriticalSection(CRITICAL_SECTION* section) {
+    // Marking the word 2 tells the holder that someone sleeps on it.
+    while (section->state.exchange(2, std::memory_order_acquire) != 0) {
+        section->state.wait(2, std::memory_order_relaxed);
+    }
 }
 
 HANDLE CreateEventA(BOOL manualReset, BOOL initialState) {

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -53,6 +55,48 @@ TEST(CriticalSectionTest, SerialisesThreads) {
         thread.join();
     }
     EXPECT_EQ(counter, 40000);
+    DeleteCriticalSection(&section);
+}
+
+TEST(CriticalSectionTest, ThreadStartedWhileHeldIsWokenByTheRelease) {
+    // Taken while this process may still have a single thread; the waiter started afterwards
+    // must still be woken when the section is left.
+    CRITICAL_SECTION section;
+    InitializeCriticalSection(&section);
+    EnterCriticalSection(&section);
+    std::atomic<bool> entered{false};
+    std::thread waiter([&] {
+        CriticalSectionLock lock(&section);
+        entered = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_FALSE(entered.load());
+    LeaveCriticalSection(&section);
+    waiter.join();
+    EXPECT_TRUE(entered.load());
+    DeleteCriticalSection(&section);
+}
+
+TEST(CriticalSectionTest, ContendedHoldersSleepAndTakeTurns) {
+    CRITICAL_SECTION section;
+    InitializeCriticalSection(&section);
+    int inside = 0;
+    int maxInside = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 20; ++i) {
+                CriticalSectionLock lock(&section);
+                maxInside = std::max(maxInside, ++inside);
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+                --inside;
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(maxInside, 1);
     DeleteCriticalSection(&section);
 }
 
