@@ -18,10 +18,13 @@ bool ParseCount(const char* text, int low, int high, int& value) {
 } // namespace
 
 const char* HostUsage() {
-    return "usage: velcore_host [--steps N] [--step-ms MS] [--no-debug] [--help]\n"
-           "  --steps N     timed steps to run (1-1000, default 5)\n"
-           "  --step-ms MS  length of one step in milliseconds (1-1000, default 20)\n"
-           "  --no-debug    do not echo the engine's debug output\n";
+    return "usage: velcore_host [--steps N] [--step-ms MS] [--drones N] [--module PATH]\n"
+           "                    [--no-debug] [--help]\n"
+           "  --steps N      timed steps to run (1-1000, default 5)\n"
+           "  --step-ms MS   length of one step in milliseconds (1-1000, default 20)\n"
+           "  --drones N     entities to spawn from the sample module (1-100, default 3)\n"
+           "  --module PATH  the sample drone module (default: the one built with the host)\n"
+           "  --no-debug     do not echo the engine's debug output\n";
 }
 
 bool ParseHostOptions(int argc, char** argv, HostOptions& options, std::string& error) {
@@ -37,6 +40,15 @@ bool ParseHostOptions(int argc, char** argv, HostOptions& options, std::string& 
                 error = std::string("bad step count: ") + value;
                 return false;
             }
+            ++i;
+        } else if (std::strcmp(arg, "--drones") == 0 && value != nullptr) {
+            if (!ParseCount(value, 1, 100, options.drones)) {
+                error = std::string("bad drone count: ") + value;
+                return false;
+            }
+            ++i;
+        } else if (std::strcmp(arg, "--module") == 0 && value != nullptr) {
+            options.modulePath = value;
             ++i;
         } else if (std::strcmp(arg, "--step-ms") == 0 && value != nullptr) {
             if (!ParseCount(value, 1, 1000, options.stepMilliseconds)) {

@@ -4,8 +4,10 @@
 
 // Command-line options of the sample host.
 struct HostOptions {
-    int steps = 5;            // timed steps to run
+    int steps = 5;             // timed steps to run
     int stepMilliseconds = 20; // wall-clock length of one step
+    int drones = 3;            // entities spawned from the sample module
+    std::string modulePath;    // the drone module (host path); empty: the one built with the host
     bool showDebugOutput = true;
     bool showHelp = false;
 };

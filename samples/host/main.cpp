@@ -1,9 +1,11 @@
 // The sample host: a console program that drives libvelcore.so the way a game does. It hands
-// the engine its globals record, enables it, runs a few timed steps reading the clocks, shows
-// a warning box, prints the memory statistics and disables the engine. The memory
-// accountant's report appears when the library unloads at exit.
+// the engine its globals record, enables it, runs a few timed steps reading the clocks, spawns
+// entities bound to the sample drone module and follows their life cycle, shows a warning
+// box, prints the memory statistics and disables the engine. The memory accountant's report
+// appears when the library unloads at exit.
 
 #include "host_options.h"
+#include "sample_world.h"
 
 #include "engine/engine.h"
 #include "platform/debug_output.h"
@@ -34,7 +36,9 @@ int ShowConsoleBox(const char* text, const char* caption, UINT style, void*) {
     return DefaultMessageBoxButton(style);
 }
 
-void Section(const char* title) { std::printf("\n== %s\n", title); }
+void Section(const char* title) {
+    std::printf("\n== %s\n", title);
+}
 
 GAME_GLOBALS MakeGlobals() {
     GAME_GLOBALS globals{};
@@ -99,9 +103,16 @@ int main(int argc, char** argv) {
     Section("timed steps");
     RunTimedSteps(options);
 
+    Section("entities");
+    SampleWorldOptions world;
+    world.modulePath = options.modulePath.empty() ? SAMPLE_DRONE_MODULE : options.modulePath;
+    world.drones = options.drones;
+    world.steps = options.steps;
+    bool worldRan = RunSampleWorld(world);
+
     Section("warning box");
     std::printf("  vgWarningMsg() = %d\n",
-                vgWarningMsg("The sample host has no level to run yet.", MB_OK | MB_ICONWARNING));
+                vgWarningMsg("The sample host runs no level file yet.", MB_OK | MB_ICONWARNING));
 
     Section("memory");
     ShowMemoryUse();
@@ -110,5 +121,5 @@ int main(int argc, char** argv) {
     std::printf("  vgDisable() = %d\n", vgDisable());
 
     Section("unload (memory accountant report)");
-    return 0;
+    return worldRan ? 0 : 1;
 }

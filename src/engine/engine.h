@@ -3,6 +3,9 @@
 // The engine's exported interface: the host's globals record, the engine's game state, the
 // clocks, the active camera, message boxes and the engine lifecycle.
 
+#include "engine/model_table.h"
+#include "engine/registry.h"
+#include "engine/world.h"
 #include "math/matrix.h"
 #include "platform/export.h"
 #include "platform/types.h"

@@ -1,8 +1,9 @@
 #include "engine/globals.h"
 
+#include "engine/element_table.h"
 #include "engine/state.h"
+#include "entity/entity.h"
 
-#include "math/matrix.h"
 #include "math/matrix.h"
 #include "support/machine_code.h"
 #include "support/memory.h"
@@ -14,9 +15,13 @@ CMemory g_memoryAccountant;
 
 // Plain data, constant-initialised: ready before any constructor runs.
 constinit ENGINE_STATE g_engine;
+constinit LEVEL_TABLES g_level;
 
-// The entity list, the event manager, the engine camera and the engine light join here, in
-// that order, as their subsystems arrive.
+// The top-level entities; each entity keeps its children in its own list.
+CLinkedList<CBaseEntity*> g_entityList(20);
+
+// The event manager, the engine camera and the engine light join here, in that order, as
+// their subsystems arrive.
 
 CAbstractMachineCode g_missionCode;
 

@@ -4,10 +4,14 @@
 // the library constructs them at load; the memory accountant comes first so that it is
 // destroyed last and its leak report at unload sees every block.
 
+#include "event/linked_list.h"
+
 class CMemory;
 class CAbstractMachineCode;
 class CTimer;
+class CBaseEntity;
 
 extern CMemory g_memoryAccountant;
+extern CLinkedList<CBaseEntity*> g_entityList;
 extern CAbstractMachineCode g_missionCode;
 extern CTimer g_engineTimer;

@@ -1,13 +1,18 @@
+#include "engine/element_table.h"
 #include "engine/engine.h"
 #include "engine/globals.h"
+#include "engine/registry.h"
 #include "engine/state.h"
 #include "support/machine_code.h"
 
 // The reset throws away what a level owns, in a fixed order: the flags first, then the
-// level's resources and script code, then the clocks and identifiers.
+// level's tables, its entities and script code, then the clocks and identifiers.
 void ResetLevel() {
     g_engine.bGameLoaded = FALSE;
     g_engine.bGamePaused = TRUE;
+    ReleaseLevelTables();
+    DeleteAllEntities(g_entityList, nullptr);
+    g_entityList.RemoveAll();
     g_missionCode.ReleaseResources();
     ResetClocks();
     g_engine.gameState.dwNextEntityId = kFirstEntityId;

@@ -21,25 +21,57 @@ protected:
 
 void* ExportsTest::s_library = nullptr;
 
-TEST_F(ExportsTest, LibraryLoads) { ASSERT_NE(s_library, nullptr) << dlerror(); }
+TEST_F(ExportsTest, LibraryLoads) {
+    ASSERT_NE(s_library, nullptr) << dlerror();
+}
 
 TEST_F(ExportsTest, EngineFunctionsHaveUndecoratedNames) {
     ASSERT_NE(s_library, nullptr);
-    for (const char* name :
-         {"vgSetGlobals", "vgGetGlobals", "vgIsGameLoaded", "vgIsGamePaused",
-          "vgGetCurrentRenderTime", "vgGetCurrentRenderFTime", "vgGetDeltaRenderTime",
-          "vgGetDeltaRenderFTime", "vgGetCurrentPhysicsTime", "vgGetCurrentPhysicsFTime",
-          "vgGetDeltaPhysicsTime", "vgGetDeltaPhysicsFTime", "vgGetActiveCamera",
-          "vgSetActiveCamera", "vgGetActiveViewMatrix", "vgErrorMsg", "vgWarningMsg", "vgEnable",
-          "vgDisable"}) {
+    for (const char* name : {"vgSetGlobals",
+                             "vgGetGlobals",
+                             "vgIsGameLoaded",
+                             "vgIsGamePaused",
+                             "vgGetCurrentRenderTime",
+                             "vgGetCurrentRenderFTime",
+                             "vgGetDeltaRenderTime",
+                             "vgGetDeltaRenderFTime",
+                             "vgGetCurrentPhysicsTime",
+                             "vgGetCurrentPhysicsFTime",
+                             "vgGetDeltaPhysicsTime",
+                             "vgGetDeltaPhysicsFTime",
+                             "vgGetActiveCamera",
+                             "vgSetActiveCamera",
+                             "vgGetActiveViewMatrix",
+                             "vgErrorMsg",
+                             "vgWarningMsg",
+                             "vgEnable",
+                             "vgDisable",
+                             "vgGetModelCount",
+                             "vgGetModel",
+                             "vgGet3DModel",
+                             "vgGetSoundCount",
+                             "vgGetMusicCount",
+                             "vgGetTextureCount",
+                             "vgLoadModelTable",
+                             "vgInitialiseWorldSize",
+                             "vgGetQuadrant",
+                             "vgRandomUnitVector",
+                             "vgGetEntityList",
+                             "vgGetNextEntityID",
+                             "vgSpawnParentEntity",
+                             "vgSpawnChildEntity",
+                             "vgFindEntity",
+                             "vgDeleteEntity"}) {
         EXPECT_TRUE(Exports(name)) << name;
     }
 }
 
 TEST_F(ExportsTest, DataTablesAndPathFunctionsHaveUndecoratedNames) {
     ASSERT_NE(s_library, nullptr);
-    for (const char* name : {"propImpulseTable", "propWarpTable", "MakeBaseDirectory",
-                             "MakeFullPath", "MakeRelativePath"}) {
+    for (const char* name :
+         {"propImpulseTable", "propWarpTable", "MakeBaseDirectory", "MakeFullPath",
+          "MakeRelativePath", "rgRandomize", "rgRandom", "rgRandomF", "rgRandomN",
+          "rgGenerateTable", "rgRandomT", "rgRandomFT", "rgRandomNT"}) {
         EXPECT_TRUE(Exports(name)) << name;
     }
 }
@@ -47,12 +79,14 @@ TEST_F(ExportsTest, DataTablesAndPathFunctionsHaveUndecoratedNames) {
 TEST_F(ExportsTest, ClassesAreExported) {
     ASSERT_NE(s_library, nullptr);
     for (const char* name : {
-             "_ZN7CMemory8AllocateEjj",                              // CMemory::Allocate
-             "_ZN7CMemory10DeallocateEPv",                           // CMemory::Deallocate
-             "_ZN9CMemBlock6CreateERPS_jj",                          // CMemBlock::Create
-             "_ZN6CTimerC1Ev",                                       // CTimer::CTimer()
-             "_ZN20CAbstractMachineCode4LoadEPv",                    // CAbstractMachineCode::Load
-             "_Z8DebugLogPKcz",                                      // DebugLog
+             "_ZN7CMemory8AllocateEjj",           // CMemory::Allocate
+             "_ZN7CMemory10DeallocateEPv",        // CMemory::Deallocate
+             "_ZN9CMemBlock6CreateERPS_jj",       // CMemBlock::Create
+             "_ZN6CTimerC1Ev",                    // CTimer::CTimer()
+             "_ZN20CAbstractMachineCode4LoadEPv", // CAbstractMachineCode::Load
+             "_Z8DebugLogPKcz",                   // DebugLog
+             "_ZTV11CBaseEntity",                 // CBaseEntity's vtable
+             "_Z10MatrixMultRK9D3DMATRIXS1_",     // MatrixMult
          }) {
         EXPECT_TRUE(Exports(name)) << name;
     }

@@ -1,0 +1,166 @@
+#include "entity_fixture.h"
+
+#include "engine/registry.h"
+
+#include <cstring>
+
+namespace {
+
+using EntityObjectTest = EntityTest;
+
+bool SameMatrix(const D3DMATRIX& a, const D3DMATRIX& b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+void ExpectVector(const D3DVECTOR& actual, float x, float y, float z) {
+    EXPECT_FLOAT_EQ(actual.x, x);
+    EXPECT_FLOAT_EQ(actual.y, y);
+    EXPECT_FLOAT_EQ(actual.z, z);
+}
+
+TEST_F(EntityObjectTest, NewEntityStartsAtTheOriginUnrotatedAndUnbound) {
+    CBaseEntity* entity = vgSpawnParentEntity();
+    ExpectVector(entity->GetPosition(), 0, 0, 0);
+    EXPECT_TRUE(SameMatrix(entity->GetLocalRotation(), IdentityMatrix()));
+    EXPECT_TRUE(SameMatrix(entity->GetFrameRotation(), IdentityMatrix()));
+    EXPECT_EQ(entity->m_nUserData2, -1);
+    EXPECT_EQ(entity->m_fMaxScale, 0.0f);
+    EXPECT_EQ(entity->m_pLocalData, nullptr);
+    EXPECT_EQ(entity->PerformAI(), 0);
+    EXPECT_EQ(entity->Render(), 1);
+    EXPECT_EQ(entity->Delete(), 0);
+}
+
+TEST_F(EntityObjectTest, EntityBuiltOutsideTheRegistryIsFullyInitialised) {
+    alignas(CBaseEntity) unsigned char storage[sizeof(CBaseEntity)];
+    std::memset(storage, 0xA5, sizeof storage);
+    auto* entity = ::new (storage) CBaseEntity;
+    EXPECT_EQ(entity->m_pParent, nullptr);
+    EXPECT_EQ(entity->m_hModule, nullptr);
+    EXPECT_EQ(entity->m_dwUserData0, 0u);
+    EXPECT_EQ(entity->m_fMaxScale, 0.0f);
+    // Not in any list: the destructor reports it and cleans up.
+    entity->~CBaseEntity();
+    EXPECT_TRUE(m_capture.Contains("Unable to find parent object in entity list!"));
+}
+
+TEST_F(EntityObjectTest, PositionIsWorldPlusOffset) {
+    CBaseEntity* entity = vgSpawnParentEntity();
+    D3DVECTOR world(1, 2, 3);
+    entity->SetWorldPosition(&world);
+    entity->SetOffsetPosition(D3DVECTOR(10, 20, 30));
+    ExpectVector(entity->GetWorldPosition(), 1, 2, 3);
+    ExpectVector(entity->GetPosition(), 11, 22, 33);
+    D3DVECTOR out;
+    entity->GetPosition(&out);
+    ExpectVector(out, 11, 22, 33);
+    entity->GetOffsetPosition(&out);
+    ExpectVector(out, 10, 20, 30);
+}
+
+TEST_F(EntityObjectTest, AppendAppliesTheOldRotationFirstAndInsertTheNewOne) {
+    D3DMATRIX a = RotateXMatrix(0.5f);
+    D3DMATRIX b = RotateYMatrix(0.25f);
+    CBaseEntity* entity = vgSpawnParentEntity();
+    entity->AppendLocalRotation(a);
+    entity->AppendLocalRotation(b);
+    // A x B: a point is turned by A, then by B.
+    EXPECT_TRUE(SameMatrix(entity->GetLocalRotation(), MatrixMult(b, a)));
+
+    entity->ReplaceLocalRotation(IdentityMatrix());
+    entity->InsertLocalRotation(a);
+    entity->InsertLocalRotation(b);
+    EXPECT_TRUE(SameMatrix(entity->GetLocalRotation(), MatrixMult(a, b)));
+
+    entity->AppendFrameRotation(a);
+    entity->AppendFrameRotation(b);
+    EXPECT_TRUE(SameMatrix(entity->GetFrameRotation(), MatrixMult(b, a)));
+    entity->SetFrameRotation(IdentityMatrix());
+    entity->InsertFrameRotation(a);
+    entity->InsertFrameRotation(b);
+    EXPECT_TRUE(SameMatrix(entity->GetFrameRotation(), MatrixMult(a, b)));
+}
+
+TEST_F(EntityObjectTest, RotationReferenceWritesThrough) {
+    CBaseEntity* entity = vgSpawnParentEntity();
+    entity->GetLocalRotation()._41 = 7.0f;
+    EXPECT_EQ(entity->m_mLocalRotation._41, 7.0f);
+}
+
+TEST_F(EntityObjectTest, LocalMatrixRotatesThenScalesThenMoves) {
+    CBaseEntity* entity = vgSpawnParentEntity();
+    entity->m_vScale = D3DVECTOR(2, 3, 4);
+    entity->SetLocalRotation(RotateZMatrix(1.5707963f));
+    entity->SetOffsetPosition(D3DVECTOR(100, 0, 0));
+    D3DMATRIX local;
+    entity->CalculateLocalMatrix(local);
+    // The rotation takes x to -y with this layout; the scale then stretches y by 3.
+    D3DVECTOR moved = TransformVector(D3DVECTOR(1, 0, 0), local);
+    EXPECT_NEAR(moved.x, 100.0f, 1e-4f);
+    EXPECT_NEAR(moved.y, -3.0f, 1e-4f);
+    EXPECT_NEAR(moved.z, 0.0f, 1e-4f);
+}
+
+TEST_F(EntityObjectTest, HierarchyMatrixIsAnchoredAtParentOffsetOrOwnWorldPosition) {
+    CBaseEntity* parent = vgSpawnParentEntity();
+    parent->SetWorldPosition(D3DVECTOR(5, 5, 5));
+    parent->SetOffsetPosition(D3DVECTOR(1, 2, 3));
+    CBaseEntity* child = vgSpawnChildEntity(parent);
+    child->SetWorldPosition(D3DVECTOR(50, 50, 50));
+
+    D3DMATRIX matrix;
+    parent->CalculateHierarchyMatrix(matrix);
+    ExpectVector(TransformVector(D3DVECTOR(0, 0, 0), matrix), 5, 5, 5);
+    child->CalculateHierarchyMatrix(matrix);
+    ExpectVector(TransformVector(D3DVECTOR(0, 0, 0), matrix), 1, 2, 3);
+
+    child->SetFrameRotation(RotateYMatrix(0.75f));
+    child->CalculateHierarchyMatrix(matrix);
+    EXPECT_TRUE(
+        SameMatrix(matrix, MatrixMult(TranslateMatrix(D3DVECTOR(1, 2, 3)), RotateYMatrix(0.75f))));
+}
+
+TEST_F(EntityObjectTest, ScaleWithoutA3DModelIsKeptAndItsLargestComponentTaken) {
+    CBaseEntity* entity = vgSpawnParentEntity();
+    entity->m_vScale = D3DVECTOR(0.5f, 3.0f, 2.0f);
+    entity->m_dwModelIndex = 9;
+    entity->CalculateScale();
+    EXPECT_TRUE(
+        m_capture.Contains("CBaseEntity::CalculateScale() Failed to obtain 3D model index 9\n"));
+    ExpectVector(entity->m_vScale, 0.5f, 3.0f, 2.0f);
+    EXPECT_EQ(entity->m_fMaxScale, 3.0f);
+}
+
+TEST_F(EntityObjectTest, LargestComponentComparesXWithYThenZ) {
+    EXPECT_EQ(LargestComponent(D3DVECTOR(1, 2, 3)), 3.0f);
+    EXPECT_EQ(LargestComponent(D3DVECTOR(3, 2, 1)), 3.0f);
+    EXPECT_EQ(LargestComponent(D3DVECTOR(1, 3, 2)), 3.0f);
+    EXPECT_EQ(LargestComponent(D3DVECTOR(-1, -2, -3)), -1.0f);
+}
+
+TEST_F(EntityObjectTest, CopyHasItsOwnLocalDataAndNoChildren) {
+    CBaseEntity* original = vgSpawnParentEntity();
+    vgSpawnChildEntity(original);
+    original->SetWorldPosition(D3DVECTOR(1, 2, 3));
+    original->m_dwUserData0 = 77;
+    ASSERT_EQ(original->AllocateLocalData(8), 1);
+    std::memcpy(original->m_pLocalData, "ABCDEFGH", 8);
+    {
+        CBaseEntity copy(*original);
+        EXPECT_EQ(copy.m_dwID, original->m_dwID);
+        EXPECT_EQ(copy.m_dwUserData0, 77u);
+        ExpectVector(copy.GetWorldPosition(), 1, 2, 3);
+        ASSERT_NE(copy.m_pLocalData, original->m_pLocalData);
+        EXPECT_EQ(std::memcmp(copy.m_pLocalData, "ABCDEFGH", 8), 0);
+        EXPECT_EQ(copy.m_Children.GetCount(), 0u);
+
+        CBaseEntity assigned;
+        assigned = *original;
+        EXPECT_EQ(std::memcmp(assigned.m_pLocalData, "ABCDEFGH", 8), 0);
+        // Neither copy is in a list; their destructors say so and free only their own data.
+    }
+    EXPECT_EQ(std::memcmp(original->m_pLocalData, "ABCDEFGH", 8), 0);
+    EXPECT_EQ(original->m_Children.GetCount(), 1u);
+}
+
+} // namespace
