@@ -1,6 +1,8 @@
-// A behaviour module for the entity tests, built once per variant. Every entry writes one
-// debug line naming itself and the entity, so tests can follow the call order; PerformAI and
-// Render return what the entity's user data words 0 and 1 ask for.
+// A behaviour module for the tests, built once per variant (velcore_add_test_module). Every
+// entry writes one debug line naming itself and the entity, so tests can follow the call
+// order; PerformAI and Render return what the entity's user data words 0 and 1 ask for.
+// Switches: MODULE_PREFIX (entry-name prefix, may be empty), MODULE_CREATE_RESULT,
+// MODULE_DELETE_RESULT, MODULE_WITHOUT_DELETE (no Delete entry), MODULE_SPAWNS_CHILD.
 
 #include "engine/debug_log.h"
 #include "engine/registry.h"
