@@ -1,0 +1,257 @@
+#pragma once
+
+// Records, constants and result codes of the 3D device the engine was designed against,
+// with their original widths and values. Records the engine reads and writes raw have their
+// sizes and offsets asserted. The 3D interfaces themselves are in platform/d3d.h.
+
+#include "math/vector.h"
+#include "platform/types.h"
+
+#include <cstddef>
+
+// ---------------------------------------------------------------------------------------------
+// Reference counting, shared by every device object (and by the DirectDraw objects).
+
+class IUnknown {
+public:
+    // Both return the new count; Release destroys the object when it reaches 0.
+    virtual DWORD AddRef() = 0;
+    virtual DWORD Release() = 0;
+
+protected:
+    virtual ~IUnknown() = default;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Result codes. Negative is failure.
+
+constexpr HRESULT MakeResultCode(DWORD bits) {
+    return static_cast<HRESULT>(bits);
+}
+
+constexpr HRESULT D3D_OK = 0;
+constexpr HRESULT DD_OK = 0;
+constexpr HRESULT DDERR_GENERIC = MakeResultCode(0x80004005);
+constexpr HRESULT DDERR_OUTOFMEMORY = MakeResultCode(0x8007000E);
+constexpr HRESULT DDERR_INVALIDPARAMS = MakeResultCode(0x80070057);
+constexpr HRESULT D3DERR_INVALIDPRIMITIVETYPE = MakeResultCode(0x88760801);
+constexpr HRESULT D3DERR_INVALIDVERTEXFORMAT = MakeResultCode(0x88760802);
+constexpr HRESULT D3DERR_SCENE_IN_SCENE = MakeResultCode(0x88760803);
+constexpr HRESULT D3DERR_SCENE_NOT_IN_SCENE = MakeResultCode(0x88760804);
+constexpr HRESULT D3DERR_NOCURRENTVIEWPORT = MakeResultCode(0x88760805);
+// The light is already attached to a viewport (a light belongs to at most one).
+constexpr HRESULT D3DERR_LIGHTHASVIEWPORT = MakeResultCode(0x88760806);
+constexpr HRESULT D3DERR_LIGHTNOTINTHISVIEWPORT = MakeResultCode(0x88760807);
+
+// Enumeration callbacks return one of these: go on, or stop the enumeration.
+constexpr HRESULT D3DENUMRET_CANCEL = 0;
+constexpr HRESULT D3DENUMRET_OK = 1;
+
+// ---------------------------------------------------------------------------------------------
+// Plain records.
+
+// A colour with components from 0 to 1.
+struct D3DCOLORVALUE {
+    float r, g, b, a;
+};
+static_assert(sizeof(D3DCOLORVALUE) == 16);
+
+// The vertex layout the engine draws: position, normal, one texture coordinate pair.
+struct D3DVERTEX {
+    float x, y, z;
+    float nx, ny, nz;
+    float tu, tv;
+};
+static_assert(sizeof(D3DVERTEX) == 32);
+
+struct D3DRECT {
+    LONG x1, y1, x2, y2;
+};
+static_assert(sizeof(D3DRECT) == 16);
+
+// Handles name device objects inside a device; 0 is none.
+using D3DMATERIALHANDLE = DWORD;
+using D3DTEXTUREHANDLE = DWORD;
+
+// ---------------------------------------------------------------------------------------------
+// Materials.
+
+struct D3DMATERIAL {
+    DWORD dwSize; // 80
+    D3DCOLORVALUE dcvDiffuse;
+    D3DCOLORVALUE dcvAmbient;
+    D3DCOLORVALUE dcvSpecular;
+    D3DCOLORVALUE dcvEmissive;
+    float dvPower; // specular power
+    D3DTEXTUREHANDLE hTexture;
+    DWORD dwRampSize;
+};
+static_assert(sizeof(D3DMATERIAL) == 80);
+static_assert(offsetof(D3DMATERIAL, dcvDiffuse) == 4);
+static_assert(offsetof(D3DMATERIAL, dcvAmbient) == 20);
+static_assert(offsetof(D3DMATERIAL, dcvSpecular) == 36);
+static_assert(offsetof(D3DMATERIAL, dcvEmissive) == 52);
+static_assert(offsetof(D3DMATERIAL, dvPower) == 68);
+static_assert(offsetof(D3DMATERIAL, hTexture) == 72);
+static_assert(offsetof(D3DMATERIAL, dwRampSize) == 76);
+
+// ---------------------------------------------------------------------------------------------
+// Lights.
+
+enum D3DLIGHTTYPE : DWORD {
+    D3DLIGHT_POINT = 1,
+    D3DLIGHT_SPOT = 2,
+    D3DLIGHT_DIRECTIONAL = 3,
+    D3DLIGHT_PARALLELPOINT = 4,
+};
+
+// D3DLIGHT2::dwFlags
+constexpr DWORD D3DLIGHT_ACTIVE = 0x1;
+constexpr DWORD D3DLIGHT_NO_SPECULAR = 0x2;
+
+struct D3DLIGHT2 {
+    DWORD dwSize; // 80
+    D3DLIGHTTYPE dltType;
+    D3DCOLORVALUE dcvColor;
+    D3DVECTOR dvPosition;
+    D3DVECTOR dvDirection;
+    float dvRange;
+    float dvFalloff;
+    float dvAttenuation0;
+    float dvAttenuation1;
+    float dvAttenuation2;
+    float dvTheta;
+    float dvPhi;
+    DWORD dwFlags;
+};
+static_assert(sizeof(D3DLIGHT2) == 80);
+static_assert(offsetof(D3DLIGHT2, dltType) == 4);
+static_assert(offsetof(D3DLIGHT2, dcvColor) == 8);
+static_assert(offsetof(D3DLIGHT2, dvPosition) == 24);
+static_assert(offsetof(D3DLIGHT2, dvDirection) == 36);
+static_assert(offsetof(D3DLIGHT2, dvRange) == 48);
+static_assert(offsetof(D3DLIGHT2, dvFalloff) == 52);
+static_assert(offsetof(D3DLIGHT2, dvAttenuation0) == 56);
+static_assert(offsetof(D3DLIGHT2, dvTheta) == 68);
+static_assert(offsetof(D3DLIGHT2, dvPhi) == 72);
+static_assert(offsetof(D3DLIGHT2, dwFlags) == 76);
+
+// ---------------------------------------------------------------------------------------------
+// Device states.
+
+enum D3DTRANSFORMSTATETYPE : DWORD {
+    D3DTRANSFORMSTATE_WORLD = 1,
+    D3DTRANSFORMSTATE_VIEW = 2,
+    D3DTRANSFORMSTATE_PROJECTION = 3,
+};
+
+// Render states are open-ended: a device keeps whatever value it is given for any type.
+enum D3DRENDERSTATETYPE : DWORD {
+    D3DRENDERSTATE_TEXTUREHANDLE = 1, // 0 takes the texture off stage 0
+    D3DRENDERSTATE_SRCBLEND = 19,
+    D3DRENDERSTATE_DESTBLEND = 20,
+    D3DRENDERSTATE_ALPHABLENDENABLE = 27,
+};
+
+// Blend factors (D3DRENDERSTATE_SRCBLEND, D3DRENDERSTATE_DESTBLEND).
+constexpr DWORD D3DBLEND_ZERO = 1;
+constexpr DWORD D3DBLEND_ONE = 2;
+
+enum D3DLIGHTSTATETYPE : DWORD {
+    D3DLIGHTSTATE_MATERIAL = 1, // the current material's handle
+};
+
+enum D3DTEXTURESTAGESTATETYPE : DWORD {
+    D3DTSS_COLOROP = 1,
+    D3DTSS_COLORARG1 = 2,
+    D3DTSS_COLORARG2 = 3,
+    D3DTSS_MAGFILTER = 16,
+    D3DTSS_MINFILTER = 17,
+};
+
+// Texture stages run from 0 to this count minus one.
+constexpr DWORD D3DDP_MAXTEXCOORD = 8;
+
+// Stage arguments, operations and filters.
+constexpr DWORD D3DTA_DIFFUSE = 0;
+constexpr DWORD D3DTA_TEXTURE = 2;
+constexpr DWORD D3DTOP_MODULATE = 4;
+constexpr DWORD D3DTFG_LINEAR = 2; // magnification
+constexpr DWORD D3DTFN_LINEAR = 2; // minification
+
+// ---------------------------------------------------------------------------------------------
+// Drawing.
+
+enum D3DPRIMITIVETYPE : DWORD {
+    D3DPT_TRIANGLELIST = 4,
+};
+
+// Flexible vertex format bits; D3DFVF_VERTEX is the D3DVERTEX layout.
+constexpr DWORD D3DFVF_XYZ = 0x002;
+constexpr DWORD D3DFVF_NORMAL = 0x010;
+constexpr DWORD D3DFVF_TEX1 = 0x100;
+constexpr DWORD D3DFVF_VERTEX = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1;
+static_assert(D3DFVF_VERTEX == 0x112);
+
+// DrawIndexedPrimitive flags.
+constexpr DWORD D3DDP_DONOTUPDATEEXTENTS = 0x8;
+
+// IDirect3DViewport3::Clear flags.
+constexpr DWORD D3DCLEAR_TARGET = 0x1;
+constexpr DWORD D3DCLEAR_ZBUFFER = 0x2;
+
+// ---------------------------------------------------------------------------------------------
+// Capabilities.
+
+// The primitive capabilities of a device description; only the texture capabilities are
+// read by the engine.
+struct D3DPRIMCAPS {
+    DWORD dwSize; // sizeof(D3DPRIMCAPS)
+    DWORD dwTextureCaps;
+};
+
+// D3DPRIMCAPS::dwTextureCaps
+constexpr DWORD D3DPTEXTURECAPS_POW2 = 0x2;          // sides must be powers of two
+constexpr DWORD D3DPTEXTURECAPS_SQUAREONLY = 0x20;   // width must equal height
+constexpr DWORD D3DPTEXTURECAPS_ALPHAPALETTE = 0x80; // palettes may carry alpha
+
+// D3DDEVICEDESC::dwFlags: which members hold valid values. A description with flags 0
+// describes no device of that kind (no hardware, for the hardware description).
+constexpr DWORD D3DDD_TRICAPS = 0x10;
+
+// A device description of 252 bytes; the engine passes two of them with dwSize set.
+struct D3DDEVICEDESC {
+    DWORD dwSize; // 252
+    DWORD dwFlags;
+    D3DPRIMCAPS dpcTriCaps;
+    // The members the engine does not read keep the record at its full size.
+    BYTE reserved[236];
+};
+static_assert(sizeof(D3DDEVICEDESC) == 252);
+
+// ---------------------------------------------------------------------------------------------
+// Pixel formats (texture format enumeration, and DirectDraw surfaces).
+
+struct DDPIXELFORMAT {
+    DWORD dwSize; // 32
+    DWORD dwFlags;
+    DWORD dwFourCC;
+    DWORD dwRGBBitCount;
+    DWORD dwRBitMask;
+    DWORD dwGBitMask;
+    DWORD dwBBitMask;
+    DWORD dwRGBAlphaBitMask;
+};
+static_assert(sizeof(DDPIXELFORMAT) == 32);
+
+// DDPIXELFORMAT::dwFlags
+constexpr DWORD DDPF_ALPHAPIXELS = 0x1;
+constexpr DWORD DDPF_FOURCC = 0x4;
+constexpr DWORD DDPF_PALETTEINDEXED8 = 0x20;
+constexpr DWORD DDPF_RGB = 0x40;
+constexpr DWORD DDPF_LUMINANCE = 0x20000;
+constexpr DWORD DDPF_BUMPLUMINANCE = 0x40000;
+constexpr DWORD DDPF_BUMPDUDV = 0x80000;
+
+// Called once per texture format; return D3DENUMRET_OK for the next, D3DENUMRET_CANCEL to stop.
+using LPD3DENUMPIXELFORMATSCALLBACK = HRESULT (*)(DDPIXELFORMAT* format, void* context);
