@@ -1,6 +1,7 @@
 #include "entity/entity.h"
 
 #include "engine/debug_log.h"
+#include "engine/entity_walk.h"
 #include "engine/model_table.h"
 #include "engine/registry.h"
 #include "platform/module.h"
@@ -74,6 +75,7 @@ void CBaseEntity::CopyFrom(const CBaseEntity& other) {
 }
 
 CBaseEntity::~CBaseEntity() {
+    CEntityWalk::EntityDestroying(this);
     Delete();
     DestroyLocalData();
     LeaveOwningList();
@@ -90,6 +92,7 @@ void CBaseEntity::LeaveOwningList() {
     list.Lock();
     LISTPOS position = list.Find(this);
     if (position != nullptr) {
+        CEntityWalk::NodeRemoving(list, position);
         list.RemoveAt(position);
     } else if (m_pParent != nullptr) {
         DebugLog("CBaseEntity::~CBaseEntity() Unable to find a child in parent list!");
