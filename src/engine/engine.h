@@ -3,7 +3,9 @@
 // The engine's exported interface: the host's globals record, the engine's game state, the
 // clocks, the active camera, message boxes and the engine lifecycle.
 
+#include "engine/lifecycle.h"
 #include "engine/model_table.h"
+#include "engine/physics.h"
 #include "engine/registry.h"
 #include "engine/world.h"
 #include "math/matrix.h"
@@ -97,9 +99,5 @@ VELCORE_API D3DMATRIX* vgGetActiveViewMatrix();
 // style); both return the button chosen.
 VELCORE_API int vgErrorMsg(const char* text);
 VELCORE_API int vgWarningMsg(const char* text, UINT style);
-
-// 1 when the call changed the state, 0 when the engine already was enabled or disabled.
-VELCORE_API int vgEnable();
-VELCORE_API int vgDisable();
 
 } // extern "C"

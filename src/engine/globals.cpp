@@ -3,8 +3,10 @@
 #include "engine/element_table.h"
 #include "engine/state.h"
 #include "entity/entity.h"
-
+#include "event/event_manager.h"
 #include "math/matrix.h"
+#include "scene/camera.h"
+#include "scene/light.h"
 #include "support/machine_code.h"
 #include "support/memory.h"
 #include "support/timer.h"
@@ -20,8 +22,12 @@ constinit LEVEL_TABLES g_level;
 // The top-level entities; each entity keeps its children in its own list.
 CLinkedList<CBaseEntity*> g_entityList(20);
 
-// The event manager, the engine camera and the engine light join here, in that order, as
-// their subsystems arrive.
+// The level's trigger table.
+CVelEvent g_eventManager;
+
+// The engine's own camera, active after every reset, and the level's one light.
+CCamera g_engineCamera;
+CLight g_engineLight;
 
 CAbstractMachineCode g_missionCode;
 

@@ -10,8 +10,14 @@ class CMemory;
 class CAbstractMachineCode;
 class CTimer;
 class CBaseEntity;
+class CVelEvent;
+class CCamera;
+class CLight;
 
 extern CMemory g_memoryAccountant;
 extern CLinkedList<CBaseEntity*> g_entityList;
+extern CVelEvent g_eventManager;
+extern CCamera g_engineCamera;
+extern CLight g_engineLight;
 extern CAbstractMachineCode g_missionCode;
 extern CTimer g_engineTimer;

@@ -1,6 +1,7 @@
 #include "engine/registry.h"
 
 #include "engine/debug_log.h"
+#include "engine/entity_walk.h"
 #include "engine/globals.h"
 #include "engine/state.h"
 #include "entity/entity.h"
@@ -48,6 +49,7 @@ void DeleteAllEntities(CLinkedList<CBaseEntity*>& list, const char* nullHeadMess
         }
         vgDeleteEntity(entity);
         if (list.GetCount() != 0 && list.GetHeadPosition() == head && list.GetAt(head) == entity) {
+            CEntityWalk::NodeRemoving(list, head);
             list.RemoveAt(head);
         }
     }

@@ -50,6 +50,3 @@ void UpdateClock(const CLOCK_FIELDS& clock);
 
 // Zeroes both clocks and the tick readings.
 void ResetClocks();
-
-// Throws away the running level and leaves the engine paused with no level loaded.
-void ResetLevel();

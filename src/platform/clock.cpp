@@ -8,11 +8,17 @@ namespace {
 constexpr LONGLONG kNanosecondsPerSecond = 1000000000;
 
 std::atomic<LONGLONG> g_frequencyOverride{-1};
+std::atomic<bool> g_frozen{false};
+std::atomic<LONGLONG> g_frozenNanoseconds{0};
 
-LONGLONG MonotonicNanoseconds() {
+LONGLONG SystemNanoseconds() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<LONGLONG>(now.tv_sec) * kNanosecondsPerSecond + now.tv_nsec;
+}
+
+LONGLONG MonotonicNanoseconds() {
+    return g_frozen.load() ? g_frozenNanoseconds.load() : SystemNanoseconds();
 }
 
 } // namespace
@@ -45,6 +51,21 @@ namespace platform {
 
 void OverridePerformanceFrequency(LONGLONG frequency) {
     g_frequencyOverride.store(frequency);
+}
+
+void FreezeClock() {
+    g_frozenNanoseconds.store(SystemNanoseconds());
+    g_frozen.store(true);
+}
+
+void AdvanceFrozenClock(LONGLONG nanoseconds) {
+    g_frozenNanoseconds.fetch_add(nanoseconds);
+}
+
+// A frozen clock advanced past the real one makes the next real reading go back; clock users
+// treat a reading that goes back as a step of 0.
+void ThawClock() {
+    g_frozen.store(false);
 }
 
 } // namespace platform

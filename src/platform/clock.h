@@ -17,4 +17,10 @@ namespace platform {
 // itself is rescaled to the reported frequency.
 VELCORE_API void OverridePerformanceFrequency(LONGLONG frequency);
 
+// Test hooks: freeze the monotonic clock behind the counter and timeGetTime at its current
+// reading; from then on it moves only by AdvanceFrozenClock, until ThawClock.
+VELCORE_API void FreezeClock();
+VELCORE_API void AdvanceFrozenClock(LONGLONG nanoseconds);
+VELCORE_API void ThawClock();
+
 } // namespace platform

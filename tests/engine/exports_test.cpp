@@ -3,30 +3,69 @@
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
+#include <elf.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
 
 namespace {
 
+// The names libvelcore.so defines in its dynamic symbol table, read straight from the file:
+// what a host or module can resolve, without loading a second engine into this program.
+std::set<std::string> DynamicSymbols(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> image{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::set<std::string> names;
+    if (image.size() < sizeof(Elf64_Ehdr)) {
+        return names;
+    }
+    Elf64_Ehdr header;
+    std::memcpy(&header, image.data(), sizeof header);
+    auto section = [&](std::size_t index) {
+        Elf64_Shdr shdr;
+        std::memcpy(&shdr, image.data() + header.e_shoff + index * sizeof shdr, sizeof shdr);
+        return shdr;
+    };
+    for (std::size_t i = 0; i < header.e_shnum; ++i) {
+        Elf64_Shdr symbols = section(i);
+        if (symbols.sh_type != SHT_DYNSYM) {
+            continue;
+        }
+        Elf64_Shdr strings = section(symbols.sh_link);
+        for (std::size_t offset = 0; offset + sizeof(Elf64_Sym) <= symbols.sh_size;
+             offset += sizeof(Elf64_Sym)) {
+            Elf64_Sym symbol;
+            std::memcpy(&symbol, image.data() + symbols.sh_offset + offset, sizeof symbol);
+            bool defined = symbol.st_shndx != SHN_UNDEF;
+            bool visible = ELF64_ST_VISIBILITY(symbol.st_other) == STV_DEFAULT &&
+                           ELF64_ST_BIND(symbol.st_info) != STB_LOCAL;
+            if (defined && visible && symbol.st_name != 0) {
+                names.insert(image.data() + strings.sh_offset + symbol.st_name);
+            }
+        }
+    }
+    return names;
+}
+
 class ExportsTest : public ::testing::Test {
 protected:
-    // Kept mapped to the end: the library's lock and accountant state live for the whole
-    // process and would look leaked once its image was unmapped.
-    static void SetUpTestSuite() {
-        s_library = dlopen(VELCORE_SHARED_LIBRARY, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-    }
-    static bool Exports(const char* name) { return dlsym(s_library, name) != nullptr; }
+    static void SetUpTestSuite() { s_symbols = DynamicSymbols(VELCORE_SHARED_LIBRARY); }
+    static bool Exports(const char* name) { return s_symbols.count(name) == 1; }
 
-    static void* s_library;
+    static std::set<std::string> s_symbols;
 };
 
-void* ExportsTest::s_library = nullptr;
+std::set<std::string> ExportsTest::s_symbols;
 
-TEST_F(ExportsTest, LibraryLoads) {
-    ASSERT_NE(s_library, nullptr) << dlerror();
+TEST_F(ExportsTest, LibraryHasADynamicSymbolTable) {
+    ASSERT_GT(s_symbols.size(), 50u);
 }
 
 TEST_F(ExportsTest, EngineFunctionsHaveUndecoratedNames) {
-    ASSERT_NE(s_library, nullptr);
     for (const char* name : {"vgSetGlobals",
                              "vgGetGlobals",
                              "vgIsGameLoaded",
@@ -61,13 +100,15 @@ TEST_F(ExportsTest, EngineFunctionsHaveUndecoratedNames) {
                              "vgSpawnParentEntity",
                              "vgSpawnChildEntity",
                              "vgFindEntity",
-                             "vgDeleteEntity"}) {
+                             "vgDeleteEntity",
+                             "vgNewGame",
+                             "vgPauseGame",
+                             "vgGamePhysicsTick"}) {
         EXPECT_TRUE(Exports(name)) << name;
     }
 }
 
 TEST_F(ExportsTest, DataTablesAndPathFunctionsHaveUndecoratedNames) {
-    ASSERT_NE(s_library, nullptr);
     for (const char* name :
          {"propImpulseTable", "propWarpTable", "MakeBaseDirectory", "MakeFullPath",
           "MakeRelativePath", "rgRandomize", "rgRandom", "rgRandomF", "rgRandomN",
@@ -77,23 +118,24 @@ TEST_F(ExportsTest, DataTablesAndPathFunctionsHaveUndecoratedNames) {
 }
 
 TEST_F(ExportsTest, ClassesAreExported) {
-    ASSERT_NE(s_library, nullptr);
     for (const char* name : {
-             "_ZN7CMemory8AllocateEjj",           // CMemory::Allocate
-             "_ZN7CMemory10DeallocateEPv",        // CMemory::Deallocate
-             "_ZN9CMemBlock6CreateERPS_jj",       // CMemBlock::Create
-             "_ZN6CTimerC1Ev",                    // CTimer::CTimer()
-             "_ZN20CAbstractMachineCode4LoadEPv", // CAbstractMachineCode::Load
-             "_Z8DebugLogPKcz",                   // DebugLog
-             "_ZTV11CBaseEntity",                 // CBaseEntity's vtable
-             "_Z10MatrixMultRK9D3DMATRIXS1_",     // MatrixMult
+             "_ZN7CMemory8AllocateEjj",                     // CMemory::Allocate
+             "_ZN7CMemory10DeallocateEPv",                  // CMemory::Deallocate
+             "_ZN9CMemBlock6CreateERPS_jj",                 // CMemBlock::Create
+             "_ZN6CTimerC1Ev",                              // CTimer::CTimer()
+             "_ZN20CAbstractMachineCode4LoadEPv",           // CAbstractMachineCode::Load
+             "_Z8DebugLogPKcz",                             // DebugLog
+             "_ZTV11CBaseEntity",                           // CBaseEntity's vtable
+             "_ZN9CVelEvent13ProcessEventsEP11CBaseEntity", // CVelEvent::ProcessEvents
+             "_ZTV7CCamera",                                // CCamera's vtable
+             "_ZN6CLight6CreateEv",                         // CLight::Create
+             "_Z10MatrixMultRK9D3DMATRIXS1_",               // MatrixMult
          }) {
         EXPECT_TRUE(Exports(name)) << name;
     }
 }
 
 TEST_F(ExportsTest, InternalsStayHidden) {
-    ASSERT_NE(s_library, nullptr);
     for (const char* name : {"g_engine", "g_missionCode", "g_engineTimer", "_Z10ResetLevelv",
                              "_Z12AdvanceClockRK12CLOCK_FIELDSj"}) {
         EXPECT_FALSE(Exports(name)) << name;

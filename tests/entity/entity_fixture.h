@@ -31,6 +31,7 @@ protected:
     void SetUp() override {
         ResetLevel();
         m_baseline = CMemory::GetTotalMemoryAllocated();
+        m_capture.Clear();
     }
     void TearDown() override {
         CMemory::FailAllocationAfter(0);

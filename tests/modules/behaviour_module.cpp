@@ -1,6 +1,7 @@
 // A behaviour module for the tests, built once per variant (velcore_add_test_module). Every
 // entry writes one debug line naming itself and the entity, so tests can follow the call
-// order; PerformAI and Render return what the entity's user data words 0 and 1 ask for.
+// order; PerformAI and Render return what the entity's user data words 0 and 1 ask for, and
+// PerformAI deletes the entity whose identifier is in user data word 2 (none while it is -1).
 // Switches: MODULE_PREFIX (entry-name prefix, may be empty), MODULE_CREATE_RESULT,
 // MODULE_DELETE_RESULT, MODULE_WITHOUT_DELETE (no Delete entry), MODULE_SPAWNS_CHILD.
 
@@ -45,7 +46,12 @@ MODULE_EXPORT int MODULE_ENTRY(Create)(CBaseEntity* entity, CBaseEntity* creator
 MODULE_EXPORT int MODULE_ENTRY(PerformAI)(CBaseEntity* entity) {
     ++*static_cast<int*>(entity->m_pLocalData);
     DebugLog("module %s: PerformAI %u", Name(entity), entity->m_dwID);
-    return static_cast<int>(entity->m_dwUserData0);
+    // Read before a deletion that may take the entity itself.
+    int result = static_cast<int>(entity->m_dwUserData0);
+    if (entity->m_nUserData2 >= 0) {
+        vgDeleteEntity(vgFindEntity(static_cast<DWORD>(entity->m_nUserData2)));
+    }
+    return result;
 }
 
 MODULE_EXPORT int MODULE_ENTRY(Render)(CBaseEntity* entity) {

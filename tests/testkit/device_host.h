@@ -1,0 +1,34 @@
+#pragma once
+
+#include "engine/engine.h"
+#include "platform/recording_d3d.h"
+
+#include <memory>
+
+namespace testkit {
+
+// A host for tests: a globals record with a 640 x 480 screen and a recording software device
+// whose current viewport is set, handed to the engine for the fixture's lifetime.
+class DeviceHost {
+public:
+    DeviceHost();
+    ~DeviceHost();
+    DeviceHost(const DeviceHost&) = delete;
+    DeviceHost& operator=(const DeviceHost&) = delete;
+
+    GAME_GLOBALS& Globals() { return m_globals; }
+    platform::D3DCallLog& Log() { return *m_log; }
+    platform::SoftwareDirect3D* Direct3D() { return m_direct3D; }
+    platform::SoftwareDevice* Device() { return m_device; }
+    platform::SoftwareViewport* Viewport() { return m_viewport; }
+
+private:
+    std::shared_ptr<platform::D3DCallLog> m_log;
+    platform::SoftwareDirect3D* m_direct3D = nullptr;
+    platform::SoftwareDevice* m_device = nullptr;
+    platform::SoftwareViewport* m_viewport = nullptr;
+    GAME_GLOBALS m_globals{};
+    GAME_GLOBALS* m_previous = nullptr;
+};
+
+} // namespace testkit
