@@ -3,6 +3,7 @@
 #include "engine/engine.h"
 #include "engine/level_records.h"
 #include "entity/entity.h"
+#include "modules/drone_orders.h"
 #include "platform/path.h"
 
 #include <cstdio>
@@ -12,13 +13,6 @@
 #include <unistd.h>
 
 namespace {
-
-// The creation data the drone module understands.
-struct DroneOrders {
-    float radius;
-    float turnPerStep;
-    int launchScout;
-};
 
 std::filesystem::path WriteModelTable(const std::string& modulePath) {
     std::filesystem::path directory =
@@ -56,23 +50,12 @@ void PrintTree(CLinkedList<CBaseEntity*>& list, int depth) {
     list.Unlock();
 }
 
-// Until the engine runs the physics tick, the host gives every entity its PerformAI itself,
-// parents before children, as the tick will.
-void Step(CLinkedList<CBaseEntity*>& list) {
-    list.Lock();
-    for (LISTPOS position = list.GetHeadPosition(); position != nullptr;) {
-        CBaseEntity* entity = list.GetNext(position);
-        if (entity->PerformAI() == 0) {
-            Step(entity->m_Children);
-        }
-    }
-    list.Unlock();
-}
+} // namespace
 
 void SpawnDrones(int count) {
     for (int i = 0; i < count; ++i) {
         CBaseEntity* drone = vgSpawnParentEntity();
-        DroneOrders orders{2.0f + i, 0.25f * (i + 1), i == 0};
+        DroneOrders orders{2.0f + i, 0.5f * (i + 1), i == 0};
         D3DVECTOR start(10.0f * i, 0.0f, 0.0f);
         D3DVECTOR none(0.0f);
         int result = drone->Create(nullptr, 0, start, none, &orders, sizeof orders);
@@ -81,12 +64,11 @@ void SpawnDrones(int count) {
             vgDeleteEntity(drone);
         }
     }
+    PrintEntityTree();
 }
 
-} // namespace
-
-bool RunSampleWorld(const SampleWorldOptions& options) {
-    std::filesystem::path table = WriteModelTable(options.modulePath);
+bool LoadSampleModels(const std::string& modulePath) {
+    std::filesystem::path table = WriteModelTable(modulePath);
     std::string enginePath = platform::HostToWindowsPath(table.string());
     bool loaded = vgLoadModelTable(enginePath.c_str()) == 1;
     std::filesystem::remove_all(table.parent_path());
@@ -96,19 +78,9 @@ bool RunSampleWorld(const SampleWorldOptions& options) {
     }
     std::printf("  model table: %u record(s), module %s\n", vgGetModelCount(),
                 vgGetModel(0)->szModulePath);
-
-    SpawnDrones(options.drones);
-    PrintTree(*vgGetEntityList(), 0);
-    for (int step = 1; step <= options.steps; ++step) {
-        Step(*vgGetEntityList());
-        std::printf("  after step %d:\n", step);
-        PrintTree(*vgGetEntityList(), 1);
-    }
-
-    CBaseEntity* last = *vgGetEntityList()->GetHead();
-    std::printf("  deleting entity %u and its children\n", last->m_dwID);
-    vgDeleteEntity(last);
-    std::printf("  %u top-level entities remain; the engine's reset deletes them\n",
-                vgGetEntityList()->GetCount());
     return true;
+}
+
+void PrintEntityTree() {
+    PrintTree(*vgGetEntityList(), 0);
 }

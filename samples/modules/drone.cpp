@@ -2,6 +2,7 @@
 // in the entity's local data (so a saved game keeps it), moves on every PerformAI, asks to be
 // drawn on every Render, and launches one scout child when created with a launch order.
 
+#include "drone_orders.h"
 #include "engine/debug_log.h"
 #include "engine/engine.h"
 #include "entity/entity.h"
@@ -12,18 +13,11 @@
 
 namespace {
 
-// What a host passes as creation data.
-struct DroneOrders {
-    float radius;
-    float turnPerStep; // radians
-    int launchScout;
-};
-
 struct DroneState {
     D3DVECTOR centre;
     float radius;
     float angle;
-    float turnPerStep;
+    float turnRate;
     int steps;
 };
 
@@ -41,14 +35,14 @@ DRONE_ENTRY int DroneCreate(CBaseEntity* entity, CBaseEntity* creator, DWORD, vo
     DroneState* state = StateOf(entity);
     state->centre = entity->GetWorldPosition();
     state->radius = 1.0f;
-    state->turnPerStep = 0.5f;
+    state->turnRate = 1.0f;
     if (data != nullptr && size == sizeof(DroneOrders)) {
         const auto* orders = static_cast<const DroneOrders*>(data);
         state->radius = orders->radius;
-        state->turnPerStep = orders->turnPerStep;
+        state->turnRate = orders->turnRate;
         if (orders->launchScout) {
             CBaseEntity* scout = vgSpawnChildEntity(entity);
-            DroneOrders scoutOrders{orders->radius * 0.5f, orders->turnPerStep * 2.0f, 0};
+            DroneOrders scoutOrders{orders->radius * 0.5f, orders->turnRate * 2.0f, 0};
             D3DVECTOR origin(0.0f);
             if (scout != nullptr && scout->Create(entity, entity->m_dwModelIndex, origin, origin,
                                                   &scoutOrders, sizeof scoutOrders) != 0) {
@@ -63,7 +57,7 @@ DRONE_ENTRY int DroneCreate(CBaseEntity* entity, CBaseEntity* creator, DWORD, vo
 
 DRONE_ENTRY int DronePerformAI(CBaseEntity* entity) {
     DroneState* state = StateOf(entity);
-    state->angle += state->turnPerStep;
+    state->angle += state->turnRate * vgGetDeltaPhysicsFTime();
     ++state->steps;
     D3DVECTOR offset(state->radius * std::cos(state->angle), 0.0f,
                      state->radius * std::sin(state->angle));
