@@ -14,6 +14,8 @@
 #include "entity/entity.h"
 #include "event/event_manager.h"
 
+#include "benchkit/timings.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -77,44 +79,14 @@ void BM_ProcessEventsWithTriggersElsewhere(benchmark::State& state) {
 BENCHMARK(BM_ProcessEventsPlayerQuadrantOnly);
 BENCHMARK(BM_ProcessEventsWithTriggersElsewhere);
 
-// Prints the per-call times and their ratio after the runs (the medians with repetitions).
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            // With repetitions, the median stands for the benchmark; other statistics do not.
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") {
-                continue;
-            }
-            if (run.run_name.function_name == "BM_ProcessEventsPlayerQuadrantOnly") {
-                m_nearOnly = run.GetAdjustedRealTime();
-            } else if (run.run_name.function_name == "BM_ProcessEventsWithTriggersElsewhere") {
-                m_withElsewhere = run.GetAdjustedRealTime();
-            }
-        }
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        if (m_nearOnly > 0 && m_withElsewhere > 0) {
-            std::printf("per call: %.0f ns with %d triggers, %.0f ns with %d more elsewhere\n",
-                        m_nearOnly, kNearTriggers, m_withElsewhere, kElsewhereTriggers);
-            std::printf("elsewhere / near-only ratio: %.2f (target: at most 1.20)\n",
-                        m_withElsewhere / m_nearOnly);
-        }
-    }
-
-private:
-    double m_nearOnly = 0;
-    double m_withElsewhere = 0;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return benchkit::RunWithSummary(argc, argv, [](const benchkit::Timings& timings) {
+        double nearOnly = timings.PerIteration("BM_ProcessEventsPlayerQuadrantOnly");
+        double withElsewhere = timings.PerIteration("BM_ProcessEventsWithTriggersElsewhere");
+        std::printf("per call: %.0f ns with %d triggers, %.0f ns with %d more elsewhere\n",
+                    nearOnly, kNearTriggers, withElsewhere, kElsewhereTriggers);
+        benchkit::PrintRatio("elsewhere / near-only", withElsewhere, nearOnly, 1.2);
+    });
 }

@@ -16,12 +16,13 @@
 
 #include "event/linked_list.h"
 
+#include "benchkit/timings.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <iterator>
 #include <list>
-#include <map>
 #include <random>
 #include <set>
 #include <string>
@@ -224,81 +225,31 @@ BENCHMARK(BM_CriticalSection_RoundTrip);
 BENCHMARK(BM_CLinkedList_FillDrain)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_StdList_FillDrain)->Unit(benchmark::kMicrosecond);
 
-// Prints, per workload, the time of one list operation for each container and the ratio
-// CLinkedList / std::list (from the medians when the runs are repeated), and how much of a
-// CLinkedList operation is its lock.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if ((run.run_type != Run::RT_Iteration && !median) || run.error_occurred) {
-                continue;
-            }
-            auto items = run.counters.find("items_per_second");
-            if (items == run.counters.end() || items->second.value <= 0) {
-                continue;
-            }
-            // A median replaces the single runs it summarises.
-            Result& result = m_results[run.run_name.function_name];
-            if (median || !result.median) {
-                result.nsPerOperation = 1e9 / items->second.value;
-                result.median = median;
-            }
-        }
+// Per workload: the time of one list operation for each container and the ratio
+// CLinkedList / std::list, and how much of a CLinkedList operation is its lock.
+void Compare(const benchkit::Timings& timings, const std::string& ours, const std::string& standard,
+             double target, double lock) {
+    double oursNs = timings.PerItem("BM_CLinkedList_" + ours);
+    double standardNs = timings.PerItem("BM_StdList_" + standard);
+    std::printf("%-22s CLinkedList %6.2f ns/op, std::list %6.2f ns/op\n", ours.c_str(), oursNs,
+                standardNs);
+    benchkit::PrintRatio("  CLinkedList / std::list", oursNs, standardNs, target);
+    if (lock > 0) {
+        std::printf("  without its lock round trip: %.2f ns/op\n", oursNs - lock);
     }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        double lock = Get("BM_CriticalSection_RoundTrip");
-        if (lock > 0) {
-            std::printf("CRITICAL_SECTION enter + leave (uncontended): %.2f ns; every AddTail and "
-                        "RemoveAt takes it once\n",
-                        lock);
-        }
-        Compare("ChurnOldest", "ChurnOldest", true, lock);
-        Compare("ChurnRandom", "ChurnRandom", true, lock);
-        Compare("ChurnOldestInsideLock", "ChurnOldest", false, 0);
-        Compare("FillDrain", "FillDrain", false, 0);
-    }
-
-private:
-    struct Result {
-        double nsPerOperation = 0;
-        bool median = false;
-    };
-
-    double Get(const std::string& name) const {
-        auto found = m_results.find(name);
-        return found == m_results.end() ? 0 : found->second.nsPerOperation;
-    }
-
-    void Compare(const std::string& ours, const std::string& standard, bool target,
-                 double lock) const {
-        double oursNs = Get("BM_CLinkedList_" + ours);
-        double standardNs = Get("BM_StdList_" + standard);
-        if (oursNs <= 0 || standardNs <= 0) {
-            return;
-        }
-        std::printf("%-22s CLinkedList %6.2f ns/op, std::list %6.2f ns/op, "
-                    "CLinkedList / std::list ratio: %.2f%s\n",
-                    ours.c_str(), oursNs, standardNs, oursNs / standardNs,
-                    target ? " (target: at most 1.00)" : "");
-        if (lock > 0) {
-            std::printf("%-22s CLinkedList without its lock round trip: %.2f ns/op\n", "",
-                        oursNs - lock);
-        }
-    }
-
-    std::map<std::string, Result> m_results;
-};
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return benchkit::RunWithSummary(argc, argv, [](const benchkit::Timings& timings) {
+        double lock = timings.PerItem("BM_CriticalSection_RoundTrip");
+        std::printf("CRITICAL_SECTION enter + leave (uncontended): %.2f ns; every AddTail and "
+                    "RemoveAt takes it once\n",
+                    lock);
+        Compare(timings, "ChurnOldest", "ChurnOldest", 1.0, lock);
+        Compare(timings, "ChurnRandom", "ChurnRandom", 1.0, lock);
+        Compare(timings, "ChurnOldestInsideLock", "ChurnOldest", 0, 0);
+        Compare(timings, "FillDrain", "FillDrain", 0, 0);
+    });
 }

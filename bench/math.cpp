@@ -6,13 +6,14 @@
 #include "math/quaternion.h"
 #include "math/random.h"
 
+#include "benchkit/timings.h"
+
 #include <benchmark/benchmark.h>
 #include <glm/glm.hpp>
 #include <glm/gtc/quaternion.hpp>
 
 #include <array>
 #include <cstdio>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -169,52 +170,21 @@ BENCHMARK(QuatToMatrix_GLM);
 BENCHMARK(Random_VelCore);
 BENCHMARK(Random_mt19937);
 
-// Keeps the time per iteration of every run while printing as usual.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            m_nanoseconds[run.benchmark_name()] = run.GetAdjustedCPUTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    // A target of 0 means the ratio is shown for information only.
-    void PrintRatio(const std::string& ours, const std::string& baseline, double target) const {
-        const auto o = m_nanoseconds.find(ours);
-        const auto b = m_nanoseconds.find(baseline);
-        if (o == m_nanoseconds.end() || b == m_nanoseconds.end()) {
-            return;
-        }
-        const double ratio = o->second / b->second;
-        std::printf("%-24s / %-20s %5.2f", ours.c_str(), baseline.c_str(), ratio);
-        if (target > 0.0) {
-            std::printf("  (target <= %.1f: %s)", target, ratio <= target ? "met" : "missed");
-        }
-        std::printf("\n");
-    }
-
-private:
-    std::map<std::string, double> m_nanoseconds;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-
-    std::printf("\nCPU time ratios, VelCore / baseline:\n");
-    reporter.PrintRatio("MatrixMult_VelCore", "MatrixMult_GLM", 1.1);
-    reporter.PrintRatio("TransformVector_VelCore", "TransformVector_GLM", 1.1);
-    reporter.PrintRatio("QuatToMatrix_VelCore", "QuatToMatrix_GLM", 1.1);
-    reporter.PrintRatio("MatrixInverse_VelCore", "MatrixInverse_GLM", 2.0);
-    reporter.PrintRatio("Random_VelCore", "Random_mt19937", 1.0);
-    reporter.PrintRatio("QuatSlerp_VelCore", "QuatSlerp_GLM", 0.0);
-    return 0;
+    return benchkit::RunWithSummary(argc, argv, [](const benchkit::Timings& timings) {
+        std::printf("CPU time ratios, VelCore / baseline:\n");
+        auto ratio = [&timings](const std::string& operation, const char* baseline, double target) {
+            benchkit::PrintRatio(operation + " / " + baseline,
+                                 timings.PerIteration(operation + "_VelCore"),
+                                 timings.PerIteration(operation + "_" + baseline), target);
+        };
+        ratio("MatrixMult", "GLM", 1.1);
+        ratio("TransformVector", "GLM", 1.1);
+        ratio("QuatToMatrix", "GLM", 1.1);
+        ratio("MatrixInverse", "GLM", 2.0);
+        ratio("Random", "mt19937", 1.0);
+        ratio("QuatSlerp", "GLM", 0.0);
+    });
 }

@@ -3,6 +3,8 @@
 
 #include "support/memory.h"
 
+#include "benchkit/timings.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -65,39 +67,11 @@ void BM_PlainHeap(benchmark::State& state) {
 BENCHMARK(BM_MemoryAccountant)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainHeap)->Unit(benchmark::kMillisecond);
 
-// Prints accountant time / heap time after the runs.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            double perIteration = run.GetAdjustedRealTime();
-            if (run.run_name.function_name == "BM_MemoryAccountant") {
-                m_accountant = perIteration;
-            } else if (run.run_name.function_name == "BM_PlainHeap") {
-                m_heap = perIteration;
-            }
-        }
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        if (m_accountant > 0 && m_heap > 0) {
-            std::printf("accountant / malloc ratio: %.2f (target: at most 3.00)\n",
-                        m_accountant / m_heap);
-        }
-    }
-
-private:
-    double m_accountant = 0;
-    double m_heap = 0;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return benchkit::RunWithSummary(argc, argv, [](const benchkit::Timings& timings) {
+        benchkit::PrintRatio("accountant / malloc", timings.PerIteration("BM_MemoryAccountant"),
+                             timings.PerIteration("BM_PlainHeap"), 3.0);
+    });
 }
