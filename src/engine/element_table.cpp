@@ -1,6 +1,8 @@
 #include "engine/element_table.h"
 
 #include "engine/debug_log.h"
+#include "model/accounted.h"
+#include "model/model.h"
 #include "platform/file.h"
 #include "platform/last_error.h"
 #include "support/binary_file.h"
@@ -81,6 +83,14 @@ int ReadElementTable(CFileReader& reader, ELEMENT_TABLE_HEADER& header, Record*&
     return 1;
 }
 
+// Each loaded model is destroyed before the slot array goes.
+void ReleaseLevelModels() {
+    for (DWORD i = 0; g_level.pp3DModels != nullptr && i < g_level.dw3DModelCount; ++i) {
+        DeleteAccounted(g_level.pp3DModels[i]);
+    }
+    FreeAndClear(g_level.pp3DModels);
+}
+
 } // namespace
 
 template <class Record> int ReadElements(CFileReader& reader, Record* destination, DWORD count) {
@@ -146,7 +156,7 @@ void ReleaseLevelTables() {
     FreeAndClear(g_level.pSounds);
     FreeAndClear(g_level.pszMissionText);
     FreeAndClear(g_level.pModelMap);
-    FreeAndClear(g_level.pp3DModels);
+    ReleaseLevelModels();
     FreeAndClear(g_level.ppTextureObjects);
     g_level.modelHeader.dwCount = 0;
     g_level.soundHeader.dwCount = 0;

@@ -96,7 +96,8 @@ struct LEVEL_TABLES {
     SOUND_INFO* pSounds = nullptr;
     TEXTURE_INFO* pTextures = nullptr;
     // One slot per model record, filled by model loading; a record that shares another's
-    // model file leaves its slot null. The slots stay null until model loading exists.
+    // model file leaves its slot null. Each model is created with NewAccounted and destroyed by
+    // ReleaseLevelTables.
     C3DModel** pp3DModels = nullptr;
     DWORD dw3DModelCount = 0;
     // For each model record, the slot of the 3D model it uses.
@@ -110,6 +111,6 @@ struct LEVEL_TABLES {
 
 extern LEVEL_TABLES g_level;
 
-// Frees the tables, the model map, the mission text and the slot arrays, zeroes every count
-// and fills the level info record with zeros.
+// Frees the tables, the model map and the mission text, destroys the loaded 3D models and
+// frees the slot arrays, zeroes every count and fills the level info record with zeros.
 void ReleaseLevelTables();

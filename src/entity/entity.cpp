@@ -4,6 +4,7 @@
 #include "engine/entity_walk.h"
 #include "engine/model_table.h"
 #include "engine/registry.h"
+#include "model/model.h"
 #include "platform/module.h"
 #include "support/memory.h"
 
@@ -193,12 +194,24 @@ void CBaseEntity::CalculateHierarchyMatrix(D3DMATRIX& out) {
     out = MatrixMult(TranslateMatrix(anchor), m_mFrameRotation);
 }
 
-// The scale follows the extent of the 3D model's bounding box, which comes with the model
-// loader; a record without a loaded 3D model keeps the scale it has.
+// The scale follows the extent of the 3D model's bounding box (animation 0 at time 0); a
+// record without a loaded 3D model keeps the scale it has.
 void CBaseEntity::CalculateScale() {
-    if (vgGet3DModel(m_dwModelIndex) == nullptr) {
+    C3DModel* model = vgGet3DModel(m_dwModelIndex);
+    if (model == nullptr) {
         DebugLog("CBaseEntity::CalculateScale() Failed to obtain 3D model index %u",
                  m_dwModelIndex);
+    } else {
+        D3DVECTOR min;
+        D3DVECTOR max;
+        model->GetBoundingBox(0, 0.0f, min, max);
+        D3DVECTOR extent = max - min;
+        if (m_Model.bUniformScale) {
+            m_vScale = extent * m_Model.fUniformScale;
+        } else {
+            m_vScale = D3DVECTOR(extent.x * m_Model.vScale.x, extent.y * m_Model.vScale.y,
+                                 extent.z * m_Model.vScale.z);
+        }
     }
     m_fMaxScale = LargestComponent(m_vScale);
 }

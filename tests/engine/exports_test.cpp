@@ -111,8 +111,8 @@ TEST_F(ExportsTest, EngineFunctionsHaveUndecoratedNames) {
 TEST_F(ExportsTest, DataTablesAndPathFunctionsHaveUndecoratedNames) {
     for (const char* name :
          {"propImpulseTable", "propWarpTable", "MakeBaseDirectory", "MakeFullPath",
-          "MakeRelativePath", "rgRandomize", "rgRandom", "rgRandomF", "rgRandomN",
-          "rgGenerateTable", "rgRandomT", "rgRandomFT", "rgRandomNT"}) {
+          "MakeRelativePath", "CreateVMM", "OpenVMM", "rgRandomize", "rgRandom", "rgRandomF",
+          "rgRandomN", "rgGenerateTable", "rgRandomT", "rgRandomFT", "rgRandomNT"}) {
         EXPECT_TRUE(Exports(name)) << name;
     }
 }
@@ -129,6 +129,8 @@ TEST_F(ExportsTest, ClassesAreExported) {
              "_ZN9CVelEvent13ProcessEventsEP11CBaseEntity", // CVelEvent::ProcessEvents
              "_ZTV7CCamera",                                // CCamera's vtable
              "_ZN6CLight6CreateEv",                         // CLight::Create
+             "_ZN9CMaterial10SetDiffuseERK9D3DVECTOR",      // CMaterial::SetDiffuse
+             "_ZN8C3DModel9LoadModelEPKc",                  // C3DModel::LoadModel
              "_Z10MatrixMultRK9D3DMATRIXS1_",               // MatrixMult
          }) {
         EXPECT_TRUE(Exports(name)) << name;

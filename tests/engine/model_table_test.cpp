@@ -2,6 +2,8 @@
 
 #include "engine/element_table.h"
 #include "engine/state.h"
+#include "model/accounted.h"
+#include "model/model.h"
 #include "support/memory.h"
 #include "support/path_utils.h"
 #include "table_bytes.h"
@@ -90,9 +92,10 @@ TEST_F(ModelTableTest, ModelIndexMustBeBelowTheCount) {
 
 TEST_F(ModelTableTest, RecordsGetTheThreeDModelTheirMapEntryNames) {
     LoadModels({"scout", "fighter", "scout again"});
-    // Records 0 and 2 name the same model file: slot 2 stays empty.
-    auto* scout = reinterpret_cast<C3DModel*>(std::uintptr_t{0x1000});
-    auto* fighter = reinterpret_cast<C3DModel*>(std::uintptr_t{0x2000});
+    // Records 0 and 2 name the same model file: slot 2 stays empty. The level reset in
+    // TearDown destroys the models.
+    C3DModel* scout = NewAccounted<C3DModel>();
+    C3DModel* fighter = NewAccounted<C3DModel>();
     g_level.dw3DModelCount = 3;
     g_level.pp3DModels = AllocateArray<C3DModel*>(3);
     g_level.pp3DModels[0] = scout;

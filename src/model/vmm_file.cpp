@@ -1,0 +1,103 @@
+#include "model/vmm_file.h"
+
+#include "engine/debug_log.h"
+#include "platform/file.h"
+#include "platform/handle.h"
+#include "platform/last_error.h"
+#include "support/binary_file.h"
+
+#include <cerrno>
+
+namespace {
+
+bool IsKnownChunk(DWORD id) {
+    return id >= VMM_CHUNK_FRAME && id <= VMM_CHUNK_ATTACHMENT && id % 0x10 == 0;
+}
+
+bool WriteHeader(HANDLE file) {
+    CFileWriter writer(file);
+    return writer.WriteU32(kVmmFileId) && writer.WriteU32(VMM_CHUNK_VERSION) &&
+           writer.WriteU32(4) && writer.WriteU32(kVmmVersion);
+}
+
+// Skips an unknown or version chunk. A payload that runs past the end of the file leaves the
+// reader at the end, which ends the loop as the end of the file does.
+void SkipPayload(CFileReader& reader, DWORD length) {
+    DWORD available = static_cast<DWORD>(reader.Remaining());
+    reader.Skip(length < available ? length : available);
+}
+
+// One chunk from its tag on; false when it fails.
+bool ReadChunk(CFileReader& reader, HANDLE file, IVmmChunkHandler& handler) {
+    VMM_CHUNK_TAG tag;
+    if (!reader.ReadRecord(tag)) {
+        DebugLog("Failed to read CHUNK tag Error=%d\n", static_cast<int>(GetLastError()));
+        return false;
+    }
+    if (tag.dwId == VMM_CHUNK_VERSION) {
+        SkipPayload(reader, tag.dwLength);
+        return true;
+    }
+    if (!IsKnownChunk(tag.dwId)) {
+        DebugLog("Skipping unknown VMM Chunk id=%04X\n", static_cast<unsigned>(tag.dwId));
+        SkipPayload(reader, tag.dwLength);
+        return true;
+    }
+    return handler.OnChunk(file, tag);
+}
+
+} // namespace
+
+HANDLE CreateVMM(const char* path) {
+    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, CREATE_ALWAYS);
+    if (file == INVALID_HANDLE_VALUE) {
+        return INVALID_HANDLE_VALUE;
+    }
+    if (!WriteHeader(file)) {
+        CloseHandle(file);
+        DeleteFileA(path);
+        return INVALID_HANDLE_VALUE;
+    }
+    return file;
+}
+
+HANDLE OpenVMM(const char* path) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    if (file == INVALID_HANDLE_VALUE) {
+        return INVALID_HANDLE_VALUE;
+    }
+    CFileReader reader(file);
+    DWORD id = 0;
+    if (!reader.ReadU32(id) || id != kVmmFileId) {
+        CloseHandle(file);
+        return INVALID_HANDLE_VALUE;
+    }
+    return file;
+}
+
+int RunVmmReadLoop(HANDLE file, IVmmChunkHandler& handler) {
+    bool success = false;
+    for (;;) {
+        // A fresh reader per chunk: handlers read through the handle themselves.
+        CFileReader reader(file);
+        if (!reader.Failed() && reader.Remaining() == 0) {
+            return success ? 1 : 0;
+        }
+        if (!ReadChunk(reader, file, handler)) {
+            return 0;
+        }
+        success = true;
+    }
+}
+
+bool VmmCountFits(const CFileReader& reader, const VMM_CHUNK_TAG& tag, std::uint64_t used,
+                  std::uint64_t count, std::uint64_t itemSize) {
+    bool inChunk =
+        used <= tag.dwLength && (itemSize == 0 || count <= (tag.dwLength - used) / itemSize);
+    if (inChunk && reader.CanHold(count, itemSize)) {
+        return true;
+    }
+    SetLastError(ENODATA);
+    return false;
+}

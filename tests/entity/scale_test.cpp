@@ -1,0 +1,64 @@
+#include "entity_fixture.h"
+
+#include "engine/registry.h"
+#include "model/accounted.h"
+#include "model/model.h"
+
+namespace {
+
+class ScaleTest : public EntityTest {
+protected:
+    // One model record whose 3D model has a 4 x 2 x 1 box. The slots are the level's, so the
+    // level reset in TearDown must destroy the model (the memory check would see it otherwise).
+    void SetUp() override {
+        EntityTest::SetUp();
+        LoadModels({{"ship", "", ""}});
+        C3DModel* model = NewAccounted<C3DModel>();
+        C3DModelFrame* hull = NewAccounted<C3DModelFrame>();
+        D3DVERTEX vertices[3] = {
+            {0, 0, 0, 0, 0, 1, 0, 0}, {4, 0, 0, 0, 0, 1, 0, 0}, {0, 2, 1, 0, 0, 1, 0, 0}};
+        DWORD face[3] = {0, 1, 2};
+        DBOX_KEYFRAME box = {};
+        hull->SetName("hull");
+        hull->SetVertices(vertices, 3);
+        hull->SetFaces(face, 1);
+        hull->SetBBoxKeyframes(1, &box, 0, 0);
+        model->AddFrame(hull);
+        model->CalculateBoundingBox();
+
+        g_level.dw3DModelCount = 1;
+        g_level.pp3DModels = static_cast<C3DModel**>(CMemory::Allocate(sizeof(C3DModel*), 0));
+        g_level.pp3DModels[0] = model;
+        g_level.pModelMap = static_cast<DWORD*>(CMemory::Allocate(sizeof(DWORD), 0));
+        g_level.pModelMap[0] = 0;
+
+        m_entity = vgSpawnParentEntity();
+        m_entity->m_dwModelIndex = 0;
+    }
+
+    CBaseEntity* m_entity = nullptr;
+};
+
+TEST_F(ScaleTest, UniformScaleMultipliesTheWholeExtent) {
+    m_entity->m_Model.bUniformScale = 1;
+    m_entity->m_Model.fUniformScale = 0.5f;
+    m_entity->CalculateScale();
+    EXPECT_FLOAT_EQ(m_entity->m_vScale.x, 2.0f);
+    EXPECT_FLOAT_EQ(m_entity->m_vScale.y, 1.0f);
+    EXPECT_FLOAT_EQ(m_entity->m_vScale.z, 0.5f);
+    EXPECT_FLOAT_EQ(m_entity->m_fMaxScale, 2.0f);
+}
+
+TEST_F(ScaleTest, PerAxisFactorsScaleEachSide) {
+    m_entity->m_Model.bUniformScale = 0;
+    m_entity->m_Model.fUniformScale = 0.5f;
+    m_entity->m_Model.vScale = D3DVECTOR(1, 2, 6);
+    m_entity->CalculateScale();
+    EXPECT_FLOAT_EQ(m_entity->m_vScale.x, 4.0f);
+    EXPECT_FLOAT_EQ(m_entity->m_vScale.y, 4.0f);
+    EXPECT_FLOAT_EQ(m_entity->m_vScale.z, 6.0f);
+    EXPECT_FLOAT_EQ(m_entity->m_fMaxScale, 6.0f);
+    EXPECT_TRUE(m_capture.Lines().empty());
+}
+
+} // namespace
