@@ -1,6 +1,6 @@
 #include "engine/game_state_file.h"
 
-#include "support/binary_file.h"
+#include "support/field_codec.h"
 
 namespace {
 
@@ -24,18 +24,6 @@ template <class State, class Visitor> void VisitNumericFields(State& state, Visi
     visit(state.fWorldMax);
     visit(state.fWorldSize);
 }
-
-struct FieldWriter {
-    CFileWriter& writer;
-    void operator()(DWORD value) const { writer.WriteU32(value); }
-    void operator()(float value) const { writer.WriteF32(value); }
-};
-
-struct FieldReader {
-    CFileReader& reader;
-    void operator()(DWORD& value) const { reader.ReadU32(value); }
-    void operator()(float& value) const { reader.ReadF32(value); }
-};
 
 } // namespace
 

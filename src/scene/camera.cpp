@@ -4,7 +4,7 @@
 #include "engine/engine.h"
 #include "entity/entity.h"
 #include "platform/last_error.h"
-#include "support/binary_file.h"
+#include "support/field_codec.h"
 
 namespace {
 
@@ -52,40 +52,6 @@ template <class Data, class Visitor> void VisitCameraFields(Data& d, Visitor&& v
     visit(d.fTransitionProgress);
     visit(d.fOrbitAngle);
 }
-
-struct FieldWriter {
-    CFileWriter& writer;
-    void operator()(DWORD value) const { writer.WriteU32(value); }
-    void operator()(LONG value) const { writer.WriteI32(value); }
-    void operator()(float value) const { writer.WriteF32(value); }
-    void operator()(const D3DVECTOR& v) const {
-        writer.WriteF32(v.x);
-        writer.WriteF32(v.y);
-        writer.WriteF32(v.z);
-    }
-    void operator()(const D3DPLANE& plane) const {
-        (*this)(plane.normal);
-        writer.WriteF32(plane.biasedDistance);
-        writer.WriteF32(plane.distance);
-    }
-};
-
-struct FieldReader {
-    CFileReader& reader;
-    void operator()(DWORD& value) const { reader.ReadU32(value); }
-    void operator()(LONG& value) const { reader.ReadI32(value); }
-    void operator()(float& value) const { reader.ReadF32(value); }
-    void operator()(D3DVECTOR& v) const {
-        reader.ReadF32(v.x);
-        reader.ReadF32(v.y);
-        reader.ReadF32(v.z);
-    }
-    void operator()(D3DPLANE& plane) const {
-        (*this)(plane.normal);
-        reader.ReadF32(plane.biasedDistance);
-        reader.ReadF32(plane.distance);
-    }
-};
 
 CAMERA_DATA InitialCameraData() {
     CAMERA_DATA data{};
