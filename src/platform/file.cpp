@@ -4,26 +4,15 @@
 #include "platform/path.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
-
-class FileObject final : public platform::KernelObject {
-public:
-    explicit FileObject(int descriptor) : m_descriptor(descriptor) {}
-    ~FileObject() override { ::close(m_descriptor); }
-    FileObject(const FileObject&) = delete;
-    FileObject& operator=(const FileObject&) = delete;
-
-    int Descriptor() const { return m_descriptor; }
-
-private:
-    int m_descriptor;
-};
 
 // Records error as the last error and hands back the caller's failure value.
 template <class T> T Fail(int error, T result) {
@@ -31,11 +20,126 @@ template <class T> T Fail(int error, T result) {
     return result;
 }
 
-// The descriptor behind a file handle, or -1 (last error EBADF) for a stale handle or one
-// that names another kind of object.
-int DescriptorOf(HANDLE handle) {
+// A file with its own position. Reads of a regular file go through a read-ahead buffer, so
+// that the many small field reads of the engine's file formats cost a memory copy instead of
+// a system call, and every transfer names its offset (pread/pwrite), so the descriptor's own
+// offset never matters. Other files (pipes, devices) are read and written as streams.
+class FileObject final : public platform::KernelObject {
+public:
+    FileObject(int descriptor, bool seekable) : m_descriptor(descriptor), m_seekable(seekable) {}
+    ~FileObject() override { ::close(m_descriptor); }
+    FileObject(const FileObject&) = delete;
+    FileObject& operator=(const FileObject&) = delete;
+
+    int Descriptor() const { return m_descriptor; }
+    off_t Position() const { return m_position; }
+    void MoveTo(off_t position) { m_position = position; }
+
+    // Moves up to count bytes from the current position into destination; done says how many
+    // arrived (fewer only at the end of the file or on an error).
+    bool Read(char* destination, DWORD count, DWORD& done) {
+        done = TakeBuffered(destination, count);
+        while (done < count) {
+            DWORD left = count - done;
+            if (left < kBufferSize && m_seekable) {
+                if (!Refill()) {
+                    return false;
+                }
+                DWORD taken = TakeBuffered(destination + done, left);
+                if (taken == 0) {
+                    return true; // end of file
+                }
+                done += taken;
+                continue;
+            }
+            // Large transfers go straight to the caller.
+            ssize_t result = Retry([&] { return RawRead(destination + done, left); });
+            if (result <= 0) {
+                return result == 0 || Fail(errno, false);
+            }
+            done += static_cast<DWORD>(result);
+            m_position += result;
+        }
+        return true;
+    }
+
+    bool Write(const char* source, DWORD count, DWORD& done) {
+        m_bufferLength = 0; // the buffered bytes may no longer be the file's
+        done = 0;
+        while (done < count) {
+            ssize_t result = Retry([&] { return RawWrite(source + done, count - done); });
+            if (result < 0) {
+                return Fail(errno, false);
+            }
+            if (result == 0) {
+                return true;
+            }
+            done += static_cast<DWORD>(result);
+            m_position += result;
+        }
+        return true;
+    }
+
+private:
+    static constexpr DWORD kBufferSize = 64 * 1024;
+
+    // Repeats a transfer that a signal interrupted, so that a signal never shortens it.
+    template <class Call> static ssize_t Retry(Call call) {
+        ssize_t result;
+        do {
+            result = call();
+        } while (result < 0 && errno == EINTR);
+        return result;
+    }
+
+    ssize_t RawRead(char* destination, std::size_t count) {
+        return m_seekable ? ::pread(m_descriptor, destination, count, m_position)
+                          : ::read(m_descriptor, destination, count);
+    }
+    ssize_t RawWrite(const char* source, std::size_t count) {
+        return m_seekable ? ::pwrite(m_descriptor, source, count, m_position)
+                          : ::write(m_descriptor, source, count);
+    }
+
+    // Copies what the buffer holds at the current position, at most count bytes.
+    DWORD TakeBuffered(char* destination, DWORD count) {
+        if (m_position < m_bufferStart ||
+            m_position >= m_bufferStart + static_cast<off_t>(m_bufferLength)) {
+            return 0;
+        }
+        std::size_t offset = static_cast<std::size_t>(m_position - m_bufferStart);
+        std::size_t available = m_bufferLength - offset;
+        DWORD taken = count < available ? count : static_cast<DWORD>(available);
+        std::memcpy(destination, m_buffer.data() + offset, taken);
+        m_position += taken;
+        return taken;
+    }
+
+    bool Refill() {
+        m_buffer.resize(kBufferSize);
+        m_bufferStart = m_position;
+        m_bufferLength = 0;
+        ssize_t result = Retry([&] { return RawRead(m_buffer.data(), kBufferSize); });
+        if (result < 0) {
+            return Fail(errno, false);
+        }
+        m_bufferLength = static_cast<std::size_t>(result);
+        return true;
+    }
+
+    int m_descriptor;
+    bool m_seekable;
+    off_t m_position = 0;
+    std::vector<char> m_buffer;
+    off_t m_bufferStart = 0;
+    std::size_t m_bufferLength = 0;
+};
+
+// The file behind a handle, or null (last error EBADF) for a stale handle or one that names
+// another kind of object.
+FileObject* FileOf(HANDLE handle) {
     auto* file = platform::LookupHandleAs<FileObject>(handle);
-    return file != nullptr ? file->Descriptor() : Fail(EBADF, -1);
+    return file != nullptr ? file : Fail(EBADF, static_cast<FileObject*>(nullptr));
 }
 
 // The size of the file behind descriptor, or -1 with the last error set.
@@ -45,16 +149,14 @@ off_t SizeOf(int descriptor) {
 }
 
 // Where a move of the file pointer starts, or -1 with the last error set.
-off_t SeekOrigin(int descriptor, DWORD moveMethod) {
+off_t SeekOrigin(const FileObject& file, DWORD moveMethod) {
     switch (moveMethod) {
     case FILE_BEGIN:
         return 0;
-    case FILE_CURRENT: {
-        off_t position = ::lseek(descriptor, 0, SEEK_CUR);
-        return position >= 0 ? position : Fail(errno, off_t{-1});
-    }
+    case FILE_CURRENT:
+        return file.Position();
     case FILE_END:
-        return SizeOf(descriptor);
+        return SizeOf(file.Descriptor());
     default:
         return Fail(EINVAL, off_t{-1});
     }
@@ -89,36 +191,15 @@ bool OpenFlags(DWORD access, DWORD disposition, int& flags) {
     }
 }
 
-// Repeats a read or write until count bytes moved, end of file, or an error; interrupted
-// calls are retried so that a signal never shortens a transfer.
-template <class Step> BOOL Transfer(HANDLE handle, DWORD count, DWORD* moved, Step step) {
+// Runs a transfer on the file behind handle and reports how many bytes moved.
+template <class Step> BOOL Transfer(HANDLE handle, DWORD* moved, Step step) {
     DWORD done = 0;
-    if (moved != nullptr) {
-        *moved = 0;
-    }
-    int descriptor = DescriptorOf(handle);
-    if (descriptor < 0) {
-        return FALSE;
-    }
-    BOOL ok = TRUE;
-    while (done < count) {
-        ssize_t result = step(descriptor, done, count - done);
-        if (result < 0 && errno == EINTR) {
-            continue;
-        }
-        if (result < 0) {
-            ok = Fail(errno, FALSE);
-            break;
-        }
-        if (result == 0) {
-            break;
-        }
-        done += static_cast<DWORD>(result);
-    }
+    FileObject* file = FileOf(handle);
+    bool ok = file != nullptr && step(*file, done);
     if (moved != nullptr) {
         *moved = done;
     }
-    return ok;
+    return ok ? TRUE : FALSE;
 }
 
 } // namespace
@@ -144,29 +225,28 @@ HANDLE CreateFileA(const char* path, DWORD access, DWORD /*shareMode*/, DWORD cr
         ::close(descriptor);
         return Fail(error, INVALID_HANDLE_VALUE);
     }
-    return platform::RegisterHandle(std::make_unique<FileObject>(descriptor));
+    return platform::RegisterHandle(
+        std::make_unique<FileObject>(descriptor, S_ISREG(info.st_mode)));
 }
 
 BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* bytesRead) {
-    auto* bytes = static_cast<char*>(buffer);
-    return Transfer(file, count, bytesRead, [bytes](int descriptor, DWORD offset, DWORD left) {
-        return ::read(descriptor, bytes + offset, left);
+    return Transfer(file, bytesRead, [&](FileObject& object, DWORD& done) {
+        return object.Read(static_cast<char*>(buffer), count, done);
     });
 }
 
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* bytesWritten) {
-    auto* bytes = static_cast<const char*>(buffer);
-    return Transfer(file, count, bytesWritten, [bytes](int descriptor, DWORD offset, DWORD left) {
-        return ::write(descriptor, bytes + offset, left);
+    return Transfer(file, bytesWritten, [&](FileObject& object, DWORD& done) {
+        return object.Write(static_cast<const char*>(buffer), count, done);
     });
 }
 
 DWORD SetFilePointer(HANDLE file, LONG distance, DWORD moveMethod) {
-    int descriptor = DescriptorOf(file);
-    if (descriptor < 0) {
+    FileObject* object = FileOf(file);
+    if (object == nullptr) {
         return INVALID_SET_FILE_POINTER;
     }
-    off_t origin = SeekOrigin(descriptor, moveMethod);
+    off_t origin = SeekOrigin(*object, moveMethod);
     if (origin < 0) {
         return INVALID_SET_FILE_POINTER;
     }
@@ -175,15 +255,13 @@ DWORD SetFilePointer(HANDLE file, LONG distance, DWORD moveMethod) {
     if (target < 0 || target >= static_cast<off_t>(INVALID_SET_FILE_POINTER)) {
         return Fail(target < 0 ? EINVAL : EOVERFLOW, INVALID_SET_FILE_POINTER);
     }
-    if (::lseek(descriptor, target, SEEK_SET) < 0) {
-        return Fail(errno, INVALID_SET_FILE_POINTER);
-    }
+    object->MoveTo(target);
     return static_cast<DWORD>(target);
 }
 
 DWORD GetFileSize(HANDLE file) {
-    int descriptor = DescriptorOf(file);
-    off_t size = descriptor < 0 ? -1 : SizeOf(descriptor);
+    FileObject* object = FileOf(file);
+    off_t size = object == nullptr ? -1 : SizeOf(object->Descriptor());
     if (size < 0) {
         return INVALID_FILE_SIZE;
     }
