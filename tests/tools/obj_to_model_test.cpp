@@ -1,0 +1,352 @@
+#include "obj_to_model.h"
+#include "tools_fixture.h"
+
+#include "math/matrix.h"
+#include "math/quaternion.h"
+#include "model/material.h"
+#include "model/model.h"
+
+#include <cmath>
+#include <numbers>
+#include <string>
+#include <vector>
+
+namespace {
+
+using vmmtool::Diagnostic;
+using vmmtool::MakeOptions;
+using vmmtool::MakeSummary;
+using vmmtool::MtlLibrary;
+using vmmtool::ObjScene;
+
+class ObjToModelTest : public AccountedTest {
+protected:
+    // Parses text and builds model from it; false (with m_error) when either step refuses.
+    bool Build(const std::string& text, C3DModel& model, const MakeOptions& options = {},
+               const MtlLibrary& library = {}) {
+        ObjScene scene;
+        if (!ParseObj(text, scene, m_error)) {
+            ADD_FAILURE() << m_error.Text();
+            return false;
+        }
+        return vmmtool::BuildModel(scene, library, "unnamed", options, model, m_summary, m_error);
+    }
+
+    Diagnostic m_error;
+    MakeSummary m_summary;
+};
+
+const DWORD* Faces(C3DModelFrame& frame) {
+    return static_cast<const DWORD*>(frame.GetFaceList());
+}
+
+D3DVECTOR PositionOf(C3DModelFrame& frame, DWORD index) {
+    const D3DVERTEX& v = frame.GetVertexList()[index];
+    return D3DVECTOR(v.x, v.y, v.z);
+}
+
+D3DVECTOR NormalOf(C3DModelFrame& frame, DWORD index) {
+    const D3DVERTEX& v = frame.GetVertexList()[index];
+    return D3DVECTOR(v.nx, v.ny, v.nz);
+}
+
+// The unit normal of face i as its winding gives it: (b - a) x (c - a).
+D3DVECTOR WindingNormal(C3DModelFrame& frame, DWORD face) {
+    const DWORD* f = Faces(frame) + 3 * face;
+    D3DVECTOR a = PositionOf(frame, f[0]);
+    D3DVECTOR n = CrossProduct(PositionOf(frame, f[1]) - a, PositionOf(frame, f[2]) - a);
+    return n / Magnitude(n);
+}
+
+void ExpectVector(const D3DVECTOR& v, float x, float y, float z) {
+    EXPECT_NEAR(v.x, x, 1e-5f);
+    EXPECT_NEAR(v.y, y, 1e-5f);
+    EXPECT_NEAR(v.z, z, 1e-5f);
+}
+
+std::vector<std::string> FrameNames(const C3DModel& model) {
+    std::vector<std::string> names;
+    for (DWORD i = 0; i < model.GetFrameCount(); ++i) {
+        names.emplace_back(model.GetFrame(i)->GetName());
+    }
+    return names;
+}
+
+TEST_F(ObjToModelTest, PolygonsBecomeFansWoundClockwiseWithZNegated) {
+    C3DModel model;
+    // A pentagon at z = 2, counter-clockwise seen from +z.
+    ASSERT_TRUE(Build(
+        Lines({"v 0 0 2", "v 2 0 2", "v 3 1 2", "v 1 3 2", "v -1 1 2", "f 1 2 3 4 5"}), model))
+        << m_error.Text();
+    ASSERT_EQ(model.GetFrameCount(), 1u);
+    C3DModelFrame& frame = *model.GetFrame(0);
+    ASSERT_EQ(frame.GetVertexCount(), 5u);
+    ASSERT_EQ(frame.GetFaceCount(), 3u);
+    EXPECT_EQ(m_summary.triangles, 3u);
+    // Every triangle starts at the first corner and runs backwards: (1, 3, 2), (1, 4, 3), ...
+    const float expectedX[3][3] = {{0, 3, 2}, {0, 1, 3}, {0, -1, 1}};
+    for (DWORD face = 0; face < 3; ++face) {
+        for (DWORD corner = 0; corner < 3; ++corner) {
+            D3DVECTOR p = PositionOf(frame, Faces(frame)[3 * face + corner]);
+            EXPECT_EQ(p.x, expectedX[face][corner]) << face << "/" << corner;
+            EXPECT_EQ(p.z, -2.0f);
+        }
+        // Facing the viewer at +z in the file means facing -z in the engine.
+        ExpectVector(WindingNormal(frame, face), 0, 0, -1);
+    }
+}
+
+TEST_F(ObjToModelTest, GivenNormalsAndTextureCoordinatesAreConverted) {
+    C3DModel model;
+    ASSERT_TRUE(Build(Lines({"v 0 0 0", "v 1 0 0", "v 0 1 0", "vt 0.25 0.75", "vn 0.6 0 0.8",
+                             "f 1/1/1 2/1/1 3/1/1"}),
+                      model))
+        << m_error.Text();
+    C3DModelFrame& frame = *model.GetFrame(0);
+    ASSERT_EQ(frame.GetVertexCount(), 3u);
+    for (DWORD i = 0; i < 3; ++i) {
+        ExpectVector(NormalOf(frame, i), 0.6f, 0, -0.8f);
+        EXPECT_EQ(frame.GetVertexList()[i].tu, 0.25f);
+        EXPECT_EQ(frame.GetVertexList()[i].tv, 0.25f);
+    }
+}
+
+TEST_F(ObjToModelTest, MissingNormalsAreTheAreaWeightedMeanAroundEachPosition) {
+    C3DModel model;
+    // Two right triangles of equal area folded along the y axis: one facing +z, one +x.
+    ASSERT_TRUE(
+        Build(Lines({"v 0 0 0", "v 0 1 0", "v -1 0 0", "v 0 0 1", "f 1 2 3", "f 1 2 4"}), model))
+        << m_error.Text();
+    C3DModelFrame& frame = *model.GetFrame(0);
+    ASSERT_EQ(frame.GetVertexCount(), 4u);
+    const float half = std::sqrt(0.5f);
+    for (DWORD i = 0; i < 4; ++i) {
+        D3DVECTOR p = PositionOf(frame, i);
+        D3DVECTOR n = NormalOf(frame, i);
+        if (p.x == -1.0f) {
+            ExpectVector(n, 0, 0, -1);
+        } else if (p.z == -1.0f) {
+            ExpectVector(n, 1, 0, 0);
+        } else {
+            ExpectVector(n, half, 0, -half);
+        }
+    }
+}
+
+TEST_F(ObjToModelTest, CornersShareAVertexOnlyWhenAllTheirIndicesMatch) {
+    C3DModel model;
+    ASSERT_TRUE(Build(Lines({"v 0 0 0", "v 1 0 0", "v 1 1 0", "v 0 1 0", "vn 0 0 1", "vn 1 0 0",
+                             "g same", "f 1//1 2//1 3//1", "f 1//1 3//1 4//1", "g split",
+                             "f 1//1 2//1 3//1", "f 1//2 3//2 4//2"}),
+                      model))
+        << m_error.Text();
+    ASSERT_EQ(model.GetFrameCount(), 2u);
+    EXPECT_EQ(model.GetFrame(0)->GetVertexCount(), 4u);
+    EXPECT_EQ(model.GetFrame(1)->GetVertexCount(), 6u);
+    EXPECT_EQ(m_summary.vertices, 10u);
+}
+
+TEST_F(ObjToModelTest, FramesFollowObjectsAndOptionallyTheirGroups) {
+    const std::string objects =
+        Lines({"v 0 0 0", "v 1 0 0", "v 0 1 0", "f 1 2 3", "o ship", "g hull", "f 1 2 3", "g wing",
+               "f 1 2 3", "g hull", "f 1 2 3", "o boat", "f 1 2 3"});
+    {
+        C3DModel model;
+        ASSERT_TRUE(Build(objects, model)) << m_error.Text();
+        EXPECT_EQ(FrameNames(model), (std::vector<std::string>{"unnamed", "ship", "boat"}));
+        EXPECT_EQ(model.GetFrame(1)->GetFaceCount(), 3u);
+    }
+    {
+        C3DModel model;
+        MakeOptions perGroup;
+        perGroup.framesPerGroup = true;
+        ASSERT_TRUE(Build(objects, model, perGroup)) << m_error.Text();
+        EXPECT_EQ(FrameNames(model),
+                  (std::vector<std::string>{"unnamed", "ship.hull", "ship.wing", "boat"}));
+        EXPECT_EQ(model.GetFrame(1)->GetFaceCount(), 2u);
+    }
+    {
+        // Without objects, groups are what a file is made of.
+        C3DModel model;
+        ASSERT_TRUE(Build(Lines({"v 0 0 0", "v 1 0 0", "v 0 1 0", "g a", "f 1 2 3", "g b",
+                                 "f 1 2 3", "g a", "f 1 2 3"}),
+                          model))
+            << m_error.Text();
+        EXPECT_EQ(FrameNames(model), (std::vector<std::string>{"a", "b"}));
+    }
+}
+
+MtlLibrary PaintAndMetal() {
+    MtlLibrary library;
+    library["paint"].diffuse = {0.5f, 0.25f, 0.125f};
+    library["paint"].alpha = 0.5f;
+    library["paint"].specular = {1.0f, 0.5f, 0.0f};
+    library["paint"].power = 16.0f;
+    library["metal"].diffuse = {0.75f, 0.75f, 0.75f};
+    return library;
+}
+
+TEST_F(ObjToModelTest, MaterialsSplitFramesAndTakeSlotsInOrderOfUse) {
+    C3DModel model;
+    ASSERT_TRUE(
+        Build(Lines({"v 0 0 0", "v 1 0 0", "v 0 1 0", "g hull", "f 1 2 3", "usemtl metal",
+                     "f 1 2 3", "usemtl paint", "f 1 2 3", "g fin", "f 1 2 3", "usemtl unused"}),
+              model, {}, PaintAndMetal()))
+        << m_error.Text();
+    EXPECT_EQ(FrameNames(model),
+              (std::vector<std::string>{"hull.none", "hull.metal", "hull.paint", "fin"}));
+    EXPECT_EQ(model.GetFrame(0)->GetMaterialIndex(), kNoIndex);
+    EXPECT_EQ(model.GetFrame(1)->GetMaterialIndex(), 0u);
+    EXPECT_EQ(model.GetFrame(2)->GetMaterialIndex(), 1u);
+    EXPECT_EQ(model.GetFrame(3)->GetMaterialIndex(), 1u);
+    EXPECT_EQ(m_summary.materials, 2u);
+    ASSERT_NE(model.GetMaterial(1), nullptr);
+    EXPECT_EQ(model.GetMaterial(2), nullptr);
+
+    const CMaterial& paint = *model.GetMaterial(1);
+    ExpectVector(paint.GetDiffuse(), 0.5f, 0.25f, 0.125f);
+    EXPECT_EQ(paint.GetAlpha(), 0.5f);
+    ExpectVector(paint.GetSpecular(), 1.0f, 0.5f, 0.0f);
+    EXPECT_EQ(paint.GetPower(), 16.0f);
+    EXPECT_EQ(paint.GetTextureName(), nullptr);
+    ExpectVector(model.GetMaterial(0)->GetDiffuse(), 0.75f, 0.75f, 0.75f);
+}
+
+TEST_F(ObjToModelTest, TextureNamesBecomeFullEnginePaths) {
+    MtlLibrary library;
+    library["painted"].diffuseTexture = "/games/textures/../art/Hull.bmp";
+    library["long"].diffuseTexture = "/" + std::string(kMaterialTextureNameLimit, 'x');
+    C3DModel model;
+    const std::string triangle = Lines({"v 0 0 0", "v 1 0 0", "v 0 1 0"});
+    ASSERT_TRUE(Build(triangle + Lines({"usemtl painted", "f 1 2 3"}), model, {}, library))
+        << m_error.Text();
+    EXPECT_STREQ(model.GetMaterial(0)->GetTextureName(), "c:\\games\\art\\Hull.bmp");
+
+    EXPECT_FALSE(Build(triangle + Lines({"usemtl long", "f 1 2 3"}), model, {}, library));
+    EXPECT_EQ(m_error.message.rfind("the texture path of material 'long' has 129 characters; at "
+                                    "most 126 are kept",
+                                    0),
+              0u)
+        << m_error.message;
+    EXPECT_EQ(model.GetFrameCount(), 0u);
+}
+
+TEST_F(ObjToModelTest, RefusesWhatTheModelCannotHold) {
+    const std::string triangle = Lines({"v 0 0 0", "v 1 0 0", "v 0 1 0"});
+    C3DModel model;
+    EXPECT_FALSE(Build(triangle + Lines({"", "usemtl missing", "f 1 2 3"}), model));
+    EXPECT_EQ(m_error.line, 5u);
+    EXPECT_EQ(m_error.message, "material 'missing' is not defined by any mtllib file");
+
+    EXPECT_FALSE(Build(triangle, model));
+    EXPECT_EQ(m_error.message, "no faces to convert");
+
+    std::string groups = triangle;
+    for (DWORD g = 0; g <= kMaxModelFrames; ++g) {
+        groups += "g part" + std::to_string(g) + "\nf 1 2 3\n";
+    }
+    EXPECT_FALSE(Build(groups, model));
+    EXPECT_EQ(m_error.message, "more than 256 frames (objects or groups times materials)");
+    EXPECT_EQ(model.GetFrameCount(), 0u);
+}
+
+TEST_F(ObjToModelTest, RefusesFramesBeyondSixteenBitIndices) {
+    // 21846 triangles of their own three positions: 65538 vertices in one frame.
+    std::string text = "g big\n";
+    const int triangles = 21846;
+    for (int i = 0; i < 3 * triangles; ++i) {
+        text += "v " + std::to_string(i) + " 0 " + std::to_string(i % 7) + "\n";
+    }
+    for (int t = 0; t < triangles; ++t) {
+        text += "f " + std::to_string(3 * t + 1) + " " + std::to_string(3 * t + 2) + " " +
+                std::to_string(3 * t + 3) + "\n";
+    }
+    C3DModel model;
+    EXPECT_FALSE(Build(text, model));
+    EXPECT_EQ(m_error.message, "frame 'big': more than 65536 vertices, the most the engine's "
+                               "16-bit indices reach; split it into groups");
+}
+
+// The corners of the vertices' extent in the engine's space.
+void Extent(C3DModelFrame& frame, D3DVECTOR& min, D3DVECTOR& max) {
+    min = max = PositionOf(frame, 0);
+    for (DWORD i = 1; i < frame.GetVertexCount(); ++i) {
+        D3DVECTOR p = PositionOf(frame, i);
+        for (int axis = 0; axis < 3; ++axis) {
+            min[axis] = std::min(min[axis], p[axis]);
+            max[axis] = std::max(max[axis], p[axis]);
+        }
+    }
+}
+
+TEST_F(ObjToModelTest, EveryFrameGetsABoxKeySoTheModelBoxIsReal) {
+    C3DModel model;
+    ASSERT_TRUE(Build(Lines({"v 0 0 0", "v 1 0 0", "v 0 1 0", "v 5 5 5", "v 6 5 5", "v 5 7 5",
+                             "g a", "f 1 2 3", "g b", "f 4 5 6"}),
+                      model))
+        << m_error.Text();
+    DWORD start = 1, final = 1, extra = 1;
+    model.GetKeyframes(start, final, extra);
+    EXPECT_EQ(final, 0u);
+    EXPECT_EQ(model.GetAnimationCount(), 0u);
+    for (DWORD i = 0; i < 2; ++i) {
+        C3DModelFrame& frame = *model.GetFrame(i);
+        ASSERT_EQ(frame.GetBBoxKeyframes(), 1u);
+        EXPECT_EQ(frame.GetRotationKeyframes(), 0u);
+        D3DVECTOR min, max;
+        Extent(frame, min, max);
+        ExpectVector(frame.GetBBoxKeys()[0].vMin, min.x, min.y, min.z);
+        ExpectVector(frame.GetBBoxKeys()[0].vMax, max.x, max.y, max.z);
+    }
+    ASSERT_EQ(model.GetBoxCount(), 1u);
+    D3DVECTOR min, max;
+    model.GetBoundingBox(0, 0.0f, min, max);
+    ExpectVector(min, 0, 0, -5);
+    ExpectVector(max, 6, 7, 0);
+}
+
+TEST_F(ObjToModelTest, SpinTurnsEveryFrameOnceOverTheKeyframeRange) {
+    C3DModel model;
+    MakeOptions spin;
+    spin.spinSeconds = 2.0f;
+    // A flat plate twice as long in x as in z, off the axis in x.
+    ASSERT_TRUE(
+        Build(Lines({"v 1 0 -1", "v 5 0 -1", "v 5 0 1", "v 1 0 1", "f 1 2 3 4"}), model, spin))
+        << m_error.Text();
+    DWORD start = 1, final = 0, extra = 1;
+    model.GetKeyframes(start, final, extra);
+    EXPECT_EQ(start, 0u);
+    EXPECT_EQ(final, vmmtool::kSpinKeyframes);
+    ASSERT_EQ(model.GetAnimationCount(), 1u);
+    EXPECT_EQ(model.GetAnimations()[0].fDuration, 2.0f);
+
+    C3DModelFrame& frame = *model.GetFrame(0);
+    ASSERT_EQ(frame.GetRotationKeyframes(), vmmtool::kSpinKeyframes + 1);
+    ASSERT_EQ(frame.GetBBoxKeyframes(), vmmtool::kSpinKeyframes + 1);
+    const DROT_KEYFRAME& quarter = *frame.GetRotationKeyframe(2);
+    EXPECT_EQ(quarter.dwKeyframe, 2u);
+    EXPECT_EQ(quarter.fTime, 0.25f);
+    D3DQUAT expected;
+    AxisAngleToQuat(std::numbers::pi_v<float> / 2, 0, 1, 0, &expected);
+    EXPECT_NEAR(quarter.qRotation.w, expected.w, 1e-6f);
+    EXPECT_NEAR(quarter.qRotation.y, expected.y, 1e-6f);
+
+    // Whatever the direction of the turn: a quarter turn swaps the x and z extents, half a
+    // turn mirrors both, a full turn comes back.
+    ASSERT_EQ(model.GetBoxCount(), vmmtool::kSpinKeyframes + 1);
+    D3DVECTOR min0, max0, minQuarter, maxQuarter, minHalf, maxHalf, minFull, maxFull;
+    model.GetBoundingBox(0, 0.0f, min0, max0);
+    model.GetBoundingBox(0, 0.5f, minQuarter, maxQuarter);
+    model.GetBoundingBox(0, 1.0f, minHalf, maxHalf);
+    model.GetBoundingBox(0, 2.0f, minFull, maxFull);
+    ExpectVector(min0, 1, 0, -1);
+    ExpectVector(max0, 5, 0, 1);
+    EXPECT_NEAR(maxQuarter.x - minQuarter.x, 2.0f, 1e-4f);
+    EXPECT_NEAR(maxQuarter.z - minQuarter.z, 4.0f, 1e-4f);
+    ExpectVector(minHalf, -5, 0, -1);
+    ExpectVector(maxHalf, -1, 0, 1);
+    ExpectVector(minFull, 1, 0, -1);
+    ExpectVector(maxFull, 5, 0, 1);
+}
+
+} // namespace
