@@ -103,7 +103,7 @@ private:
 
     // Copies what the buffer holds at the current position, at most count bytes.
     DWORD TakeBuffered(char* destination, DWORD count) {
-        if (m_position < m_bufferStart ||
+        if (count == 0 || m_position < m_bufferStart ||
             m_position >= m_bufferStart + static_cast<off_t>(m_bufferLength)) {
             return 0;
         }

@@ -116,6 +116,29 @@ TEST_F(FileTest, SeeksRelativeToEachOrigin) {
     EXPECT_TRUE(CloseHandle(file));
 }
 
+// Reads are served from a read-ahead buffer; seeks, writes through the same handle and
+// transfers larger than the buffer must all see the file as it is.
+TEST_F(FileTest, BufferedReadsFollowSeeksWritesAndLargeTransfers) {
+    const Bytes data = Sequence(200000);
+    m_scratch.WriteFile("big.bin", data);
+    HANDLE file = MustOpen("big.bin", GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
+    EXPECT_EQ(Read(file, 3), Bytes(data.begin(), data.begin() + 3));
+    EXPECT_EQ(Read(file, 100000), Bytes(data.begin() + 3, data.begin() + 100003));
+    ASSERT_EQ(SetFilePointer(file, 10, FILE_BEGIN), 10u);
+    EXPECT_EQ(Read(file, 2), Bytes(data.begin() + 10, data.begin() + 12));
+    // Overwrite bytes the buffer already holds, then read them back.
+    ASSERT_EQ(SetFilePointer(file, -2, FILE_CURRENT), 10u);
+    Write(file, Bytes{0xAA, 0xBB});
+    ASSERT_EQ(SetFilePointer(file, 9, FILE_BEGIN), 9u);
+    EXPECT_EQ(Read(file, 4), (Bytes{data[9], 0xAA, 0xBB, data[12]}));
+    ASSERT_EQ(SetFilePointer(file, -4, FILE_END), 199996u);
+    EXPECT_EQ(Read(file, 100), Bytes(data.end() - 4, data.end()));
+    DWORD read = 7;
+    EXPECT_TRUE(ReadFile(file, nullptr, 0, &read));
+    EXPECT_EQ(read, 0u);
+    EXPECT_TRUE(CloseHandle(file));
+}
+
 TEST_F(FileTest, RefusedSeeksLeaveThePositionAlone) {
     m_scratch.WriteFile("seek.bin", Sequence(100));
     HANDLE file = MustOpen("seek.bin", GENERIC_READ, OPEN_EXISTING);
