@@ -3,9 +3,9 @@
 // iteration is one RemoveAt and one AddTail (two list operations):
 //   ChurnOldest - remove the head, add at the tail (a queue, like the pending-trigger list);
 //   ChurnRandom - remove the element at a random saved position, add at the tail.
-// Target: CLinkedList / std::list <= 1.00 for these two. CLinkedList takes its lock (a
-// CRITICAL_SECTION: re-entrant, std::recursive_mutex) in every AddTail and RemoveAt;
-// std::list has no lock. For the reading of the numbers the program also measures:
+// Target: CLinkedList / std::list <= 1.00 for these two. CLinkedList takes its re-entrant
+// lock in every AddTail and RemoveAt; std::list has no lock. For the reading of the numbers the
+// program also measures:
 //   CriticalSection_RoundTrip - one uncontended EnterCriticalSection + LeaveCriticalSection,
 //     the part of each CLinkedList operation that std::list does not pay;
 //   ChurnOldestInsideLock - the same churn while the caller holds the list's lock, as the
@@ -61,60 +61,84 @@ void CountOperations(benchmark::State& state, std::size_t perIteration) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * perIteration));
 }
 
-void BM_CLinkedList_ChurnOldest(benchmark::State& state) {
-    CLinkedList<Entity*> list(kBlockSize);
+// The two containers behind the operations the queue workloads use, so each workload is
+// written once.
+struct EngineList {
+    CLinkedList<Entity*> list{kBlockSize};
+    void Add(Entity* entity) { list.AddTail(entity); }
+    void RemoveOldest() { list.RemoveAt(list.GetHeadPosition()); }
+    std::size_t Count() const { return list.GetCount(); }
+};
+
+struct StandardList {
+    std::list<Entity*> list;
+    void Add(Entity* entity) { list.push_back(entity); }
+    void RemoveOldest() { list.erase(list.begin()); }
+    std::size_t Count() const { return list.size(); }
+};
+
+template <class List> void FillWorkingSet(List& list) {
     Entity* entities = EntityPool();
     for (std::size_t i = 0; i < kWorkingSet; ++i) {
-        list.AddTail(&entities[i]);
+        list.Add(&entities[i]);
     }
+}
+
+// Removes the oldest element and adds a new one per iteration.
+template <class List> void ChurnOldest(benchmark::State& state, List& list) {
+    Entity* entities = EntityPool();
     std::size_t next = kWorkingSet;
     for (auto _ : state) {
-        list.RemoveAt(list.GetHeadPosition());
-        list.AddTail(&entities[next]);
+        list.RemoveOldest();
+        list.Add(&entities[next]);
         next = next + 1 == 2 * kWorkingSet ? 0 : next + 1;
     }
-    if (list.GetCount() != kWorkingSet) {
+    if (list.Count() != kWorkingSet) {
         state.SkipWithError("working set changed size");
     }
     CountOperations(state, 2);
 }
 
-void BM_StdList_ChurnOldest(benchmark::State& state) {
-    std::list<Entity*> list;
-    Entity* entities = EntityPool();
-    for (std::size_t i = 0; i < kWorkingSet; ++i) {
-        list.push_back(&entities[i]);
-    }
-    std::size_t next = kWorkingSet;
-    for (auto _ : state) {
-        list.erase(list.begin());
-        list.push_back(&entities[next]);
-        next = next + 1 == 2 * kWorkingSet ? 0 : next + 1;
-    }
-    if (list.size() != kWorkingSet) {
-        state.SkipWithError("working set changed size");
-    }
-    CountOperations(state, 2);
+template <class List> void BM_ChurnOldest(benchmark::State& state) {
+    List list;
+    FillWorkingSet(list);
+    ChurnOldest(state, list);
 }
 
 void BM_CLinkedList_ChurnOldestInsideLock(benchmark::State& state) {
-    CLinkedList<Entity*> list(kBlockSize);
-    Entity* entities = EntityPool();
-    for (std::size_t i = 0; i < kWorkingSet; ++i) {
-        list.AddTail(&entities[i]);
-    }
-    std::size_t next = kWorkingSet;
-    list.Lock();
+    EngineList list;
+    FillWorkingSet(list);
+    list.list.Lock();
+    ChurnOldest(state, list);
+    list.list.Unlock();
+}
+
+// Adds the whole working set, then drains it from the head.
+template <class List> void BM_FillDrain(benchmark::State& state) {
+    List list;
     for (auto _ : state) {
-        list.RemoveAt(list.GetHeadPosition());
-        list.AddTail(&entities[next]);
-        next = next + 1 == 2 * kWorkingSet ? 0 : next + 1;
+        FillWorkingSet(list);
+        for (std::size_t i = 0; i < kWorkingSet; ++i) {
+            list.RemoveOldest();
+        }
     }
-    list.Unlock();
-    if (list.GetCount() != kWorkingSet) {
-        state.SkipWithError("working set changed size");
-    }
-    CountOperations(state, 2);
+    CountOperations(state, 2 * kWorkingSet);
+}
+
+void BM_CLinkedList_ChurnOldest(benchmark::State& state) {
+    BM_ChurnOldest<EngineList>(state);
+}
+
+void BM_StdList_ChurnOldest(benchmark::State& state) {
+    BM_ChurnOldest<StandardList>(state);
+}
+
+void BM_CLinkedList_FillDrain(benchmark::State& state) {
+    BM_FillDrain<EngineList>(state);
+}
+
+void BM_StdList_FillDrain(benchmark::State& state) {
+    BM_FillDrain<StandardList>(state);
 }
 
 void BM_CLinkedList_ChurnRandom(benchmark::State& state) {
@@ -174,34 +198,6 @@ void BM_StdList_ChurnRandom(benchmark::State& state) {
         state.SkipWithError("working set changed size");
     }
     CountOperations(state, 2);
-}
-
-void BM_CLinkedList_FillDrain(benchmark::State& state) {
-    CLinkedList<Entity*> list(kBlockSize);
-    Entity* entities = EntityPool();
-    for (auto _ : state) {
-        for (std::size_t i = 0; i < kWorkingSet; ++i) {
-            list.AddTail(&entities[i]);
-        }
-        while (LISTPOS head = list.GetHeadPosition()) {
-            list.RemoveAt(head);
-        }
-    }
-    CountOperations(state, 2 * kWorkingSet);
-}
-
-void BM_StdList_FillDrain(benchmark::State& state) {
-    std::list<Entity*> list;
-    Entity* entities = EntityPool();
-    for (auto _ : state) {
-        for (std::size_t i = 0; i < kWorkingSet; ++i) {
-            list.push_back(&entities[i]);
-        }
-        while (!list.empty()) {
-            list.erase(list.begin());
-        }
-    }
-    CountOperations(state, 2 * kWorkingSet);
 }
 
 void BM_CriticalSection_RoundTrip(benchmark::State& state) {
