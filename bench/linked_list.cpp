@@ -57,6 +57,26 @@ const std::vector<std::size_t>& RandomIndices() {
     return indices;
 }
 
+// The churn's replay: which saved slot goes next (from the shared random sequence) and which
+// pool entity is added next (cycling through twice the working set).
+class ChurnCursor {
+public:
+    std::size_t NextSlot() {
+        std::size_t slot = RandomIndices()[m_draw];
+        m_draw = (m_draw + 1) & (kRandomTable - 1);
+        return slot;
+    }
+    Entity* NextEntity() {
+        Entity* entity = &EntityPool()[m_next];
+        m_next = m_next + 1 == 2 * kWorkingSet ? 0 : m_next + 1;
+        return entity;
+    }
+
+private:
+    std::size_t m_draw = 0;
+    std::size_t m_next = kWorkingSet;
+};
+
 void CountOperations(benchmark::State& state, std::size_t perIteration) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * perIteration));
 }
@@ -86,12 +106,10 @@ template <class List> void FillWorkingSet(List& list) {
 
 // Removes the oldest element and adds a new one per iteration.
 template <class List> void ChurnOldest(benchmark::State& state, List& list) {
-    Entity* entities = EntityPool();
-    std::size_t next = kWorkingSet;
+    ChurnCursor cursor;
     for (auto _ : state) {
         list.RemoveOldest();
-        list.Add(&entities[next]);
-        next = next + 1 == 2 * kWorkingSet ? 0 : next + 1;
+        list.Add(cursor.NextEntity());
     }
     if (list.Count() != kWorkingSet) {
         state.SkipWithError("working set changed size");
@@ -151,17 +169,12 @@ void BM_CLinkedList_ChurnRandom(benchmark::State& state) {
     for (LISTPOS pos = list.GetHeadPosition(); pos != nullptr; list.GetNext(pos)) {
         positions.push_back(pos);
     }
-    const std::vector<std::size_t>& indices = RandomIndices();
-    std::size_t draw = 0;
-    std::size_t next = kWorkingSet;
+    ChurnCursor cursor;
     for (auto _ : state) {
-        std::size_t slot = indices[draw];
-        draw = (draw + 1) & (kRandomTable - 1);
-        list.RemoveAt(positions[slot]);
-        list.AddTail(&entities[next]);
+        list.RemoveAt(positions[cursor.NextSlot()]);
         // The removed node is on top of the pool's free list and AddTail takes the top node
         // first, so the new tail lives at the saved position: it stays valid.
-        next = next + 1 == 2 * kWorkingSet ? 0 : next + 1;
+        list.AddTail(cursor.NextEntity());
     }
     // Check, outside the timing, that the saved positions are exactly the live nodes.
     std::set<LISTPOS> live;
@@ -183,16 +196,12 @@ void BM_StdList_ChurnRandom(benchmark::State& state) {
         list.push_back(&entities[i]);
         positions.push_back(std::prev(list.end()));
     }
-    const std::vector<std::size_t>& indices = RandomIndices();
-    std::size_t draw = 0;
-    std::size_t next = kWorkingSet;
+    ChurnCursor cursor;
     for (auto _ : state) {
-        std::size_t slot = indices[draw];
-        draw = (draw + 1) & (kRandomTable - 1);
+        std::size_t slot = cursor.NextSlot();
         list.erase(positions[slot]);
-        list.push_back(&entities[next]);
+        list.push_back(cursor.NextEntity());
         positions[slot] = std::prev(list.end());
-        next = next + 1 == 2 * kWorkingSet ? 0 : next + 1;
     }
     if (list.size() != kWorkingSet) {
         state.SkipWithError("working set changed size");
