@@ -14,7 +14,7 @@
 //   FillDrain - add 1000, remove all from the head; draining to zero returns CLinkedList's
 //     whole pool to the accountant, so this also measures pool growth.
 
-#include "event/linked_list.h"
+#include "support/linked_list.h"
 
 #include "benchkit/timings.h"
 

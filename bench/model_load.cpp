@@ -7,9 +7,9 @@
 #include "model/accounted.h"
 #include "model/material.h"
 #include "model/model.h"
-#include "platform/file.h"
-#include "platform/handle.h"
-#include "platform/path.h"
+#include "platform/os/file.h"
+#include "platform/os/handle.h"
+#include "platform/os/path.h"
 
 #include "benchkit/timings.h"
 

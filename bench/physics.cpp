@@ -5,7 +5,7 @@
 #include "engine/engine.h"
 #include "engine/level_records.h"
 #include "entity/entity.h"
-#include "platform/path.h"
+#include "platform/os/path.h"
 #include "support/memory.h"
 
 #include <benchmark/benchmark.h>

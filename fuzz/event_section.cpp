@@ -6,9 +6,9 @@
 #include "fuzzkit/input_file.h"
 
 #include "event/event_manager.h"
-#include "platform/file.h"
-#include "platform/handle.h"
-#include "platform/path.h"
+#include "platform/os/file.h"
+#include "platform/os/handle.h"
+#include "platform/os/path.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -3,7 +3,7 @@
 
 #include "fuzzkit/input_file.h"
 
-#include "platform/file.h"
+#include "platform/os/file.h"
 #include "support/machine_code.h"
 
 #include <cstdlib>

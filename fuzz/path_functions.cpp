@@ -1,6 +1,6 @@
 // Runs the path functions on arbitrary base and path strings in buffers of the contracted
 // size. The input is split at its first line feed: base before it, path after it.
-#include "platform/debug_output.h"
+#include "platform/os/debug_output.h"
 #include "support/path_utils.h"
 
 #include <cstddef>

@@ -1,8 +1,8 @@
 #include "fuzzkit/input_file.h"
 
-#include "platform/debug_output.h"
-#include "platform/file.h"
-#include "platform/path.h"
+#include "platform/os/debug_output.h"
+#include "platform/os/file.h"
+#include "platform/os/path.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -13,9 +13,9 @@
 #include "sample_world.h"
 
 #include "engine/engine.h"
-#include "platform/debug_output.h"
-#include "platform/message_box.h"
-#include "platform/software_d3d.h"
+#include "platform/d3d/software/software_d3d.h"
+#include "platform/os/debug_output.h"
+#include "platform/os/message_box.h"
 #include "support/memory.h"
 #include "support/timer.h"
 

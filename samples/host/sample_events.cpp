@@ -6,9 +6,9 @@
 #include "entity/entity.h"
 #include "event/event_manager.h"
 #include "modules/drone_orders.h"
-#include "platform/file.h"
-#include "platform/handle.h"
-#include "platform/path.h"
+#include "platform/os/file.h"
+#include "platform/os/handle.h"
+#include "platform/os/path.h"
 #include "support/memory.h"
 
 #include <cstdio>

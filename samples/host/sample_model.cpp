@@ -2,7 +2,7 @@
 
 #include "model/material.h"
 #include "model/model.h"
-#include "platform/path.h"
+#include "platform/os/path.h"
 
 #include <cstdio>
 

@@ -4,7 +4,7 @@
 #include "engine/level_records.h"
 #include "entity/entity.h"
 #include "modules/drone_orders.h"
-#include "platform/path.h"
+#include "platform/os/path.h"
 
 #include <cstdio>
 #include <cstring>

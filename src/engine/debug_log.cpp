@@ -1,6 +1,6 @@
 #include "engine/debug_log.h"
 
-#include "platform/debug_output.h"
+#include "platform/os/debug_output.h"
 
 #include <cstdarg>
 #include <cstdio>

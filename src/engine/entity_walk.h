@@ -7,7 +7,7 @@
 // stack, without allocating), and the registry tells it when a node of its list is removed or
 // an entity is destroyed, so the walk never follows a stale position.
 
-#include "event/linked_list.h"
+#include "support/linked_list.h"
 
 class CBaseEntity;
 

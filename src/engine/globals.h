@@ -4,7 +4,7 @@
 // the library constructs them at load; the memory accountant comes first so that it is
 // destroyed last and its leak report at unload sees every block.
 
-#include "event/linked_list.h"
+#include "support/linked_list.h"
 
 class CMemory;
 class CAbstractMachineCode;

@@ -1,6 +1,6 @@
 #include "engine/engine.h"
 
-#include "platform/message_box.h"
+#include "platform/os/message_box.h"
 
 extern "C" {
 

@@ -3,9 +3,9 @@
 // The entity registry: top-level entities in the engine's entity list, children in their
 // parent's child list, identifiers from the game state's counter.
 
-#include "event/linked_list.h"
 #include "platform/export.h"
 #include "platform/types.h"
+#include "support/linked_list.h"
 
 class CBaseEntity;
 

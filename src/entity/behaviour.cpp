@@ -2,7 +2,7 @@
 
 #include "engine/debug_log.h"
 #include "engine/model_table.h"
-#include "platform/module.h"
+#include "platform/os/module.h"
 #include "support/memory.h"
 
 #include <cstdio>

@@ -5,7 +5,7 @@
 #include "engine/model_table.h"
 #include "engine/registry.h"
 #include "model/model.h"
-#include "platform/module.h"
+#include "platform/os/module.h"
 #include "support/memory.h"
 
 #include <cstring>

@@ -7,11 +7,11 @@
 // through the virtual table, so new operations go at the end and none is ever reordered.
 
 #include "engine/level_records.h"
-#include "event/linked_list.h"
 #include "math/matrix.h"
 #include "math/vector.h"
 #include "platform/export.h"
 #include "platform/types.h"
+#include "support/linked_list.h"
 
 class CBaseEntity;
 

@@ -2,7 +2,7 @@
 
 #include "engine/debug_log.h"
 #include "engine/registry.h"
-#include "platform/last_error.h"
+#include "platform/os/last_error.h"
 #include "support/binary_file.h"
 
 #include <cstddef>

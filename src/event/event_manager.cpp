@@ -1,7 +1,7 @@
 #include "event/event_manager.h"
 
 #include "engine/debug_log.h"
-#include "platform/last_error.h"
+#include "platform/os/last_error.h"
 #include "support/binary_file.h"
 #include "support/memory.h"
 

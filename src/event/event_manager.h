@@ -9,10 +9,10 @@
 // The engine holds one manager (g_eventManager). Operations that fail return small negative
 // codes and write one debug line each; 0 is success.
 
-#include "event/linked_list.h"
 #include "event/trigger_record.h"
 #include "platform/export.h"
 #include "platform/types.h"
+#include "support/linked_list.h"
 
 #include <array>
 

@@ -1,7 +1,7 @@
 #include "math/float4.h"
 #include "math/matrix.h"
 
-#include "platform/debug_output.h"
+#include "platform/os/debug_output.h"
 
 #include <cmath>
 #include <type_traits>

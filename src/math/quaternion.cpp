@@ -1,7 +1,7 @@
 #include "math/quaternion.h"
 
 #include "math/float_math.h"
-#include "platform/debug_output.h"
+#include "platform/os/debug_output.h"
 
 namespace {
 

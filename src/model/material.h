@@ -4,7 +4,7 @@
 // the device-side material object only when it changed since it was last sent.
 
 #include "math/vector.h"
-#include "platform/d3d.h"
+#include "platform/d3d/d3d.h"
 #include "platform/export.h"
 #include "platform/types.h"
 

@@ -3,7 +3,7 @@
 #include "engine/debug_log.h"
 #include "model/key_track.h"
 #include "model/vmm_file.h"
-#include "platform/last_error.h"
+#include "platform/os/last_error.h"
 #include "support/binary_file.h"
 #include "support/memory.h"
 

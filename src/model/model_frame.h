@@ -11,7 +11,7 @@
 
 #include "math/matrix.h"
 #include "model/model_records.h"
-#include "platform/d3d_types.h"
+#include "platform/d3d/d3d_types.h"
 #include "platform/export.h"
 #include "platform/types.h"
 

@@ -1,9 +1,9 @@
 #include "model/vmm_file.h"
 
 #include "engine/debug_log.h"
-#include "platform/file.h"
-#include "platform/handle.h"
-#include "platform/last_error.h"
+#include "platform/os/file.h"
+#include "platform/os/handle.h"
+#include "platform/os/last_error.h"
 #include "support/binary_file.h"
 
 #include <cerrno>

@@ -3,7 +3,7 @@
 #include "engine/debug_log.h"
 #include "engine/engine.h"
 #include "entity/entity.h"
-#include "platform/last_error.h"
+#include "platform/os/last_error.h"
 #include "support/field_codec.h"
 
 namespace {

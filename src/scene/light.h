@@ -4,7 +4,7 @@
 // device light object only when it has changed since it was last handed over.
 
 #include "math/vector.h"
-#include "platform/d3d.h"
+#include "platform/d3d/d3d.h"
 #include "platform/export.h"
 #include "platform/types.h"
 

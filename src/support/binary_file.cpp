@@ -1,7 +1,7 @@
 #include "support/binary_file.h"
 
-#include "platform/file.h"
-#include "platform/last_error.h"
+#include "platform/os/file.h"
+#include "platform/os/last_error.h"
 
 #include <cerrno>
 #include <cstring>

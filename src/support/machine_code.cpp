@@ -1,8 +1,8 @@
 #include "support/machine_code.h"
 
 #include "engine/debug_log.h"
-#include "platform/file.h"
-#include "platform/last_error.h"
+#include "platform/os/file.h"
+#include "platform/os/last_error.h"
 #include "support/binary_file.h"
 #include "support/memory.h"
 

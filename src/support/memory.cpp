@@ -1,7 +1,7 @@
 #include "support/memory.h"
 
 #include "engine/debug_log.h"
-#include "platform/sync.h"
+#include "platform/os/sync.h"
 #include "support/pointer_index.h"
 
 #include <cstdint>

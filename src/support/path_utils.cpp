@@ -1,7 +1,7 @@
 #include "support/path_utils.h"
 
-#include "platform/debug_output.h"
-#include "platform/path.h"
+#include "platform/os/debug_output.h"
+#include "platform/os/path.h"
 
 #include <algorithm>
 #include <cstring>

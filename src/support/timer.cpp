@@ -1,6 +1,6 @@
 #include "support/timer.h"
 
-#include "platform/clock.h"
+#include "platform/os/clock.h"
 
 CTimer::CTimer() {
     m_highResolution = QueryPerformanceFrequency(&m_frequency);

@@ -1,6 +1,6 @@
 #include "engine/element_table.h"
 
-#include "platform/file.h"
+#include "platform/os/file.h"
 #include "support/binary_file.h"
 #include "support/memory.h"
 #include "support/path_utils.h"

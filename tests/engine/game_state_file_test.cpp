@@ -1,6 +1,6 @@
 #include "engine/game_state_file.h"
 
-#include "platform/file.h"
+#include "platform/os/file.h"
 #include "support/binary_file.h"
 #include "testkit/bytes.h"
 #include "testkit/scratch_dir.h"

@@ -3,7 +3,7 @@
 #include "engine/state.h"
 #include "entity/entity.h"
 #include "event/event_manager.h"
-#include "platform/clock.h"
+#include "platform/os/clock.h"
 #include "scene/camera.h"
 #include "scene/light.h"
 #include "support/machine_code.h"

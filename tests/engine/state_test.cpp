@@ -1,7 +1,7 @@
 #include "engine/engine.h"
 #include "engine/state.h"
 
-#include "platform/message_box.h"
+#include "platform/os/message_box.h"
 
 #include <gtest/gtest.h>
 

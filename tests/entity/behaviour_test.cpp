@@ -1,7 +1,7 @@
 #include "entity_fixture.h"
 
 #include "engine/registry.h"
-#include "platform/path.h"
+#include "platform/os/path.h"
 
 #include <algorithm>
 #include <cstring>

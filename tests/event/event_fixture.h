@@ -7,9 +7,9 @@
 #include "engine/registry.h"
 #include "engine/world.h"
 #include "event/event_manager.h"
-#include "platform/file.h"
-#include "platform/handle.h"
-#include "platform/last_error.h"
+#include "platform/os/file.h"
+#include "platform/os/handle.h"
+#include "platform/os/last_error.h"
 
 #include <array>
 #include <cstdint>

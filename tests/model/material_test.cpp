@@ -2,8 +2,8 @@
 
 #include "engine/engine.h"
 #include "model_fixture.h"
-#include "platform/file.h"
-#include "platform/handle.h"
+#include "platform/os/file.h"
+#include "platform/os/handle.h"
 
 #include <cstring>
 

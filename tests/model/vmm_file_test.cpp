@@ -1,8 +1,8 @@
 #include "model/vmm_file.h"
 
 #include "model_fixture.h"
-#include "platform/file.h"
-#include "platform/handle.h"
+#include "platform/os/file.h"
+#include "platform/os/handle.h"
 
 #include <filesystem>
 

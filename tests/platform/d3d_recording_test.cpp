@@ -1,7 +1,7 @@
 // The recording device: every call logged in order with its arguments, and failures injected
 // by name and occurrence.
 
-#include "platform/recording_d3d.h"
+#include "platform/d3d/recording/recording_d3d.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The software 3D device: reference counting, the state it keeps, validation, capabilities
 // and texture formats.
 
-#include "platform/software_d3d.h"
+#include "platform/d3d/software/software_d3d.h"
 
 #include <gtest/gtest.h>
 

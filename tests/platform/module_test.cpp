@@ -1,5 +1,5 @@
-#include "platform/module.h"
-#include "platform/path.h"
+#include "platform/os/module.h"
+#include "platform/os/path.h"
 
 #include <gtest/gtest.h>
 

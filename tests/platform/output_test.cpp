@@ -1,6 +1,6 @@
-#include "platform/clock.h"
-#include "platform/debug_output.h"
-#include "platform/message_box.h"
+#include "platform/os/clock.h"
+#include "platform/os/debug_output.h"
+#include "platform/os/message_box.h"
 
 #include "testkit/debug_capture.h"
 

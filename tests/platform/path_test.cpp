@@ -1,5 +1,5 @@
-#include "platform/last_error.h"
-#include "platform/path.h"
+#include "platform/os/last_error.h"
+#include "platform/os/path.h"
 
 #include "testkit/scratch_dir.h"
 #include "testkit/working_directory.h"

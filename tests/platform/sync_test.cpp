@@ -1,6 +1,6 @@
-#include "platform/file.h"
-#include "platform/last_error.h"
-#include "platform/sync.h"
+#include "platform/os/file.h"
+#include "platform/os/last_error.h"
+#include "platform/os/sync.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "engine/engine.h"
 #include "engine/state.h"
 #include "entity/entity.h"
-#include "platform/file.h"
+#include "platform/os/file.h"
 #include "testkit/bytes.h"
 #include "testkit/debug_capture.h"
 #include "testkit/scratch_dir.h"

@@ -1,6 +1,6 @@
 #include "scene/light.h"
 
-#include "platform/file.h"
+#include "platform/os/file.h"
 #include "testkit/bytes.h"
 #include "testkit/debug_capture.h"
 #include "testkit/device_host.h"

@@ -1,6 +1,6 @@
 #include "support/machine_code.h"
 
-#include "platform/file.h"
+#include "platform/os/file.h"
 #include "support/memory.h"
 #include "testkit/bytes.h"
 #include "testkit/debug_capture.h"

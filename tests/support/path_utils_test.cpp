@@ -1,7 +1,7 @@
 #include "support/path_utils.h"
 
-#include "platform/file.h"
-#include "platform/path.h"
+#include "platform/os/file.h"
+#include "platform/os/path.h"
 
 #include "testkit/debug_capture.h"
 #include "testkit/scratch_dir.h"

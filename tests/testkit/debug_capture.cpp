@@ -1,6 +1,6 @@
 #include "testkit/debug_capture.h"
 
-#include "platform/debug_output.h"
+#include "platform/os/debug_output.h"
 
 namespace testkit {
 

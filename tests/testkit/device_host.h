@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/engine.h"
-#include "platform/recording_d3d.h"
+#include "platform/d3d/recording/recording_d3d.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
 #include "testkit/scratch_dir.h"
 
-#include "platform/path.h"
+#include "platform/os/path.h"
 
 #include <atomic>
 #include <fstream>

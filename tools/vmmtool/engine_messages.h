@@ -3,7 +3,7 @@
 // The engine reports failures as debug-output lines. The tool collects them around each
 // engine call it makes, to put them into its own error messages.
 
-#include "platform/debug_output.h"
+#include "platform/os/debug_output.h"
 
 #include <string>
 #include <vector>

@@ -7,7 +7,7 @@
 #include "model/accounted.h"
 #include "model/material.h"
 #include "model/model.h"
-#include "platform/path.h"
+#include "platform/os/path.h"
 
 #include <algorithm>
 #include <array>

@@ -5,7 +5,7 @@
 #include "model/material.h"
 #include "model/model.h"
 #include "model/vmm_file.h"
-#include "platform/path.h"
+#include "platform/os/path.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #pragma once
 
-// The recording device for tests: a software device (platform/software_d3d.h) whose every
-// call, AddRef and Release included, is appended to a D3DCallLog before it acts. The device
+// The recording device for tests: a software device (platform/d3d/software/software_d3d.h) whose
+// every call, AddRef and Release included, is appended to a D3DCallLog before it acts. The device
 // state stays queryable, so a test can check both the calls and their effect.
 //
 // The log can also make chosen calls fail: a failure rule names a call ("Device::SetTexture",
@@ -15,8 +15,8 @@
 //     ...
 //     EXPECT_EQ(log->Lines().back(), "Device#1::SetRenderState(27, 1)");
 
+#include "platform/d3d/software/software_d3d.h"
 #include "platform/export.h"
-#include "platform/software_d3d.h"
 
 #include <cstddef>
 #include <memory>

@@ -3,7 +3,7 @@
 #include "platform/export.h"
 #include "platform/types.h"
 
-// Dynamic modules (shared objects), named by Windows-style paths (platform/path.h).
+// Dynamic modules (shared objects), named by Windows-style paths (platform/os/path.h).
 using FARPROC = void (*)();
 
 // Null on failure; the reason is available from GetModuleErrorText.

@@ -11,9 +11,10 @@
 //
 // Every object made through one CreateSoftwareDirect3D call shares a driver: material handles
 // are valid on the devices of the same driver only, and an optional observer sees every call
-// of every object before it acts (the recording device, platform/recording_d3d.h, is one).
+// of every object before it acts (the recording device, platform/d3d/recording/recording_d3d.h, is
+// one).
 
-#include "platform/d3d.h"
+#include "platform/d3d/d3d.h"
 #include "platform/export.h"
 
 #include <array>

@@ -1,6 +1,6 @@
-#include "platform/path.h"
+#include "platform/os/path.h"
 
-#include "platform/last_error.h"
+#include "platform/os/last_error.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "event/linked_list.h"
+#include "support/linked_list.h"
 
 #include "support/memory.h"
 

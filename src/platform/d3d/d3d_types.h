@@ -2,7 +2,7 @@
 
 // Records, constants and result codes of the 3D device the engine was designed against,
 // with their original widths and values. Records the engine reads and writes raw have their
-// sizes and offsets asserted. The 3D interfaces themselves are in platform/d3d.h.
+// sizes and offsets asserted. The 3D interfaces themselves are in platform/d3d/d3d.h.
 
 #include "math/vector.h"
 #include "platform/types.h"

@@ -1,7 +1,7 @@
-#include "platform/file.h"
+#include "platform/os/file.h"
 
-#include "platform/last_error.h"
-#include "platform/path.h"
+#include "platform/os/last_error.h"
+#include "platform/os/path.h"
 
 #include <cerrno>
 #include <cstring>

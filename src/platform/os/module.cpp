@@ -1,7 +1,7 @@
-#include "platform/module.h"
+#include "platform/os/module.h"
 
-#include "platform/last_error.h"
-#include "platform/path.h"
+#include "platform/os/last_error.h"
+#include "platform/os/path.h"
 
 #include <cerrno>
 #include <dlfcn.h>

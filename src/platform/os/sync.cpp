@@ -1,6 +1,6 @@
-#include "platform/sync.h"
+#include "platform/os/sync.h"
 
-#include "platform/last_error.h"
+#include "platform/os/last_error.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,4 +1,4 @@
-#include "platform/software_d3d.h"
+#include "platform/d3d/software/software_d3d.h"
 
 #include <algorithm>
 #include <cstdarg>

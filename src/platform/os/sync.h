@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/export.h"
-#include "platform/handle.h"
+#include "platform/os/handle.h"
 #include "platform/types.h"
 
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "platform/recording_d3d.h"
+#include "platform/d3d/recording/recording_d3d.h"
 
 #include <algorithm>
 #include <utility>

@@ -11,7 +11,7 @@
 // then value-initialised, which for a plain record leaves the same zeros) and the caller's
 // element is then copy-assigned into it.
 
-#include "platform/sync.h"
+#include "platform/os/sync.h"
 #include "platform/types.h"
 #include "support/memory.h"
 

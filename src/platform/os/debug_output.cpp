@@ -1,4 +1,4 @@
-#include "platform/debug_output.h"
+#include "platform/os/debug_output.h"
 
 #include <cstdio>
 #include <mutex>

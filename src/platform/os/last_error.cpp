@@ -1,4 +1,4 @@
-#include "platform/last_error.h"
+#include "platform/os/last_error.h"
 
 namespace {
 thread_local DWORD t_lastError = 0;

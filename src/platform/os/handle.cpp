@@ -1,6 +1,6 @@
-#include "platform/handle.h"
+#include "platform/os/handle.h"
 
-#include "platform/last_error.h"
+#include "platform/os/last_error.h"
 
 #include <cerrno>
 #include <mutex>

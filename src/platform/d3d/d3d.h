@@ -5,12 +5,13 @@
 // drops one and destroys the object at 0. Operations return signed result codes; negative is
 // failure, and a failed operation changes nothing. Objects are used from one thread.
 //
-// Implementations: the software device (platform/software_d3d.h), which keeps the complete
-// device state for hosts and tests, and the recording device (platform/recording_d3d.h),
-// which also logs every call and can be told to fail chosen calls.
+// Implementations: the software device (platform/d3d/software/software_d3d.h), which keeps the
+// complete device state for hosts and tests, and the recording device
+// (platform/d3d/recording/recording_d3d.h), which also logs every call and can be told to fail
+// chosen calls.
 
 #include "math/matrix.h"
-#include "platform/d3d_types.h"
+#include "platform/d3d/d3d_types.h"
 
 class IDirect3DDevice3;
 

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "platform/export.h"
-#include "platform/handle.h"
+#include "platform/os/handle.h"
 #include "platform/types.h"
 
-// Files over host descriptors, addressed by Windows-style paths (platform/path.h). Reads and
+// Files over host descriptors, addressed by Windows-style paths (platform/os/path.h). Reads and
 // writes move as many bytes as the file allows: a short count means end of file or an error,
 // and callers compare it with what they asked for. Sharing modes are accepted and not
 // enforced: the host file system has no mandatory locks.
