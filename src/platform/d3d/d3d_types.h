@@ -5,35 +5,16 @@
 // sizes and offsets asserted. The 3D interfaces themselves are in platform/d3d/d3d.h.
 
 #include "math/vector.h"
+#include "platform/com.h"
+#include "platform/ddraw/ddraw_types.h"
 #include "platform/types.h"
 
 #include <cstddef>
 
 // ---------------------------------------------------------------------------------------------
-// Reference counting, shared by every device object (and by the DirectDraw objects).
-
-class IUnknown {
-public:
-    // Both return the new count; Release destroys the object when it reaches 0.
-    virtual DWORD AddRef() = 0;
-    virtual DWORD Release() = 0;
-
-protected:
-    virtual ~IUnknown() = default;
-};
-
-// ---------------------------------------------------------------------------------------------
 // Result codes. Negative is failure.
 
-constexpr HRESULT MakeResultCode(DWORD bits) {
-    return static_cast<HRESULT>(bits);
-}
-
 constexpr HRESULT D3D_OK = 0;
-constexpr HRESULT DD_OK = 0;
-constexpr HRESULT DDERR_GENERIC = MakeResultCode(0x80004005);
-constexpr HRESULT DDERR_OUTOFMEMORY = MakeResultCode(0x8007000E);
-constexpr HRESULT DDERR_INVALIDPARAMS = MakeResultCode(0x80070057);
 constexpr HRESULT D3DERR_INVALIDPRIMITIVETYPE = MakeResultCode(0x88760801);
 constexpr HRESULT D3DERR_INVALIDVERTEXFORMAT = MakeResultCode(0x88760802);
 constexpr HRESULT D3DERR_SCENE_IN_SCENE = MakeResultCode(0x88760803);
@@ -228,30 +209,6 @@ struct D3DDEVICEDESC {
     BYTE reserved[236];
 };
 static_assert(sizeof(D3DDEVICEDESC) == 252);
-
-// ---------------------------------------------------------------------------------------------
-// Pixel formats (texture format enumeration, and DirectDraw surfaces).
-
-struct DDPIXELFORMAT {
-    DWORD dwSize; // 32
-    DWORD dwFlags;
-    DWORD dwFourCC;
-    DWORD dwRGBBitCount;
-    DWORD dwRBitMask;
-    DWORD dwGBitMask;
-    DWORD dwBBitMask;
-    DWORD dwRGBAlphaBitMask;
-};
-static_assert(sizeof(DDPIXELFORMAT) == 32);
-
-// DDPIXELFORMAT::dwFlags
-constexpr DWORD DDPF_ALPHAPIXELS = 0x1;
-constexpr DWORD DDPF_FOURCC = 0x4;
-constexpr DWORD DDPF_PALETTEINDEXED8 = 0x20;
-constexpr DWORD DDPF_RGB = 0x40;
-constexpr DWORD DDPF_LUMINANCE = 0x20000;
-constexpr DWORD DDPF_BUMPLUMINANCE = 0x40000;
-constexpr DWORD DDPF_BUMPDUDV = 0x80000;
 
 // Called once per texture format; return D3DENUMRET_OK for the next, D3DENUMRET_CANCEL to stop.
 using LPD3DENUMPIXELFORMATSCALLBACK = HRESULT (*)(DDPIXELFORMAT* format, void* context);

@@ -1,0 +1,228 @@
+#include "platform/ddraw/pixels.h"
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+namespace platform {
+namespace {
+
+// A mask's channel as 8 bits: narrower channels repeat their bits downwards so that all ones
+// becomes 255 and zero stays 0; wider ones keep their top 8 bits.
+DWORD ExpandChannel(DWORD value, DWORD mask) {
+    if (mask == 0) {
+        return 0;
+    }
+    const int width = std::popcount(mask);
+    value = (value & mask) >> std::countr_zero(mask);
+    if (width >= 8) {
+        return value >> (width - 8);
+    }
+    DWORD result = 0;
+    for (int shift = 8 - width; shift > -width; shift -= width) {
+        result |= shift >= 0 ? value << shift : value >> -shift;
+    }
+    return result & 0xFF;
+}
+
+DWORD NarrowChannel(DWORD channel, DWORD mask) {
+    if (mask == 0) {
+        return 0;
+    }
+    const int width = std::popcount(mask);
+    const DWORD value = width >= 8 ? channel << (width - 8) : channel >> (8 - width);
+    return (value << std::countr_zero(mask)) & mask;
+}
+
+int ColourDistance(Argb a, Argb b) {
+    int distance = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int difference =
+            static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+        distance += difference * difference;
+    }
+    return distance;
+}
+
+} // namespace
+
+PixelLayout IndexedLayout(DWORD bitCount) {
+    return PixelLayout{bitCount, 0, 0, 0, 0};
+}
+
+PixelLayout RgbLayout(DWORD bitCount, DWORD redMask, DWORD greenMask, DWORD blueMask,
+                      DWORD alphaMask) {
+    return PixelLayout{bitCount, redMask, greenMask, blueMask, alphaMask};
+}
+
+PixelLayout LayoutOf(const DDPIXELFORMAT& format) {
+    if ((format.dwFlags & DDPF_PALETTEINDEXED8) != 0) {
+        return IndexedLayout(8);
+    }
+    const DWORD alpha = (format.dwFlags & DDPF_ALPHAPIXELS) != 0 ? format.dwRGBAlphaBitMask : 0;
+    return RgbLayout(format.dwRGBBitCount, format.dwRBitMask, format.dwGBitMask, format.dwBBitMask,
+                     alpha);
+}
+
+DDPIXELFORMAT PixelFormatOf(const PixelLayout& layout) {
+    DDPIXELFORMAT format{};
+    format.dwSize = sizeof(DDPIXELFORMAT);
+    format.dwRGBBitCount = layout.bitCount;
+    if (layout.Indexed()) {
+        format.dwFlags = DDPF_RGB | DDPF_PALETTEINDEXED8;
+        return format;
+    }
+    format.dwFlags = DDPF_RGB | (layout.alphaMask != 0 ? DDPF_ALPHAPIXELS : 0);
+    format.dwRBitMask = layout.redMask;
+    format.dwGBitMask = layout.greenMask;
+    format.dwBBitMask = layout.blueMask;
+    format.dwRGBAlphaBitMask = layout.alphaMask;
+    return format;
+}
+
+bool IsSurfaceLayout(const PixelLayout& layout) {
+    switch (layout.bitCount) {
+    case 8:
+        return true;
+    case 16:
+    case 24:
+    case 32: {
+        const DWORD all = layout.redMask | layout.greenMask | layout.blueMask | layout.alphaMask;
+        const DWORD limit = layout.bitCount == 32 ? 0xFFFFFFFFu : (1u << layout.bitCount) - 1;
+        return layout.redMask != 0 && layout.greenMask != 0 && layout.blueMask != 0 &&
+               (all & ~limit) == 0;
+    }
+    default:
+        return false;
+    }
+}
+
+LONG RowPitch(LONG width, DWORD bitCount, DWORD alignment) {
+    const std::uint64_t bits = static_cast<std::uint64_t>(width) * bitCount;
+    const std::uint64_t bytes = (bits + 7) / 8;
+    const std::uint64_t aligned = (bytes + alignment - 1) & ~std::uint64_t{alignment - 1};
+    if (width < 0 || aligned > static_cast<std::uint64_t>(std::numeric_limits<LONG>::max())) {
+        return 0;
+    }
+    return static_cast<LONG>(aligned);
+}
+
+DWORD ReadPixel(const PixelView& view, LONG x, LONG y) {
+    const BYTE* row = view.bits + static_cast<std::ptrdiff_t>(y) * view.pitch;
+    switch (view.layout.bitCount) {
+    case 1:
+        return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    case 4:
+        return (row[x >> 1] >> ((x & 1) != 0 ? 0 : 4)) & 0xF;
+    case 8:
+        return row[x];
+    case 16: {
+        WORD value;
+        std::memcpy(&value, row + 2 * x, 2);
+        return value;
+    }
+    case 24:
+        return DWORD{row[3 * x]} | (DWORD{row[3 * x + 1]} << 8) | (DWORD{row[3 * x + 2]} << 16);
+    default: {
+        DWORD value;
+        std::memcpy(&value, row + 4 * static_cast<std::ptrdiff_t>(x), 4);
+        return value;
+    }
+    }
+}
+
+void WritePixel(const PixelView& view, LONG x, LONG y, DWORD value) {
+    BYTE* row = view.bits + static_cast<std::ptrdiff_t>(y) * view.pitch;
+    switch (view.layout.bitCount) {
+    case 1: {
+        const BYTE bit = static_cast<BYTE>(0x80 >> (x & 7));
+        row[x >> 3] = static_cast<BYTE>((value & 1) != 0 ? row[x >> 3] | bit : row[x >> 3] & ~bit);
+        return;
+    }
+    case 4: {
+        const int shift = (x & 1) != 0 ? 0 : 4;
+        row[x >> 1] = static_cast<BYTE>((row[x >> 1] & ~(0xF << shift)) | ((value & 0xF) << shift));
+        return;
+    }
+    case 8:
+        row[x] = static_cast<BYTE>(value);
+        return;
+    case 16: {
+        const WORD narrow = static_cast<WORD>(value);
+        std::memcpy(row + 2 * x, &narrow, 2);
+        return;
+    }
+    case 24:
+        row[3 * x] = static_cast<BYTE>(value);
+        row[3 * x + 1] = static_cast<BYTE>(value >> 8);
+        row[3 * x + 2] = static_cast<BYTE>(value >> 16);
+        return;
+    default:
+        std::memcpy(row + 4 * static_cast<std::ptrdiff_t>(x), &value, 4);
+        return;
+    }
+}
+
+Argb UnpackArgb(const PixelLayout& layout, DWORD value) {
+    const DWORD alpha = layout.alphaMask != 0 ? ExpandChannel(value, layout.alphaMask) : 0xFF;
+    return (alpha << 24) | (ExpandChannel(value, layout.redMask) << 16) |
+           (ExpandChannel(value, layout.greenMask) << 8) | ExpandChannel(value, layout.blueMask);
+}
+
+DWORD PackArgb(const PixelLayout& layout, Argb colour) {
+    return NarrowChannel(colour >> 24, layout.alphaMask) |
+           NarrowChannel((colour >> 16) & 0xFF, layout.redMask) |
+           NarrowChannel((colour >> 8) & 0xFF, layout.greenMask) |
+           NarrowChannel(colour & 0xFF, layout.blueMask);
+}
+
+Argb PixelToArgb(const PixelView& view, DWORD value) {
+    if (!view.layout.Indexed()) {
+        return UnpackArgb(view.layout, value);
+    }
+    return value < view.paletteCount ? view.palette[value] : kOpaqueBlack;
+}
+
+DWORD ArgbToPixel(const PixelView& view, Argb colour) {
+    if (!view.layout.Indexed()) {
+        return PackArgb(view.layout, colour);
+    }
+    return NearestPaletteIndex(view.palette, view.paletteCount, colour);
+}
+
+DWORD NearestPaletteIndex(const Argb* palette, DWORD count, Argb colour) {
+    DWORD best = 0;
+    int bestDistance = std::numeric_limits<int>::max();
+    for (DWORD index = 0; index < count && bestDistance > 0; ++index) {
+        const int distance = ColourDistance(palette[index], colour);
+        if (distance < bestDistance) {
+            best = index;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+void ConvertBlock(const PixelView& source, LONG sourceX, LONG sourceY, const PixelView& target,
+                  LONG targetX, LONG targetY, LONG width, LONG height) {
+    // Runs of one colour are common in bitmaps; remembering the last match spares the
+    // palette search for each of them.
+    DWORD lastValue = 0;
+    DWORD lastResult = 0;
+    bool haveLast = false;
+    for (LONG row = 0; row < height; ++row) {
+        for (LONG column = 0; column < width; ++column) {
+            const DWORD value = ReadPixel(source, sourceX + column, sourceY + row);
+            if (!haveLast || value != lastValue) {
+                lastValue = value;
+                lastResult = ArgbToPixel(target, PixelToArgb(source, value));
+                haveLast = true;
+            }
+            WritePixel(target, targetX + column, targetY + row, lastResult);
+        }
+    }
+}
+
+} // namespace platform

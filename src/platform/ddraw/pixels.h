@@ -1,0 +1,87 @@
+#pragma once
+
+// Pixel values and colours: the common ground of surfaces and bitmaps. Surfaces and bitmaps
+// hand their memory out as a PixelView; blits and the drawing calls read and write pixels
+// through it, converting through 32-bit colours when two layouts differ.
+
+#include "platform/ddraw/ddraw_types.h"
+#include "platform/export.h"
+
+namespace platform {
+
+// A colour as 0xAARRGGBB.
+using Argb = DWORD;
+
+constexpr Argb kOpaqueBlack = 0xFF000000u;
+
+constexpr Argb ArgbFromColorRef(COLORREF colour) {
+    return kOpaqueBlack | (DWORD{GetRValue(colour)} << 16) | (DWORD{GetGValue(colour)} << 8) |
+           GetBValue(colour);
+}
+constexpr COLORREF ColorRefFromArgb(Argb colour) {
+    return RGB(static_cast<BYTE>(colour >> 16), static_cast<BYTE>(colour >> 8),
+               static_cast<BYTE>(colour));
+}
+
+// How pixel values are laid out: 1, 4 or 8 bits of palette index, or 16, 24 or 32 bits
+// holding channels under masks.
+struct PixelLayout {
+    DWORD bitCount = 0;
+    DWORD redMask = 0;
+    DWORD greenMask = 0;
+    DWORD blueMask = 0;
+    DWORD alphaMask = 0;
+
+    bool Indexed() const { return bitCount <= 8; }
+    bool operator==(const PixelLayout&) const = default;
+};
+
+// Layouts of the formats the engine meets. 24- and 32-bit without alpha are 8-8-8.
+VELCORE_API PixelLayout IndexedLayout(DWORD bitCount);
+VELCORE_API PixelLayout RgbLayout(DWORD bitCount, DWORD redMask, DWORD greenMask, DWORD blueMask,
+                                  DWORD alphaMask = 0);
+VELCORE_API PixelLayout LayoutOf(const DDPIXELFORMAT& format);
+VELCORE_API DDPIXELFORMAT PixelFormatOf(const PixelLayout& layout);
+// Whether surfaces can hold pixels of this layout (8-bit indexed, 16, 24 or 32 bits).
+VELCORE_API bool IsSurfaceLayout(const PixelLayout& layout);
+
+// Bytes per row for `width` pixels, rounded up to a multiple of `alignment` (a power of two);
+// 0 when the row does not fit in a LONG.
+VELCORE_API LONG RowPitch(LONG width, DWORD bitCount, DWORD alignment);
+
+// Pixels in memory, top row first, rows `pitch` bytes apart. Indexed views carry their
+// palette (entries past paletteCount read as opaque black).
+struct PixelView {
+    BYTE* bits = nullptr;
+    LONG pitch = 0;
+    LONG width = 0;
+    LONG height = 0;
+    PixelLayout layout;
+    const Argb* palette = nullptr;
+    DWORD paletteCount = 0;
+
+    bool Contains(LONG x, LONG y) const { return x >= 0 && y >= 0 && x < width && y < height; }
+};
+
+// Raw values at (x, y), which must lie inside the view.
+VELCORE_API DWORD ReadPixel(const PixelView& view, LONG x, LONG y);
+VELCORE_API void WritePixel(const PixelView& view, LONG x, LONG y, DWORD value);
+
+// Channel values from and to raw values of an RGB layout; a layout without alpha reads as
+// opaque.
+VELCORE_API Argb UnpackArgb(const PixelLayout& layout, DWORD value);
+VELCORE_API DWORD PackArgb(const PixelLayout& layout, Argb colour);
+
+// Colours of raw values of the view, and the raw value that shows a colour best: the packed
+// channels, or for indexed views the nearest palette entry (the first of equals).
+VELCORE_API Argb PixelToArgb(const PixelView& view, DWORD value);
+VELCORE_API DWORD ArgbToPixel(const PixelView& view, Argb colour);
+VELCORE_API DWORD NearestPaletteIndex(const Argb* palette, DWORD count, Argb colour);
+
+// Copies a width x height block between views of any layouts, converting through colours.
+// Both blocks must lie inside their views.
+VELCORE_API void ConvertBlock(const PixelView& source, LONG sourceX, LONG sourceY,
+                              const PixelView& target, LONG targetX, LONG targetY, LONG width,
+                              LONG height);
+
+} // namespace platform
