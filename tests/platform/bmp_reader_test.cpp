@@ -1,0 +1,427 @@
+#include "platform/ddraw/gdi/bmp_reader.h"
+
+#include "testkit/bmp_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using platform::Argb;
+using platform::DibSection;
+using platform::PixelLayout;
+using testkit::BmpImage;
+using Bytes = std::vector<std::uint8_t>;
+
+// A colour table whose entries all differ: red rises, green falls, blue steps by 7.
+std::vector<std::uint32_t> Ramp(std::uint32_t count) {
+    std::vector<std::uint32_t> colours;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        colours.push_back((i << 16) | ((255 - i) << 8) | ((i * 7) & 0xFF));
+    }
+    return colours;
+}
+
+Argb Opaque(std::uint32_t colour) {
+    return platform::kOpaqueBlack | colour;
+}
+
+const char* Read(const Bytes& bytes, bool file, DibSection& bitmap) {
+    return file ? platform::ReadBmpFile(bytes, bitmap) : platform::ReadPackedDib(bytes, bitmap);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Uncompressed images of every depth and header: a few stored values, each with the colour it
+// must show, laid out over the image so that every row and column mixes them.
+
+struct Sample {
+    std::uint32_t raw;
+    Argb colour;
+};
+
+struct DepthCase {
+    const char* name;
+    BmpImage image; // pixels are filled in from the samples
+    PixelLayout layout;
+    std::vector<Sample> samples;
+};
+
+std::vector<DepthCase> DepthCases() {
+    const auto ramp16 = Ramp(16);
+    const auto ramp256 = Ramp(256);
+    return {
+        {"1-bit, odd width",
+         {.width = 13, .height = 3, .bitCount = 1, .colours = {0x102030, 0xA0B0C0}},
+         platform::IndexedLayout(1),
+         {{0, Opaque(0x102030)}, {1, Opaque(0xA0B0C0)}}},
+        {"4-bit top-down, five colours used, indices past the table",
+         {.width = 7, .height = -4, .bitCount = 4, .coloursUsed = 5, .colours = Ramp(5)},
+         platform::IndexedLayout(4),
+         {{0, Opaque(ramp16[0])},
+          {4, Opaque(ramp16[4])},
+          {9, platform::kOpaqueBlack},
+          {15, platform::kOpaqueBlack}}},
+        {"8-bit core header",
+         {.headerSize = 12, .width = 5, .height = 3, .bitCount = 8, .colours = ramp256},
+         platform::IndexedLayout(8),
+         {{0, Opaque(ramp256[0])}, {200, Opaque(ramp256[200])}, {255, Opaque(ramp256[255])}}},
+        {"8-bit 124-byte header, top-down",
+         {.headerSize = 124, .width = 6, .height = -2, .bitCount = 8, .colours = ramp256},
+         platform::IndexedLayout(8),
+         {{1, Opaque(ramp256[1])}, {128, Opaque(ramp256[128])}}},
+        {"16-bit uncompressed is 5-5-5",
+         {.width = 3, .height = 2, .bitCount = 16},
+         platform::RgbLayout(16, 0x7C00, 0x03E0, 0x001F),
+         {{0x7C00, 0xFFFF0000},
+          {0x03E0, 0xFF00FF00},
+          {0x001F, 0xFF0000FF},
+          {0x7FFF, 0xFFFFFFFF},
+          {0x0000, 0xFF000000}}},
+        {"16-bit 5-6-5 masks after a 40-byte header",
+         {.width = 3,
+          .height = 3,
+          .bitCount = 16,
+          .compression = BI_BITFIELDS,
+          .masks = {0xF800, 0x07E0, 0x001F}},
+         platform::RgbLayout(16, 0xF800, 0x07E0, 0x001F),
+         {{0xF800, 0xFFFF0000}, {0x07E0, 0xFF00FF00}, {0x001F, 0xFF0000FF}}},
+        {"16-bit 4-4-4-4 with alpha in a 108-byte header",
+         {.headerSize = 108,
+          .width = 2,
+          .height = 2,
+          .bitCount = 16,
+          .compression = BI_BITFIELDS,
+          .masks = {0x0F00, 0x00F0, 0x000F, 0xF000}},
+         platform::RgbLayout(16, 0x0F00, 0x00F0, 0x000F, 0xF000),
+         {{0xF00F, 0xFF0000FF}, {0x8F00, 0x88FF0000}, {0x0000, 0x00000000}}},
+        {"16-bit 1-5-5-5 with alpha in a 56-byte header",
+         {.headerSize = 56,
+          .width = 3,
+          .height = 1,
+          .bitCount = 16,
+          .compression = BI_BITFIELDS,
+          .masks = {0x7C00, 0x03E0, 0x001F, 0x8000}},
+         platform::RgbLayout(16, 0x7C00, 0x03E0, 0x001F, 0x8000),
+         {{0xFC00, 0xFFFF0000}, {0x001F, 0x000000FF}}},
+        {"24-bit top-down, padded rows",
+         {.width = 3, .height = -2, .bitCount = 24},
+         platform::RgbLayout(24, 0xFF0000, 0x00FF00, 0x0000FF),
+         {{0x123456, 0xFF123456}, {0xFEDCBA, 0xFFFEDCBA}}},
+        {"24-bit core header",
+         {.headerSize = 12, .width = 2, .height = 2, .bitCount = 24},
+         platform::RgbLayout(24, 0xFF0000, 0x00FF00, 0x0000FF),
+         {{0x010203, 0xFF010203}, {0xFFFFFF, 0xFFFFFFFF}}},
+        {"32-bit uncompressed ignores the fourth byte",
+         {.width = 2, .height = 3, .bitCount = 32, .coloursUsed = 3, .colours = Ramp(3)},
+         platform::RgbLayout(32, 0xFF0000, 0x00FF00, 0x0000FF),
+         {{0xAA123456, 0xFF123456}, {0x00FFFFFF, 0xFFFFFFFF}}},
+        {"32-bit with alpha in a 124-byte header",
+         {.headerSize = 124,
+          .width = 2,
+          .height = 2,
+          .bitCount = 32,
+          .compression = BI_BITFIELDS,
+          .masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000}},
+         platform::RgbLayout(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000),
+         {{0x80123456, 0x80123456}, {0xFF000000, 0xFF000000}}},
+        {"32-bit red and blue swapped in a 52-byte header",
+         {.headerSize = 52,
+          .width = 1,
+          .height = 2,
+          .bitCount = 32,
+          .compression = BI_BITFIELDS,
+          .masks = {0xFF, 0xFF00, 0xFF0000}},
+         platform::RgbLayout(32, 0xFF, 0xFF00, 0xFF0000),
+         {{0x00123456, 0xFF563412}}},
+    };
+}
+
+TEST(BmpReaderTest, ReadsEveryDepthAndHeaderPixelByPixel) {
+    for (DepthCase& test : DepthCases()) {
+        BmpImage& image = test.image;
+        const std::int32_t rows = image.height < 0 ? -image.height : image.height;
+        std::vector<std::uint32_t> raws;
+        std::vector<Argb> colours;
+        for (std::int32_t y = 0; y < rows; ++y) {
+            for (std::int32_t x = 0; x < image.width; ++x) {
+                const Sample& sample = test.samples[(x + 2 * y) % test.samples.size()];
+                raws.push_back(sample.raw);
+                colours.push_back(sample.colour);
+            }
+        }
+        image.pixels = testkit::StoredRows(image.width, image.height, image.bitCount, raws);
+        for (bool file : {true, false}) {
+            SCOPED_TRACE(std::string(test.name) + (file ? " (file)" : " (packed)"));
+            DibSection bitmap;
+            const Bytes bytes = file ? testkit::BmpFile(image) : testkit::PackedDib(image);
+            ASSERT_EQ(Read(bytes, file, bitmap), nullptr);
+            EXPECT_EQ(bitmap.width, image.width);
+            EXPECT_EQ(bitmap.height, rows);
+            EXPECT_EQ(bitmap.pitch % 4, 0);
+            EXPECT_EQ(bitmap.layout, test.layout);
+            EXPECT_EQ(testkit::RawPixels(bitmap), raws);
+            EXPECT_EQ(testkit::PixelColours(bitmap), colours);
+            EXPECT_EQ(bitmap.colours.size(), image.bitCount <= 8 ? image.colours.size() : 0);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Run-length encoded images: hand-written streams and the indices they must give.
+
+struct RleCase {
+    const char* name;
+    std::uint16_t bitCount;
+    std::int32_t width;
+    std::int32_t height;
+    Bytes data;
+    std::vector<std::uint32_t> topFirst;
+};
+
+const RleCase kRleCases[] = {
+    {"8-bit: runs, padded absolute run, end of line, delta",
+     8,
+     4,
+     3,
+     {3, 5, 0, 0, 0, 3, 1, 2, 3, 0, 1, 7, 0, 0, 0, 2, 1, 0, 2, 9, 0, 1},
+     {0, 9, 9, 0, 1, 2, 3, 7, 5, 5, 5, 0}},
+    {"8-bit: delta across rows, data ends without an end mark",
+     8,
+     3,
+     3,
+     {1, 4, 0, 2, 1, 2, 1, 6},
+     {0, 0, 6, 0, 0, 0, 4, 0, 0}},
+    {"8-bit: end of bitmap leaves the rest at index 0", 8, 2, 2, {2, 8, 0, 1, 2, 9}, {0, 0, 8, 8}},
+    {"4-bit: alternating run, unpadded absolute run",
+     4,
+     5,
+     2,
+     {5, 0xAB, 0, 0, 0, 3, 0x12, 0x30, 2, 0xCD, 0, 1},
+     {1, 2, 3, 0xC, 0xD, 0xA, 0xB, 0xA, 0xB, 0xA}},
+    {"4-bit: absolute run padded to a word",
+     4,
+     6,
+     1,
+     {0, 5, 0x12, 0x34, 0x50, 0, 1, 0xF0, 0, 1},
+     {1, 2, 3, 4, 5, 0xF}},
+};
+
+TEST(BmpReaderTest, DecodesRunLengthData) {
+    for (const RleCase& test : kRleCases) {
+        const BmpImage image{.width = test.width,
+                             .height = test.height,
+                             .bitCount = test.bitCount,
+                             .compression = test.bitCount == 8 ? BI_RLE8 : BI_RLE4,
+                             .colours = Ramp(1u << test.bitCount),
+                             .pixels = test.data};
+        for (bool file : {true, false}) {
+            SCOPED_TRACE(std::string(test.name) + (file ? " (file)" : " (packed)"));
+            DibSection bitmap;
+            const Bytes bytes = file ? testkit::BmpFile(image) : testkit::PackedDib(image);
+            ASSERT_EQ(Read(bytes, file, bitmap), nullptr);
+            EXPECT_EQ(bitmap.layout, platform::IndexedLayout(test.bitCount));
+            EXPECT_EQ(testkit::RawPixels(bitmap), test.topFirst);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Refusals: a valid 8-bit 4 x 2 image, changed in one way, must be refused with its reason.
+
+struct RefusalCase {
+    const char* name;
+    std::function<void(BmpImage&)> change;
+    bool file;
+    std::function<void(Bytes&)> patch; // applied to the built bytes
+    std::string reason;
+};
+
+BmpImage ValidImage() {
+    return {.width = 4,
+            .height = 2,
+            .bitCount = 8,
+            .coloursUsed = 2,
+            .colours = Ramp(2),
+            .pixels = Bytes(8, 1)};
+}
+
+void Keep(BmpImage&) {}
+void Unpatched(Bytes&) {}
+
+std::function<void(BmpImage&)> Rle(std::uint16_t bitCount, std::int32_t width, Bytes data) {
+    return [=](BmpImage& image) {
+        image.bitCount = bitCount;
+        image.compression = bitCount == 8 ? BI_RLE8 : BI_RLE4;
+        image.width = width;
+        image.pixels = data;
+    };
+}
+
+std::function<void(BmpImage&)> Masks16(std::vector<std::uint32_t> masks) {
+    return [=](BmpImage& image) {
+        image.bitCount = 16;
+        image.compression = BI_BITFIELDS;
+        image.masks = masks;
+        image.coloursUsed = 0;
+        image.colours.clear();
+        image.pixels = Bytes(16, 0);
+    };
+}
+
+std::function<void(Bytes&)> CutTo(std::size_t size) {
+    return [=](Bytes& bytes) { bytes.resize(size); };
+}
+
+std::function<void(Bytes&)> PixelOffset(std::uint32_t offset) {
+    return [=](Bytes& bytes) {
+        for (int i = 0; i < 4; ++i) {
+            bytes[testkit::kPixelOffsetField + i] = static_cast<std::uint8_t>(offset >> (8 * i));
+        }
+    };
+}
+
+const std::string kMasks = "bit field masks are empty, overlap, have gaps or exceed the pixel";
+const std::string kNotPositive = "width or height is not positive";
+const std::string kTooLarge = "width or height exceeds 32768 pixels";
+const std::string kTableEnd = "colour table runs past the end of the image";
+const std::string kNoFit = "compression does not fit the bit count";
+const std::string kCut = "run-length data cut short";
+
+std::vector<RefusalCase> RefusalCases() {
+    return {
+        {"file shorter than its header", Keep, true, CutTo(13),
+         "shorter than the 14-byte file header"},
+        {"no signature", Keep, true, [](Bytes& bytes) { bytes[1] = 'A'; },
+         "does not start with \"BM\""},
+        {"pixel offset past the end", Keep, true, PixelOffset(1000),
+         "pixel data offset past the end of the file"},
+        {"pixel offset inside the file header", Keep, true, PixelOffset(6),
+         "pixel data offset inside the file header"},
+        {"no room for the header size", Keep, false, CutTo(3), "no room for an info header"},
+        {"header of 20 bytes", [](BmpImage& image) { image.headerSize = 20; }, true, Unpatched,
+         "unsupported info header size"},
+        {"124-byte header cut", [](BmpImage& image) { image.headerSize = 124; }, false, CutTo(100),
+         "info header runs past the end of the image"},
+        {"two planes", [](BmpImage& image) { image.planes = 2; }, true, Unpatched,
+         "plane count is not 1"},
+        {"7 bits", Keep, true,
+         [](Bytes& bytes) { bytes[testkit::kFileHeaderBytes + testkit::kBitCountField] = 7; },
+         "unsupported bit count"},
+        {"JPEG compression", [](BmpImage& image) { image.compression = 4; }, true, Unpatched,
+         kNoFit},
+        {"bit fields at 8 bits", [](BmpImage& image) { image.compression = BI_BITFIELDS; }, true,
+         Unpatched, kNoFit},
+        {"4-bit run-length at 8 bits", [](BmpImage& image) { image.compression = BI_RLE4; }, true,
+         Unpatched, kNoFit},
+        {"bit fields at 24 bits",
+         [](BmpImage& image) {
+             Masks16({0xFF0000, 0xFF00, 0xFF})(image);
+             image.bitCount = 24;
+         },
+         true, Unpatched, kNoFit},
+        {"run-length top-down",
+         [](BmpImage& image) {
+             Rle(8, 4, {0, 1})(image);
+             image.height = -2;
+         },
+         true, Unpatched, "run-length encoded images cannot be stored top row first"},
+        {"overlapping masks", Masks16({0xF800, 0xFC00, 0x001F}), true, Unpatched, kMasks},
+        {"mask with a gap", Masks16({0xF00F, 0x0F00, 0x00F0}), true, Unpatched, kMasks},
+        {"mask beyond 16 bits", Masks16({0x1F0000, 0x07E0, 0x001F}), true, Unpatched, kMasks},
+        {"no green mask", Masks16({0xF800, 0, 0x001F}), true, Unpatched, kMasks},
+        {"masks missing after a 40-byte header", Masks16({}), false, CutTo(40),
+         "bit field masks run past the end of the image"},
+        {"zero width", [](BmpImage& image) { image.width = 0; }, true, Unpatched, kNotPositive},
+        {"negative width", [](BmpImage& image) { image.width = -4; }, true, Unpatched,
+         kNotPositive},
+        {"zero height", [](BmpImage& image) { image.height = 0; }, true, Unpatched, kNotPositive},
+        {"too wide", [](BmpImage& image) { image.width = 40000; }, true, Unpatched, kTooLarge},
+        {"too tall top-down", [](BmpImage& image) { image.height = -40000; }, true, Unpatched,
+         kTooLarge},
+        {"pixels above the memory limit",
+         [](BmpImage& image) { image = BmpImage{.width = 32768, .height = 32768, .bitCount = 32}; },
+         true, Unpatched, "pixels need more than 256 MiB"},
+        {"run-length image above the memory limit",
+         [](BmpImage& image) {
+             Rle(8, 32768, {0, 1})(image);
+             image.height = 32768;
+         },
+         true, Unpatched, "pixels need more than 256 MiB"},
+        {"more than 256 colours", [](BmpImage& image) { image.coloursUsed = 257; }, true, Unpatched,
+         "colour table has more than 256 entries"},
+        {"colour table past the end", [](BmpImage& image) { image.coloursUsed = 255; }, true,
+         Unpatched, kTableEnd},
+        {"skipped table of a 24-bit image past the end",
+         [](BmpImage& image) {
+             image.bitCount = 24;
+             image.coloursUsed = 0xFFFFFFFF;
+         },
+         false, Unpatched, kTableEnd},
+        {"pixels cut", Keep, true, [](Bytes& bytes) { bytes.pop_back(); },
+         "pixel data shorter than the image"},
+        {"packed pixels cut", Keep, false, [](Bytes& bytes) { bytes.pop_back(); },
+         "pixel data shorter than the image"},
+        {"run past the row", Rle(8, 4, {5, 1}), true, Unpatched,
+         "run-length run runs past the end of a row"},
+        {"absolute run past the row", Rle(8, 2, {0, 3, 1, 2, 3, 0}), true, Unpatched,
+         "run-length run runs past the end of a row"},
+        {"4-bit run past the row", Rle(4, 3, {4, 0x11}), true, Unpatched,
+         "run-length run runs past the end of a row"},
+        {"run past the last row", Rle(8, 4, {0, 0, 0, 0, 1, 1}), true, Unpatched,
+         "run-length data runs past the last row"},
+        {"delta past the row", Rle(8, 4, {0, 2, 5, 0}), true, Unpatched,
+         "run-length delta moves past the end of a row"},
+        {"delta below the last row, then a run", Rle(8, 4, {0, 2, 0, 200, 1, 1}), true, Unpatched,
+         "run-length data runs past the last row"},
+        {"absolute run cut", Rle(8, 4, {0, 4, 1, 2}), true, Unpatched, kCut},
+        {"odd byte at the end", Rle(8, 4, {1, 1, 0}), true, Unpatched, kCut},
+        {"delta cut", Rle(8, 4, {0, 2, 1}), false, Unpatched, kCut},
+    };
+}
+
+TEST(BmpReaderTest, RefusesCraftedImagesWithTheirReason) {
+    for (const RefusalCase& test : RefusalCases()) {
+        SCOPED_TRACE(test.name);
+        BmpImage image = ValidImage();
+        test.change(image);
+        Bytes bytes = test.file ? testkit::BmpFile(image) : testkit::PackedDib(image);
+        test.patch(bytes);
+        DibSection bitmap;
+        const char* reason = Read(bytes, test.file, bitmap);
+        ASSERT_NE(reason, nullptr);
+        EXPECT_EQ(std::string(reason), test.reason);
+    }
+}
+
+// The unchanged image of the refusal table reads, so each refusal is due to its change.
+TEST(BmpReaderTest, BaseOfTheRefusalsReads) {
+    for (bool file : {true, false}) {
+        DibSection bitmap;
+        const BmpImage image = ValidImage();
+        EXPECT_EQ(Read(file ? testkit::BmpFile(image) : testkit::PackedDib(image), file, bitmap),
+                  nullptr);
+        EXPECT_EQ(testkit::RawPixels(bitmap), std::vector<std::uint32_t>(8, 1));
+    }
+}
+
+TEST(BmpReaderTest, ShapeBitmapZeroesRowsAndKeepsToTheLimits) {
+    DibSection bitmap;
+    ASSERT_EQ(platform::ShapeBitmap(bitmap, 5, 3, platform::IndexedLayout(4)), nullptr);
+    EXPECT_EQ(bitmap.pitch, 4);
+    EXPECT_EQ(bitmap.bits, Bytes(12, 0));
+    EXPECT_STREQ(platform::ShapeBitmap(bitmap, 32769, 1, platform::IndexedLayout(1)),
+                 kTooLarge.c_str());
+    EXPECT_STREQ(platform::ShapeBitmap(bitmap, 1, -1, platform::IndexedLayout(1)),
+                 kNotPositive.c_str());
+    EXPECT_STREQ(platform::ShapeBitmap(bitmap, 32768, 32768, platform::IndexedLayout(8)),
+                 "pixels need more than 256 MiB");
+    // One row more than the limit allows.
+    EXPECT_STREQ(platform::ShapeBitmap(bitmap, 32768, 8193, platform::IndexedLayout(8)),
+                 "pixels need more than 256 MiB");
+}
+
+} // namespace
