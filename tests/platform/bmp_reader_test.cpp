@@ -34,6 +34,14 @@ const char* Read(const Bytes& bytes, bool file, DibSection& bitmap) {
     return file ? platform::ReadBmpFile(bytes, bitmap) : platform::ReadPackedDib(bytes, bitmap);
 }
 
+// The image read as a file and as a packed bitmap; both must read.
+std::vector<DibSection> ReadBothForms(const BmpImage& image) {
+    std::vector<DibSection> bitmaps(2);
+    EXPECT_EQ(platform::ReadBmpFile(testkit::BmpFile(image), bitmaps[0]), nullptr) << "file";
+    EXPECT_EQ(platform::ReadPackedDib(testkit::PackedDib(image), bitmaps[1]), nullptr) << "packed";
+    return bitmaps;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Uncompressed images of every depth and header: a few stored values, each with the colour it
 // must show, laid out over the image so that every row and column mixes them.
@@ -154,11 +162,8 @@ TEST(BmpReaderTest, ReadsEveryDepthAndHeaderPixelByPixel) {
             }
         }
         image.pixels = testkit::StoredRows(image.width, image.height, image.bitCount, raws);
-        for (bool file : {true, false}) {
-            SCOPED_TRACE(std::string(test.name) + (file ? " (file)" : " (packed)"));
-            DibSection bitmap;
-            const Bytes bytes = file ? testkit::BmpFile(image) : testkit::PackedDib(image);
-            ASSERT_EQ(Read(bytes, file, bitmap), nullptr);
+        SCOPED_TRACE(test.name);
+        for (const DibSection& bitmap : ReadBothForms(image)) {
             EXPECT_EQ(bitmap.width, image.width);
             EXPECT_EQ(bitmap.height, rows);
             EXPECT_EQ(bitmap.pitch % 4, 0);
@@ -218,11 +223,8 @@ TEST(BmpReaderTest, DecodesRunLengthData) {
                              .compression = test.bitCount == 8 ? BI_RLE8 : BI_RLE4,
                              .colours = Ramp(1u << test.bitCount),
                              .pixels = test.data};
-        for (bool file : {true, false}) {
-            SCOPED_TRACE(std::string(test.name) + (file ? " (file)" : " (packed)"));
-            DibSection bitmap;
-            const Bytes bytes = file ? testkit::BmpFile(image) : testkit::PackedDib(image);
-            ASSERT_EQ(Read(bytes, file, bitmap), nullptr);
+        SCOPED_TRACE(test.name);
+        for (const DibSection& bitmap : ReadBothForms(image)) {
             EXPECT_EQ(bitmap.layout, platform::IndexedLayout(test.bitCount));
             EXPECT_EQ(testkit::RawPixels(bitmap), test.topFirst);
         }
@@ -399,11 +401,7 @@ TEST(BmpReaderTest, RefusesCraftedImagesWithTheirReason) {
 
 // The unchanged image of the refusal table reads, so each refusal is due to its change.
 TEST(BmpReaderTest, BaseOfTheRefusalsReads) {
-    for (bool file : {true, false}) {
-        DibSection bitmap;
-        const BmpImage image = ValidImage();
-        EXPECT_EQ(Read(file ? testkit::BmpFile(image) : testkit::PackedDib(image), file, bitmap),
-                  nullptr);
+    for (const DibSection& bitmap : ReadBothForms(ValidImage())) {
         EXPECT_EQ(testkit::RawPixels(bitmap), std::vector<std::uint32_t>(8, 1));
     }
 }
