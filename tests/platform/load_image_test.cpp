@@ -1,4 +1,3 @@
-#include "platform/ddraw/gdi/bmp_reader.h"
 #include "platform/ddraw/gdi/load_image.h"
 #include "platform/os/last_error.h"
 
@@ -10,7 +9,6 @@
 
 #include <cerrno>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -124,28 +122,6 @@ TEST_F(LoadImageTest, ResourcesFromFileImagesDropTheFileHeader) {
     EXPECT_EQ(FindResourceA(m_host, "g", RT_BITMAP), nullptr);
 }
 
-TEST_F(LoadImageTest, ResourceRegistryTakesConcurrentUpdates) {
-    const Bytes bytes = testkit::PackedDib(Counting(1, 1));
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&, t] {
-            const std::string name = "r" + std::to_string(t);
-            for (int i = 0; i < 200; ++i) {
-                platform::AddBitmapResource(name.c_str(), bytes.data(), bytes.size());
-                EXPECT_NE(FindResourceA(nullptr, name.c_str(), RT_BITMAP), nullptr);
-                platform::RemoveBitmapResource(name.c_str());
-            }
-            platform::AddBitmapResource(name.c_str(), bytes.data(), bytes.size());
-        });
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-    for (int t = 0; t < 4; ++t) {
-        EXPECT_NE(FindResourceA(nullptr, ("R" + std::to_string(t)).c_str(), RT_BITMAP), nullptr);
-    }
-}
-
 // ---------------------------------------------------------------------------------------------
 // Loading: resources of the host, or files.
 
@@ -256,7 +232,7 @@ TEST_F(LoadImageTest, WantedSizesStretchToTheNearestPixel) {
     }
 }
 
-TEST_F(LoadImageTest, StretchingKeepsRgbLayoutsAndPackedIndices) {
+TEST_F(LoadImageTest, StretchingKeepsRgbLayouts) {
     const std::vector<std::uint32_t> values = {0x7C00, 0x001F};
     const BmpImage wide{
         .width = 2, .height = 1, .bitCount = 16, .pixels = testkit::StoredRows(2, 1, 16, values)};
@@ -266,21 +242,6 @@ TEST_F(LoadImageTest, StretchingKeepsRgbLayoutsAndPackedIndices) {
     EXPECT_EQ(stretched->layout, platform::RgbLayout(16, 0x7C00, 0x03E0, 0x001F));
     EXPECT_EQ(testkit::PixelColours(*stretched),
               (std::vector<platform::Argb>{0xFFFF0000, 0xFFFF0000, 0xFF0000FF, 0xFF0000FF}));
-
-    const BmpImage bits{.width = 3,
-                        .height = 1,
-                        .bitCount = 1,
-                        .colours = {0, 0xFFFFFF},
-                        .pixels = testkit::StoredRows(3, 1, 1, {1, 0, 1})};
-    const DibSection source = [&] {
-        DibSection bitmap;
-        EXPECT_EQ(platform::ReadPackedDib(testkit::PackedDib(bits), bitmap), nullptr);
-        return bitmap;
-    }();
-    const char* error = nullptr;
-    const auto doubled = platform::StretchBitmap(source, 6, 1, error);
-    ASSERT_NE(doubled, nullptr);
-    EXPECT_EQ(testkit::RawPixels(*doubled), (std::vector<std::uint32_t>{1, 1, 0, 0, 1, 1}));
 }
 
 TEST_F(LoadImageTest, StretchingBeyondTheLimitsIsRefused) {
