@@ -2,6 +2,7 @@
 // and texture formats.
 
 #include "platform/d3d/software/software_d3d.h"
+#include "platform/ddraw/software/software_ddraw.h"
 
 #include <gtest/gtest.h>
 
@@ -517,9 +518,7 @@ TEST_F(SoftwareD3DConfigTest, DefaultCapabilitiesAreHardwareWithAlphaPalettes) {
 
 TEST_F(SoftwareD3DConfigTest, FormatsAreOfferedInOrderUntilTheCallbackCancels) {
     SoftwareDeviceConfig config;
-    config.textureFormats = {RgbTextureFormat(16, 0x7C00, 0x03E0, 0x001F, 0x8000),
-                             PalettizedTextureFormat(),
-                             RgbTextureFormat(32, 0xFF0000, 0xFF00, 0xFF, 0)};
+    config.textureFormats = {Argb1555Format(), Palettized8Format(), Xrgb8888Format()};
     Create(config);
     std::vector<DDPIXELFORMAT> all = Enumerate();
     ASSERT_EQ(all.size(), 3u);

@@ -4,14 +4,18 @@
 
 namespace testkit {
 
-DeviceHost::DeviceHost() : m_log(std::make_shared<platform::D3DCallLog>()) {
-    if (FAILED(platform::CreateRecordingDirect3D({}, m_log, &m_direct3D, &m_device))) {
+DeviceHost::DeviceHost(const platform::SoftwareDeviceConfig& device,
+                       const platform::SoftwareDirectDrawConfig& directDraw)
+    : m_log(std::make_shared<platform::D3DCallLog>()) {
+    if (FAILED(platform::CreateRecordingDirect3D(device, m_log, &m_direct3D, &m_device)) ||
+        FAILED(platform::CreateSoftwareDirectDraw(directDraw, &m_directDraw))) {
         throw std::runtime_error("no recording device");
     }
     IDirect3DViewport3* viewport = nullptr;
     m_direct3D->CreateViewport(&viewport, nullptr);
     m_device->SetCurrentViewport(viewport);
     m_viewport = static_cast<platform::SoftwareViewport*>(viewport);
+    m_globals.pDirectDraw = m_directDraw;
     m_globals.pDirect3D = m_direct3D;
     m_globals.pDevice = m_device;
     m_globals.nScreenWidth = 640;
@@ -28,6 +32,7 @@ DeviceHost::~DeviceHost() {
     m_viewport->Release();
     m_device->Release();
     m_direct3D->Release();
+    m_directDraw->Release();
 }
 
 } // namespace testkit

@@ -15,9 +15,12 @@
 
 class IDirect3DDevice3;
 
-// A texture bound to a device stage. Its own operations come with the texture objects; the
-// device only holds references to the textures bound to its stages.
+// A texture bound to a device stage: the texture interface of a DirectDraw texture surface,
+// obtained with QueryInterface. The device holds references to the textures bound to its
+// stages.
 class IDirect3DTexture2 : public IUnknown {};
+inline constexpr IID IID_IDirect3DTexture2 = {
+    0x56430001, 0x0002, 0x0006, {'T', 'E', 'X', 'T', 'U', 'R', 'E', '2'}};
 
 // One light. The viewport it is added to lights the scene with the last description given.
 class IDirect3DLight : public IUnknown {

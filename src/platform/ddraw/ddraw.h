@@ -38,6 +38,9 @@ public:
     // DDBLTFAST_SRCCOLORKEY skips source pixels inside the source's colour key.
     virtual HRESULT BltFast(DWORD x, DWORD y, IDirectDrawSurface4* source, RECT* srcRect,
                             DWORD flags) = 0;
+    // The next mipmap level (caps->dwCaps DDSCAPS_MIPMAP), with a reference added;
+    // DDERR_NOTFOUND below the last level.
+    virtual HRESULT GetAttachedSurface(DDSCAPS2* caps, IDirectDrawSurface4** surface) = 0;
     virtual HRESULT GetColorKey(DWORD flags, DDCOLORKEY* key) = 0;
     // Only DDCKEY_SRCBLT is kept; a null key removes it.
     virtual HRESULT SetColorKey(DWORD flags, DDCOLORKEY* key) = 0;

@@ -1,5 +1,6 @@
 #include "platform/ddraw/pixels.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -205,22 +206,36 @@ DWORD NearestPaletteIndex(const Argb* palette, DWORD count, Argb colour) {
     return best;
 }
 
+bool SameColours(const PixelView& a, const PixelView& b) {
+    if (!(a.layout == b.layout)) {
+        return false;
+    }
+    return !a.layout.Indexed() || (a.paletteCount == b.paletteCount &&
+                                   std::equal(a.palette, a.palette + a.paletteCount, b.palette));
+}
+
+PixelConverter::PixelConverter(const PixelView& source, const PixelView& target)
+    : m_source(source), m_target(target), m_identity(SameColours(source, target)) {}
+
+DWORD PixelConverter::operator()(DWORD value) {
+    if (m_identity) {
+        return value;
+    }
+    if (!m_haveLast || value != m_lastValue) {
+        m_lastValue = value;
+        m_lastResult = ArgbToPixel(m_target, PixelToArgb(m_source, value));
+        m_haveLast = true;
+    }
+    return m_lastResult;
+}
+
 void ConvertBlock(const PixelView& source, LONG sourceX, LONG sourceY, const PixelView& target,
                   LONG targetX, LONG targetY, LONG width, LONG height) {
-    // Runs of one colour are common in bitmaps; remembering the last match spares the
-    // palette search for each of them.
-    DWORD lastValue = 0;
-    DWORD lastResult = 0;
-    bool haveLast = false;
+    PixelConverter convert(source, target);
     for (LONG row = 0; row < height; ++row) {
         for (LONG column = 0; column < width; ++column) {
-            const DWORD value = ReadPixel(source, sourceX + column, sourceY + row);
-            if (!haveLast || value != lastValue) {
-                lastValue = value;
-                lastResult = ArgbToPixel(target, PixelToArgb(source, value));
-                haveLast = true;
-            }
-            WritePixel(target, targetX + column, targetY + row, lastResult);
+            WritePixel(target, targetX + column, targetY + row,
+                       convert(ReadPixel(source, sourceX + column, sourceY + row)));
         }
     }
 }

@@ -78,6 +78,26 @@ VELCORE_API Argb PixelToArgb(const PixelView& view, DWORD value);
 VELCORE_API DWORD ArgbToPixel(const PixelView& view, Argb colour);
 VELCORE_API DWORD NearestPaletteIndex(const Argb* palette, DWORD count, Argb colour);
 
+// Whether raw values mean the same colours in both views.
+VELCORE_API bool SameColours(const PixelView& a, const PixelView& b);
+
+// Turns raw values of one view into the raw values of another that show the same colours.
+// Runs of one value are common in bitmaps; remembering the last one spares the palette search
+// for each of them.
+class VELCORE_API PixelConverter {
+public:
+    PixelConverter(const PixelView& source, const PixelView& target);
+    DWORD operator()(DWORD value);
+
+private:
+    const PixelView& m_source;
+    const PixelView& m_target;
+    bool m_identity;
+    bool m_haveLast = false;
+    DWORD m_lastValue = 0;
+    DWORD m_lastResult = 0;
+};
+
 // Copies a width x height block between views of any layouts, converting through colours.
 // Both blocks must lie inside their views.
 VELCORE_API void ConvertBlock(const PixelView& source, LONG sourceX, LONG sourceY,

@@ -7,19 +7,7 @@ namespace platform {
 
 HRESULT D3DCallLog::OnCall(const D3DCall& call) {
     m_calls.push_back(call);
-    const std::string name = call.Name();
-    HRESULT result = D3D_OK;
-    for (FailureRule& rule : m_rules) {
-        if (rule.name != name) {
-            continue;
-        }
-        ++rule.seen;
-        bool fires = rule.occurrence == 0 || rule.seen == rule.occurrence;
-        if (fires && result == D3D_OK) {
-            result = rule.code;
-        }
-    }
-    return result;
+    return m_faults.Check(call.Name());
 }
 
 std::vector<std::string> D3DCallLog::Lines() const {
@@ -43,10 +31,6 @@ std::vector<std::string> D3DCallLog::Names() const {
 std::size_t D3DCallLog::Count(std::string_view name) const {
     return std::count_if(m_calls.begin(), m_calls.end(),
                          [name](const D3DCall& call) { return call.Name() == name; });
-}
-
-void D3DCallLog::FailCall(std::string name, HRESULT code, std::size_t occurrence) {
-    m_rules.push_back(FailureRule{std::move(name), code, occurrence});
 }
 
 HRESULT CreateRecordingDirect3D(const SoftwareDeviceConfig& config, std::shared_ptr<D3DCallLog> log,

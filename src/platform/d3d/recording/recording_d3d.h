@@ -15,6 +15,7 @@
 //     ...
 //     EXPECT_EQ(log->Lines().back(), "Device#1::SetRenderState(27, 1)");
 
+#include "platform/call_faults.h"
 #include "platform/d3d/software/software_d3d.h"
 #include "platform/export.h"
 
@@ -22,6 +23,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -41,22 +43,15 @@ public:
     // Forgets the recorded calls; failure rules stay.
     void ClearCalls() { m_calls.clear(); }
 
-    // Makes the `occurrence`-th call named `name` from now on (1 is the next one) fail with
-    // `code`; occurrence 0 makes every such call fail. Every rule counts the calls it names;
-    // when several fire on one call, the one added first gives the code.
-    void FailCall(std::string name, HRESULT code, std::size_t occurrence = 0);
-    void ClearFailures() { m_rules.clear(); }
+    // Failure rules (platform/call_faults.h), checked against each call's name.
+    void FailCall(std::string name, HRESULT code, std::size_t occurrence = 0) {
+        m_faults.FailCall(std::move(name), code, occurrence);
+    }
+    void ClearFailures() { m_faults.ClearFailures(); }
 
 private:
-    struct FailureRule {
-        std::string name;
-        HRESULT code;
-        std::size_t occurrence; // 0: every call
-        std::size_t seen = 0;   // matching calls since the rule was added
-    };
-
     std::vector<D3DCall> m_calls;
-    std::vector<FailureRule> m_rules;
+    CallFaults m_faults;
 };
 
 // A software Direct3D object and device whose calls go to `log`; see CreateSoftwareDirect3D.

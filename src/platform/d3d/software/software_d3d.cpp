@@ -1,5 +1,7 @@
 #include "platform/d3d/software/software_d3d.h"
 
+#include "platform/ddraw/software/software_ddraw.h"
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -165,36 +167,9 @@ std::optional<DWORD> Lookup(const std::map<DWORD, DWORD>& states, DWORD type) {
 
 // --- Texture formats ------------------------------------------------------------------------
 
-DDPIXELFORMAT PalettizedTextureFormat() {
-    DDPIXELFORMAT format{};
-    format.dwSize = sizeof(DDPIXELFORMAT);
-    format.dwFlags = DDPF_RGB | DDPF_PALETTEINDEXED8;
-    format.dwRGBBitCount = 8;
-    return format;
-}
-
-DDPIXELFORMAT RgbTextureFormat(DWORD bitCount, DWORD redMask, DWORD greenMask, DWORD blueMask,
-                               DWORD alphaMask) {
-    DDPIXELFORMAT format{};
-    format.dwSize = sizeof(DDPIXELFORMAT);
-    format.dwFlags = DDPF_RGB | (alphaMask != 0 ? DDPF_ALPHAPIXELS : 0);
-    format.dwRGBBitCount = bitCount;
-    format.dwRBitMask = redMask;
-    format.dwGBitMask = greenMask;
-    format.dwBBitMask = blueMask;
-    format.dwRGBAlphaBitMask = alphaMask;
-    return format;
-}
-
 std::vector<DDPIXELFORMAT> StandardTextureFormats() {
-    return {
-        PalettizedTextureFormat(),
-        RgbTextureFormat(16, 0xF800, 0x07E0, 0x001F, 0),
-        RgbTextureFormat(16, 0x7C00, 0x03E0, 0x001F, 0x8000),
-        RgbTextureFormat(16, 0x0F00, 0x00F0, 0x000F, 0xF000),
-        RgbTextureFormat(32, 0xFF0000, 0xFF00, 0xFF, 0),
-        RgbTextureFormat(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000),
-    };
+    return {Palettized8Format(), Rgb565Format(),   Argb1555Format(),
+            Argb4444Format(),    Xrgb8888Format(), Argb8888Format()};
 }
 
 // --- Calls ----------------------------------------------------------------------------------

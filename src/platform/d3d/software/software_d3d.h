@@ -51,11 +51,6 @@ public:
     virtual HRESULT OnCall(const D3DCall& call) = 0;
 };
 
-// The 8-bit palettised texture format.
-VELCORE_API DDPIXELFORMAT PalettizedTextureFormat();
-// An RGB texture format with the given masks; a non-zero alpha mask adds DDPF_ALPHAPIXELS.
-VELCORE_API DDPIXELFORMAT RgbTextureFormat(DWORD bitCount, DWORD redMask, DWORD greenMask,
-                                           DWORD blueMask, DWORD alphaMask);
 // In order: 8-bit palettised; 16-bit 5-6-5, 1-5-5-5 and 4-4-4-4; 32-bit 8-8-8 and 8-8-8-8.
 VELCORE_API std::vector<DDPIXELFORMAT> StandardTextureFormats();
 

@@ -376,12 +376,7 @@ const char* ShapeBitmap(DibSection& bitmap, LONG width, LONG height, const Pixel
     if (const char* error = CheckSize(width, height, layout.bitCount, bytes)) {
         return error;
     }
-    bitmap.width = width;
-    bitmap.height = height;
-    bitmap.layout = layout;
-    bitmap.pitch = RowPitch(width, layout.bitCount, 4);
-    bitmap.bits.assign(static_cast<std::size_t>(bytes), 0);
-    return nullptr;
+    return AllocateDibSection(bitmap, width, height, layout) ? nullptr : "pixels need more memory";
 }
 
 } // namespace platform
