@@ -1,12 +1,17 @@
 #include "support/memory.h"
 
 #include "engine/debug_log.h"
+#include "platform/ddraw/ddraw.h"
 #include "platform/os/sync.h"
 #include "support/pointer_index.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -25,6 +30,11 @@ constexpr std::size_t kHeaderSize = (sizeof(BlockHeader) + 15) / 16 * 16;
 constexpr int kDumpedBytes = 16;
 constexpr const char* kSeparator = "==================================\n";
 
+struct SurfaceCharge {
+    DWORD bytes;
+    bool video;
+};
+
 // Created on first use and never destroyed: blocks allocated before the accountant object
 // is constructed are still counted (its constructor then complains), and static destructors
 // that run after the accountant's may still free blocks.
@@ -40,6 +50,8 @@ struct AccountantState {
     DWORD allocationsUntilFailure = 0;
     // The live blocks by caller address: freeing does not walk the list.
     PointerIndex liveBlocks;
+    // What each tracked surface was charged, newest last (a surface may be tracked again).
+    std::unordered_map<const IDirectDrawSurface4*, std::vector<SurfaceCharge>> surfaceCharges;
 };
 
 AccountantState& State() {
@@ -97,6 +109,27 @@ void DumpBlock(const BlockHeader* header) {
     }
     DebugLog("%s\n", characters.c_str());
     DebugLog("%s\n", hex.c_str());
+}
+
+// Pitch x height of the surface, in the pool its capabilities name; nothing when its
+// description cannot be read or the size is negative.
+bool MeasureSurface(IDirectDrawSurface4* surface, SurfaceCharge* charge) {
+    DDSURFACEDESC2 desc{};
+    desc.dwSize = sizeof(desc);
+    if (surface == nullptr || FAILED(surface->GetSurfaceDesc(&desc)) || desc.lPitch < 0) {
+        return false;
+    }
+    const std::uint64_t bytes = std::uint64_t(desc.lPitch) * desc.dwHeight;
+    charge->bytes = static_cast<DWORD>(std::min<std::uint64_t>(bytes, 0xFFFFFFFFu));
+    charge->video = (desc.ddsCaps.dwCaps & DDSCAPS_SYSTEMMEMORY) == 0;
+    return true;
+}
+
+void Charge(DWORD& total, DWORD& peak, DWORD bytes) {
+    total = bytes > 0xFFFFFFFFu - total ? 0xFFFFFFFFu : total + bytes;
+    if (total > peak) {
+        peak = total;
+    }
 }
 
 void DumpLeaks() {
@@ -159,6 +192,35 @@ void CMemory::Deallocate(void* pointer) {
     State().systemTotal -= header->size;
     Unlink(header);
     std::free(header);
+}
+
+void CMemory::TrackVideoMemory(IDirectDrawSurface4* surface) {
+    SurfaceCharge charge{};
+    if (!MeasureSurface(surface, &charge)) {
+        return;
+    }
+    CriticalSectionLock guard(&State().lock);
+    State().surfaceCharges[surface].push_back(charge);
+    if (charge.video) {
+        Charge(State().videoTotal, State().videoPeak, charge.bytes);
+    } else {
+        Charge(State().systemTotal, State().systemPeak, charge.bytes);
+    }
+}
+
+void CMemory::UntrackVideoMemory(IDirectDrawSurface4* surface) {
+    CriticalSectionLock guard(&State().lock);
+    auto found = State().surfaceCharges.find(surface);
+    if (found == State().surfaceCharges.end()) {
+        return;
+    }
+    const SurfaceCharge charge = found->second.back();
+    found->second.pop_back();
+    if (found->second.empty()) {
+        State().surfaceCharges.erase(found);
+    }
+    DWORD& total = charge.video ? State().videoTotal : State().systemTotal;
+    total -= std::min(total, charge.bytes);
 }
 
 DWORD CMemory::GetTotalMemoryAllocated() {

@@ -3,6 +3,8 @@
 #include "platform/export.h"
 #include "platform/types.h"
 
+class IDirectDrawSurface4;
+
 // The process-wide allocator for game data. Every block carries a header in front of the
 // caller's bytes and sits in one list, newest first, so that current and peak use can be
 // reported and leaked blocks listed when the library unloads. One static instance exists;
@@ -21,6 +23,13 @@ public:
     static void* Allocate(DWORD size, DWORD flags);
     // A pointer that did not come from Allocate is handed to the C heap without accounting.
     static void Deallocate(void* pointer);
+
+    // Count a surface's pitch x height bytes in the system total when it lives in system
+    // memory, else in the video total. The bytes charged are remembered per surface, and
+    // untracking subtracts exactly those (nothing for a surface that was never tracked), so
+    // a surface whose description changed or can no longer be read cannot skew the totals.
+    static void TrackVideoMemory(IDirectDrawSurface4* surface);
+    static void UntrackVideoMemory(IDirectDrawSurface4* surface);
 
     static DWORD GetTotalMemoryAllocated();
     static DWORD GetMaxMemoryUsed();
