@@ -111,27 +111,36 @@ TEST_F(ExportsTest, EngineFunctionsHaveUndecoratedNames) {
 TEST_F(ExportsTest, DataTablesAndPathFunctionsHaveUndecoratedNames) {
     for (const char* name :
          {"propImpulseTable", "propWarpTable", "MakeBaseDirectory", "MakeFullPath",
-          "MakeRelativePath", "CreateVMM", "OpenVMM", "rgRandomize", "rgRandom", "rgRandomF",
-          "rgRandomN", "rgGenerateTable", "rgRandomT", "rgRandomFT", "rgRandomNT"}) {
+          "MakeRelativePath", "CreateVMM",     "OpenVMM",           "rgRandomize",
+          "rgRandom",         "rgRandomF",     "rgRandomN",         "rgGenerateTable",
+          "rgRandomT",        "rgRandomFT",    "rgRandomNT",        "DDLoadBitmap",
+          "DDReLoadBitmap",   "DDCopyBitmap",  "DDLoadPalette",     "DDColorMatch",
+          "DDSetColorKey"}) {
         EXPECT_TRUE(Exports(name)) << name;
     }
 }
 
 TEST_F(ExportsTest, ClassesAreExported) {
     for (const char* name : {
-             "_ZN7CMemory8AllocateEjj",                     // CMemory::Allocate
-             "_ZN7CMemory10DeallocateEPv",                  // CMemory::Deallocate
-             "_ZN9CMemBlock6CreateERPS_jj",                 // CMemBlock::Create
-             "_ZN6CTimerC1Ev",                              // CTimer::CTimer()
-             "_ZN20CAbstractMachineCode4LoadEPv",           // CAbstractMachineCode::Load
-             "_Z8DebugLogPKcz",                             // DebugLog
-             "_ZTV11CBaseEntity",                           // CBaseEntity's vtable
-             "_ZN9CVelEvent13ProcessEventsEP11CBaseEntity", // CVelEvent::ProcessEvents
-             "_ZTV7CCamera",                                // CCamera's vtable
-             "_ZN6CLight6CreateEv",                         // CLight::Create
-             "_ZN9CMaterial10SetDiffuseERK9D3DVECTOR",      // CMaterial::SetDiffuse
-             "_ZN8C3DModel9LoadModelEPKc",                  // C3DModel::LoadModel
-             "_Z10MatrixMultRK9D3DMATRIXS1_",               // MatrixMult
+             "_ZN7CMemory8AllocateEjj",                                // CMemory::Allocate
+             "_ZN7CMemory10DeallocateEPv",                             // CMemory::Deallocate
+             "_ZN9CMemBlock6CreateERPS_jj",                            // CMemBlock::Create
+             "_ZN6CTimerC1Ev",                                         // CTimer::CTimer()
+             "_ZN20CAbstractMachineCode4LoadEPv",                      // CAbstractMachineCode::Load
+             "_Z8DebugLogPKcz",                                        // DebugLog
+             "_ZTV11CBaseEntity",                                      // CBaseEntity's vtable
+             "_ZN9CVelEvent13ProcessEventsEP11CBaseEntity",            // CVelEvent::ProcessEvents
+             "_ZTV7CCamera",                                           // CCamera's vtable
+             "_ZN6CLight6CreateEv",                                    // CLight::Create
+             "_ZN9CMaterial10SetDiffuseERK9D3DVECTOR",                 // CMaterial::SetDiffuse
+             "_ZN8C3DModel9LoadModelEPKc",                             // C3DModel::LoadModel
+             "_Z10MatrixMultRK9D3DMATRIXS1_",                          // MatrixMult
+             "_ZTV10CDDSurface",                                       // CDDSurface's vtable
+             "_ZN10CDDSurface10RestoreAllEv",                          // CDDSurface::RestoreAll
+             "_ZTV8CTexture",                                          // CTexture's vtable
+             "_ZN8CTexture12SetAsCurrentEP16IDirect3DDevice3",         // CTexture::SetAsCurrent
+             "_ZN7CMemory16TrackVideoMemoryEP19IDirectDrawSurface4",   // tracking
+             "_ZN7CMemory18UntrackVideoMemoryEP19IDirectDrawSurface4", //
          }) {
         EXPECT_TRUE(Exports(name)) << name;
     }
