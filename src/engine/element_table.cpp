@@ -5,6 +5,7 @@
 #include "model/model.h"
 #include "platform/os/file.h"
 #include "platform/os/last_error.h"
+#include "scene/texture.h"
 #include "support/binary_file.h"
 #include "support/memory.h"
 #include "support/path_utils.h"
@@ -91,6 +92,14 @@ void ReleaseLevelModels() {
     FreeAndClear(g_level.pp3DModels);
 }
 
+void ReleaseLevelTextures() {
+    for (DWORD i = 0; g_level.ppTextureObjects != nullptr && i < g_level.dwTextureObjectCount;
+         ++i) {
+        DeleteAccounted(g_level.ppTextureObjects[i]);
+    }
+    FreeAndClear(g_level.ppTextureObjects);
+}
+
 } // namespace
 
 template <class Record> int ReadElements(CFileReader& reader, Record* destination, DWORD count) {
@@ -157,7 +166,7 @@ void ReleaseLevelTables() {
     FreeAndClear(g_level.pszMissionText);
     FreeAndClear(g_level.pModelMap);
     ReleaseLevelModels();
-    FreeAndClear(g_level.ppTextureObjects);
+    ReleaseLevelTextures();
     g_level.modelHeader.dwCount = 0;
     g_level.soundHeader.dwCount = 0;
     g_level.musicHeader.dwCount = 0;
