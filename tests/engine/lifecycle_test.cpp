@@ -133,7 +133,7 @@ TEST_F(LifecycleTest, PauseWithoutAViewportStillPauses) {
     EXPECT_EQ(vgIsGamePaused(), 0);
 }
 
-TEST_F(LifecycleTest, NewGameWithoutALevelLoaderFailsAfterTheReset) {
+TEST_F(LifecycleTest, NewGameOfAMissingLevelFailsAfterTheReset) {
     vgEnable();
     vgSpawnParentEntity();
     testkit::ScratchDir dir;
