@@ -196,76 +196,47 @@ TEST_F(ModelFileTest, ImpossibleChunksAreRefused) {
         return b;
     };
     std::vector<Case> cases;
-    {
-        ByteBuilder b = FileStart();
-        AttachmentListChunk(b, std::vector<std::uint32_t>(17, 0));
-        cases.push_back(
-            {"17 attachments", b, "C3DModel::LoadModel() Invalid attachment count 17!\n"});
-    }
-    {
-        ByteBuilder b = FileStart();
-        MaterialChunk(b, {1, 1, 1, 1}, {1, 1, 1, 1}, "", 64);
-        cases.push_back({"slot 64", b, "C3DModel::LoadModel() Unable to set material 64!\n"});
-    }
-    {
-        ByteBuilder b = FileStart();
-        MaterialChunk(b, {1, 1, 1, 1}, {1, 1, 1, 1}, "", kNone);
-        cases.push_back({"slot none", b, "C3DModel::LoadModel() Unable to set material -1!\n"});
-    }
-    {
-        ByteBuilder b = withHull();
-        ParentChunk(b, 0, 1);
-        cases.push_back(
-            {"parent not loaded", b, "C3DModel::LoadModel() Invalid parent index 1 for frame 0\n"});
-    }
-    {
-        ByteBuilder b = withHull();
-        ParentChunk(b, 0, 0);
-        cases.push_back(
-            {"own parent", b, "C3DModel::LoadModel() Invalid parent index 0 for frame 0\n"});
-    }
-    {
-        ByteBuilder b = FileStart();
-        FrameChunk(b, "hull", Triangle(1, 1), {0, 1, 3}, 0);
-        cases.push_back(
-            {"face index", b, "C3DModelFrame::LoadFrame() Face index beyond the 3 vertices!\n"});
-    }
-    {
-        ByteBuilder b = FileStart();
-        Tag(b, 0x1010, 68 + 32 * 3 + 12).Chars("hull", 32).U32(4000000);
-        b.Fill(0, 32 * 3 + 12 + 28);
-        cases.push_back({"vertices beyond file", b,
-                         "C3DModelFrame::LoadFrame() Failed to read vertices. Error="});
-    }
-    {
-        // The data is in the file, but the chunk's own length cannot hold it.
-        ByteBuilder b = FileStart();
-        FrameChunk(b, "hull", Triangle(1, 1), {0, 1, 2}, 0);
-        std::vector<std::uint8_t> bytes = b.Bytes();
-        bytes[16 + 4] = 68 + 32 * 3; // room for the vertices, not the face
-        ByteBuilder shortened;
-        shortened.Raw(bytes);
-        cases.push_back({"faces beyond chunk", shortened,
-                         "C3DModelFrame::LoadFrame() Failed to read faces. Error="});
-    }
-    {
-        ByteBuilder b = withHull();
-        KeyHeader(b, 0x1060, 24, 0, 1000, 0, 0).Fill(0, 24);
-        cases.push_back({"rotation keys beyond file", b,
-                         "C3DModel::LoadModel() Failed to read rotation keys for frame 0\n"});
-    }
-    {
-        ByteBuilder b = FileStart();
-        AnimationChunk(b, 5, 2, 0, {1.0f});
-        cases.push_back(
-            {"reversed range", b, "C3DModel::SetKeyframes() Invalid keyframe range 5..2\n"});
-    }
-    {
-        ByteBuilder b = FileStart();
-        Tag(b, 0x10B0, 4).U32(0x10000000);
-        cases.push_back({"model boxes beyond file", b,
-                         "C3DModel::LoadModel() Failed to read 268435456 bbox items! Error="});
-    }
+    auto add = [&](const char* name, ByteBuilder b, std::string message) {
+        cases.push_back({name, std::move(b), std::move(message)});
+    };
+    ByteBuilder b = FileStart();
+    AttachmentListChunk(b, std::vector<std::uint32_t>(17, 0));
+    add("17 attachments", b, "C3DModel::LoadModel() Invalid attachment count 17!\n");
+    b = FileStart();
+    MaterialChunk(b, {1, 1, 1, 1}, {1, 1, 1, 1}, "", 64);
+    add("slot 64", b, "C3DModel::LoadModel() Unable to set material 64!\n");
+    b = FileStart();
+    MaterialChunk(b, {1, 1, 1, 1}, {1, 1, 1, 1}, "", kNone);
+    add("slot none", b, "C3DModel::LoadModel() Unable to set material -1!\n");
+    b = withHull();
+    ParentChunk(b, 0, 1);
+    add("parent not loaded", b, "C3DModel::LoadModel() Invalid parent index 1 for frame 0\n");
+    b = withHull();
+    ParentChunk(b, 0, 0);
+    add("own parent", b, "C3DModel::LoadModel() Invalid parent index 0 for frame 0\n");
+    b = FileStart();
+    FrameChunk(b, "hull", Triangle(1, 1), {0, 1, 3}, 0);
+    add("face index", b, "C3DModelFrame::LoadFrame() Face index beyond the 3 vertices!\n");
+    b = FileStart();
+    Tag(b, 0x1010, 68 + 32 * 3 + 12).Chars("hull", 32).U32(4000000);
+    b.Fill(0, 32 * 3 + 12 + 28);
+    add("vertices beyond file", b, "C3DModelFrame::LoadFrame() Failed to read vertices. Error=");
+    // The data is in the file, but the chunk's own length cannot hold it.
+    std::vector<std::uint8_t> bytes = withHull().Bytes();
+    bytes[16 + 4] = 68 + 32 * 3; // room for the vertices, not the face
+    add("faces beyond chunk", ByteBuilder().Raw(bytes),
+        "C3DModelFrame::LoadFrame() Failed to read faces. Error=");
+    b = withHull();
+    KeyHeader(b, 0x1060, 24, 0, 1000, 0, 0).Fill(0, 24);
+    add("rotation keys beyond file", b,
+        "C3DModel::LoadModel() Failed to read rotation keys for frame 0\n");
+    b = FileStart();
+    AnimationChunk(b, 5, 2, 0, {1.0f});
+    add("reversed range", b, "C3DModel::SetKeyframes() Invalid keyframe range 5..2\n");
+    b = FileStart();
+    Tag(b, 0x10B0, 4).U32(0x10000000);
+    add("model boxes beyond file", b,
+        "C3DModel::LoadModel() Failed to read 268435456 bbox items! Error=");
     for (Case& c : cases) {
         SCOPED_TRACE(c.name);
         m_capture.Clear();
@@ -275,18 +246,13 @@ TEST_F(ModelFileTest, ImpossibleChunksAreRefused) {
     }
 }
 
-TEST_F(ModelFileTest, MaterialIndexBeyondTheSlotsMeansNoMaterial) {
+TEST_F(ModelFileTest, MaterialIndexBeyondTheSlotsMeansNoMaterialAndNoAnimationsNoList) {
     ByteBuilder b = FileStart();
+    AnimationChunk(b, 2, 4, 0, {});
     FrameChunk(b, "hull", Triangle(1, 1), {0, 1, 2}, 200);
     ASSERT_EQ(Load(b), 1);
     EXPECT_EQ(m_model.GetFrame(0)->GetMaterialIndex(), 200u);
     EXPECT_EQ(m_model.GetMaterial(200), nullptr);
-}
-
-TEST_F(ModelFileTest, AnimationCountZeroLeavesNoList) {
-    ByteBuilder b = FileStart();
-    AnimationChunk(b, 2, 4, 0, {});
-    ASSERT_EQ(Load(b), 1);
     EXPECT_EQ(m_model.GetAnimationCount(), 0u);
     EXPECT_EQ(m_model.GetAnimations(), nullptr);
 }
@@ -331,7 +297,7 @@ TEST_F(ModelFileTest, SaveStopsAtTheFirstRefusedChunk) {
               std::vector<std::string>{"C3DModel::SaveModel() Failed to save animation chunk!\n"});
 }
 
-TEST_F(ModelFileTest, ParentLinkTheLoaderWouldRefuseIsNotSaved) {
+TEST_F(ModelFileTest, ParentLinkTheLoaderWouldRefuseIsNotSavedAndMissingFilesAreNamed) {
     C3DModelFrame* child = NewFrame("child", Triangle(1, 1));
     DPOS_KEYFRAME key = {};
     child->SetPositionKeys(1, &key, 0, 0);
@@ -342,9 +308,8 @@ TEST_F(ModelFileTest, ParentLinkTheLoaderWouldRefuseIsNotSaved) {
     EXPECT_EQ(m_capture.Lines(),
               std::vector<std::string>{
                   "C3DModel::SaveModel() Parent 1 of frame 0 does not come before it!\n"});
-}
 
-TEST_F(ModelFileTest, MissingFileIsReportedWithItsPath) {
+    m_capture.Clear();
     std::string path = Path("absent.vmm");
     EXPECT_EQ(m_model.LoadModel(path.c_str()), 0);
     EXPECT_EQ(m_capture.Lines(),
