@@ -196,47 +196,76 @@ TEST_F(ModelFileTest, ImpossibleChunksAreRefused) {
         return b;
     };
     std::vector<Case> cases;
-    auto add = [&](const char* name, ByteBuilder b, std::string message) {
-        cases.push_back({name, std::move(b), std::move(message)});
-    };
-    ByteBuilder b = FileStart();
-    AttachmentListChunk(b, std::vector<std::uint32_t>(17, 0));
-    add("17 attachments", b, "C3DModel::LoadModel() Invalid attachment count 17!\n");
-    b = FileStart();
-    MaterialChunk(b, {1, 1, 1, 1}, {1, 1, 1, 1}, "", 64);
-    add("slot 64", b, "C3DModel::LoadModel() Unable to set material 64!\n");
-    b = FileStart();
-    MaterialChunk(b, {1, 1, 1, 1}, {1, 1, 1, 1}, "", kNone);
-    add("slot none", b, "C3DModel::LoadModel() Unable to set material -1!\n");
-    b = withHull();
-    ParentChunk(b, 0, 1);
-    add("parent not loaded", b, "C3DModel::LoadModel() Invalid parent index 1 for frame 0\n");
-    b = withHull();
-    ParentChunk(b, 0, 0);
-    add("own parent", b, "C3DModel::LoadModel() Invalid parent index 0 for frame 0\n");
-    b = FileStart();
-    FrameChunk(b, "hull", Triangle(1, 1), {0, 1, 3}, 0);
-    add("face index", b, "C3DModelFrame::LoadFrame() Face index beyond the 3 vertices!\n");
-    b = FileStart();
-    Tag(b, 0x1010, 68 + 32 * 3 + 12).Chars("hull", 32).U32(4000000);
-    b.Fill(0, 32 * 3 + 12 + 28);
-    add("vertices beyond file", b, "C3DModelFrame::LoadFrame() Failed to read vertices. Error=");
-    // The data is in the file, but the chunk's own length cannot hold it.
-    std::vector<std::uint8_t> bytes = withHull().Bytes();
-    bytes[16 + 4] = 68 + 32 * 3; // room for the vertices, not the face
-    add("faces beyond chunk", ByteBuilder().Raw(bytes),
-        "C3DModelFrame::LoadFrame() Failed to read faces. Error=");
-    b = withHull();
-    KeyHeader(b, 0x1060, 24, 0, 1000, 0, 0).Fill(0, 24);
-    add("rotation keys beyond file", b,
-        "C3DModel::LoadModel() Failed to read rotation keys for frame 0\n");
-    b = FileStart();
-    AnimationChunk(b, 5, 2, 0, {1.0f});
-    add("reversed range", b, "C3DModel::SetKeyframes() Invalid keyframe range 5..2\n");
-    b = FileStart();
-    Tag(b, 0x10B0, 4).U32(0x10000000);
-    add("model boxes beyond file", b,
-        "C3DModel::LoadModel() Failed to read 268435456 bbox items! Error=");
+    {
+        ByteBuilder b = FileStart();
+        AttachmentListChunk(b, std::vector<std::uint32_t>(17, 0));
+        cases.push_back(
+            {"17 attachments", b, "C3DModel::LoadModel() Invalid attachment count 17!\n"});
+    }
+    {
+        ByteBuilder b = FileStart();
+        MaterialChunk(b, {1, 1, 1, 1}, {1, 1, 1, 1}, "", 64);
+        cases.push_back({"slot 64", b, "C3DModel::LoadModel() Unable to set material 64!\n"});
+    }
+    {
+        ByteBuilder b = FileStart();
+        MaterialChunk(b, {1, 1, 1, 1}, {1, 1, 1, 1}, "", kNone);
+        cases.push_back({"slot none", b, "C3DModel::LoadModel() Unable to set material -1!\n"});
+    }
+    {
+        ByteBuilder b = withHull();
+        ParentChunk(b, 0, 1);
+        cases.push_back(
+            {"parent not loaded", b, "C3DModel::LoadModel() Invalid parent index 1 for frame 0\n"});
+    }
+    {
+        ByteBuilder b = withHull();
+        ParentChunk(b, 0, 0);
+        cases.push_back(
+            {"own parent", b, "C3DModel::LoadModel() Invalid parent index 0 for frame 0\n"});
+    }
+    {
+        ByteBuilder b = FileStart();
+        FrameChunk(b, "hull", Triangle(1, 1), {0, 1, 3}, 0);
+        cases.push_back(
+            {"face index", b, "C3DModelFrame::LoadFrame() Face index beyond the 3 vertices!\n"});
+    }
+    {
+        ByteBuilder b = FileStart();
+        Tag(b, 0x1010, 68 + 32 * 3 + 12).Chars("hull", 32).U32(4000000);
+        b.Fill(0, 32 * 3 + 12 + 28);
+        cases.push_back({"vertices beyond file", b,
+                         "C3DModelFrame::LoadFrame() Failed to read vertices. Error="});
+    }
+    {
+        // The data is in the file, but the chunk's own length cannot hold it.
+        ByteBuilder b = FileStart();
+        FrameChunk(b, "hull", Triangle(1, 1), {0, 1, 2}, 0);
+        std::vector<std::uint8_t> bytes = b.Bytes();
+        bytes[16 + 4] = 68 + 32 * 3; // room for the vertices, not the face
+        ByteBuilder shortened;
+        shortened.Raw(bytes);
+        cases.push_back({"faces beyond chunk", shortened,
+                         "C3DModelFrame::LoadFrame() Failed to read faces. Error="});
+    }
+    {
+        ByteBuilder b = withHull();
+        KeyHeader(b, 0x1060, 24, 0, 1000, 0, 0).Fill(0, 24);
+        cases.push_back({"rotation keys beyond file", b,
+                         "C3DModel::LoadModel() Failed to read rotation keys for frame 0\n"});
+    }
+    {
+        ByteBuilder b = FileStart();
+        AnimationChunk(b, 5, 2, 0, {1.0f});
+        cases.push_back(
+            {"reversed range", b, "C3DModel::SetKeyframes() Invalid keyframe range 5..2\n"});
+    }
+    {
+        ByteBuilder b = FileStart();
+        Tag(b, 0x10B0, 4).U32(0x10000000);
+        cases.push_back({"model boxes beyond file", b,
+                         "C3DModel::LoadModel() Failed to read 268435456 bbox items! Error="});
+    }
     for (Case& c : cases) {
         SCOPED_TRACE(c.name);
         m_capture.Clear();
