@@ -234,6 +234,26 @@ TEST_F(CameraTest, SphereVisibilityAtTheLimitsAndFarPoints) {
     ExpectNear(points[3], 30, -30, 40, 1e-4f);
 }
 
+TEST_F(CameraTest, RecordHoldsIdThenTheFieldsInOrder) {
+    CCamera camera;
+    camera.SetMode(7);
+    camera.SetState(CCamera::CAMERA_STATE_ORBIT);
+    camera.SaveMode();
+    D3DVECTOR target(1, 2, 3);
+    camera.SetTargetPosition(target);
+    camera.SetOwner(500);
+    std::vector<std::uint8_t> record = Record(camera);
+    ASSERT_EQ(record.size(), 340u);
+    EXPECT_EQ(WordAt(record, 0), 0x1A4D4143u);
+    EXPECT_EQ(FloatAt(record, 56), 90.0f * 3.1415927f / 180.0f); // the start field of view
+    EXPECT_EQ(FloatAt(record, 188), 1.0f);                       // view direction (1, 1, 1)
+    EXPECT_EQ(WordAt(record, 200), 7u);                          // saved mode
+    EXPECT_EQ(FloatAt(record, 252 + 4), 2.0f);
+    EXPECT_EQ(WordAt(record, 300), 7u);
+    EXPECT_EQ(WordAt(record, 304), 2u);
+    EXPECT_EQ(WordAt(record, 320), 500u);
+}
+
 TEST_F(CameraTest, LoadTakesEveryFieldFromARecordBuiltByteByByte) {
     testkit::ByteBuilder bytes;
     bytes.U32(0x1A4D4143).U32(0xDEADBEEF);
@@ -266,15 +286,10 @@ TEST_F(CameraTest, LoadTakesEveryFieldFromARecordBuiltByteByByte) {
     ExpectNear(points[3], 9, 10, 11, 0);
 }
 
-TEST_F(CameraTest, SavedRecordStartsWithItsIdAndABrokenOneLeavesTheCameraUnchanged) {
+TEST_F(CameraTest, WrongIdOrShortRecordLeavesTheCameraUnchanged) {
     CCamera camera;
     camera.SetMode(9);
     std::vector<std::uint8_t> record = Record(camera);
-    ASSERT_EQ(record.size(), 340u);
-    EXPECT_EQ(WordAt(record, 0), 0x1A4D4143u);
-    EXPECT_EQ(FloatAt(record, 56), 90.0f * 3.1415927f / 180.0f); // field of view
-    EXPECT_EQ(FloatAt(record, 188), 1.0f);                       // view direction (1, 1, 1)
-    EXPECT_EQ(WordAt(record, 300), 9u);                          // mode
     std::vector<std::uint8_t> wrongId = record;
     wrongId[0] = 'X';
     wrongId[300] = 1;
