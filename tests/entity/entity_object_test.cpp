@@ -53,6 +53,8 @@ TEST_F(EntityObjectTest, PositionIsWorldPlusOffset) {
     D3DVECTOR out;
     entity->GetPosition(&out);
     ExpectVector(out, 11, 22, 33);
+    entity->GetOffsetPosition(&out);
+    ExpectVector(out, 10, 20, 30);
 }
 
 TEST_F(EntityObjectTest, AppendAppliesTheOldRotationFirstAndInsertTheNewOne) {
