@@ -95,6 +95,10 @@ TEST_F(LifecycleTest, PausingTakesTheLightOutOfTheViewportAndResumingPutsItBack)
     vgPauseGame(5);
     EXPECT_EQ(vgIsGamePaused(), 5) << "the pause value is stored as given";
     EXPECT_TRUE(m_host.Viewport()->Lights().empty());
+    // Pausing again finds no light to take out, and says so.
+    m_capture.Clear();
+    vgPauseGame(1);
+    EXPECT_TRUE(m_capture.Contains("CLight::DeleteFromScene() Failed to delete light! Error="));
     vgPauseGame(0);
     EXPECT_EQ(m_host.Viewport()->Lights().size(), 1u);
     // Every GetCurrentViewport reference was given back.
