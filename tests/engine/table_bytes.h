@@ -102,13 +102,6 @@ inline Bytes MusicRecord(const std::string& first, const std::string& second) {
     return testkit::ByteBuilder().Fill(0x4B, 32).Chars(first, 128).Chars(second, 132).Bytes();
 }
 
-inline std::string Lower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
+using testkit::Lower;
 
 } // namespace table_bytes

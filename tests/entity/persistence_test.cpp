@@ -1,6 +1,7 @@
 #include "entity_fixture.h"
 
 #include "engine/registry.h"
+#include "testkit/bytes.h"
 
 #include <cstring>
 
@@ -34,17 +35,8 @@ protected:
     }
 };
 
-std::uint32_t U32At(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
-    std::uint32_t value;
-    std::memcpy(&value, bytes.data() + offset, 4);
-    return value;
-}
-
-float F32At(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
-    float value;
-    std::memcpy(&value, bytes.data() + offset, 4);
-    return value;
-}
+constexpr auto U32At = &testkit::FieldAt<std::uint32_t>;
+constexpr auto F32At = &testkit::FieldAt<float>;
 
 TEST_F(PersistenceTest, RecordPutsEveryFieldAtItsOffset) {
     CBaseEntity* entity = vgSpawnParentEntity();

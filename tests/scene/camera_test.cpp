@@ -55,16 +55,8 @@ protected:
         CloseHandle(file);
         return result;
     }
-    static float FloatAt(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
-        float value;
-        std::memcpy(&value, bytes.data() + offset, 4);
-        return value;
-    }
-    static std::uint32_t WordAt(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
-        std::uint32_t value;
-        std::memcpy(&value, bytes.data() + offset, 4);
-        return value;
-    }
+    static constexpr auto FloatAt = &testkit::FieldAt<float>;
+    static constexpr auto WordAt = &testkit::FieldAt<std::uint32_t>;
     static void PutFloat(std::vector<std::uint8_t>& bytes, std::size_t offset, float value) {
         std::memcpy(bytes.data() + offset, &value, 4);
     }

@@ -3,6 +3,7 @@
 #include "platform/os/file.h"
 #include "platform/os/path.h"
 
+#include "testkit/bytes.h"
 #include "testkit/debug_capture.h"
 #include "testkit/scratch_dir.h"
 #include "testkit/working_directory.h"
@@ -72,11 +73,7 @@ Outcome BaseOfFile(const std::string&, const std::string& file) {
     return BaseOf(file);
 }
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
+using testkit::Lower;
 
 // A full path of exactly length characters: the drive root and a run of one letter.
 std::string FullPathOfLength(std::size_t length) {
