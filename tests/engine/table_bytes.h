@@ -159,13 +159,6 @@ inline Bytes EventFile(const std::vector<TimedTrigger>& triggers) {
     return bytes.U32(0xFFFFFFFF).U32(0).Bytes();
 }
 
-inline std::string Lower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
+using testkit::Lower;
 
 } // namespace table_bytes
