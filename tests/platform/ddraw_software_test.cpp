@@ -7,6 +7,7 @@
 #include <cstring>
 
 using namespace platform;
+using testkit::Describe;
 using testkit::MakeSurface;
 using testkit::ReadSurface;
 using testkit::WriteSurface;
@@ -34,13 +35,6 @@ protected:
     SoftwareDirectDraw* m_directDraw = nullptr;
     std::vector<IDirectDrawSurface4*> m_surfaces;
 };
-
-DDSURFACEDESC2 Describe(IDirectDrawSurface4* surface) {
-    DDSURFACEDESC2 desc{};
-    desc.dwSize = sizeof(desc);
-    surface->GetSurfaceDesc(&desc);
-    return desc;
-}
 
 TEST_F(SoftwareDirectDrawTest, SurfacesTakeEachFormatWithAlignedRows) {
     struct Case {

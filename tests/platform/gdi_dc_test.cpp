@@ -1,5 +1,6 @@
 #include "platform/ddraw/gdi/gdi_objects.h"
 #include "platform/os/last_error.h"
+#include "testkit/bmp_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -9,29 +10,22 @@ using namespace platform;
 
 namespace {
 
-// A registered bitmap of the layout, its raw values 0, 1, 2, ... row by row.
-HBITMAP CountingBitmap(LONG width, LONG height, PixelLayout layout,
-                       std::vector<Argb> colours = {}) {
+// A registered bitmap of the layout, its raw values 0, 1, 2, ... row by row (all zero when
+// `blank`).
+HBITMAP CountingBitmap(LONG width, LONG height, PixelLayout layout, std::vector<Argb> colours = {},
+                       bool blank = false) {
     auto bitmap = std::make_unique<DibSection>();
     EXPECT_TRUE(AllocateDibSection(*bitmap, width, height, layout));
     bitmap->colours = std::move(colours);
     const PixelView view = bitmap->View();
-    for (LONG i = 0; i < width * height; ++i) {
+    for (LONG i = 0; i < width * height && !blank; ++i) {
         WritePixel(view, i % width, i / width, static_cast<DWORD>(i));
     }
     return RegisterBitmap(std::move(bitmap));
 }
 
-std::vector<DWORD> RawValues(HBITMAP handle) {
-    DibSection* bitmap = LookupBitmap(handle);
-    const PixelView view = bitmap->View();
-    std::vector<DWORD> values;
-    for (LONG y = 0; y < view.height; ++y) {
-        for (LONG x = 0; x < view.width; ++x) {
-            values.push_back(ReadPixel(view, x, y));
-        }
-    }
-    return values;
+std::vector<std::uint32_t> RawValues(HBITMAP handle) {
+    return testkit::RawPixels(*LookupBitmap(handle));
 }
 
 struct Contexts {
@@ -51,7 +45,7 @@ struct Contexts {
 TEST(GdiDeviceContextTest, BitBltClipsAgainstBothBitmaps) {
     struct Case {
         int x, y, width, height, sourceX, sourceY;
-        std::vector<DWORD> expected; // the 3 x 2 target, zero before the copy
+        std::vector<std::uint32_t> expected; // the 3 x 2 target, zero before the copy
     };
     const Case cases[] = {
         {0, 0, 3, 2, 0, 0, {0, 1, 2, 4, 5, 6}},
@@ -63,9 +57,7 @@ TEST(GdiDeviceContextTest, BitBltClipsAgainstBothBitmaps) {
     };
     for (const Case& c : cases) {
         HBITMAP source = CountingBitmap(4, 2, RgbLayout(32, 0xFF0000, 0xFF00, 0xFF));
-        auto blank = std::make_unique<DibSection>();
-        AllocateDibSection(*blank, 3, 2, RgbLayout(32, 0xFF0000, 0xFF00, 0xFF));
-        HBITMAP target = RegisterBitmap(std::move(blank));
+        HBITMAP target = CountingBitmap(3, 2, RgbLayout(32, 0xFF0000, 0xFF00, 0xFF), {}, true);
         {
             Contexts dcs(source, target);
             EXPECT_TRUE(BitBlt(dcs.to, c.x, c.y, c.width, c.height, dcs.from, c.sourceX, c.sourceY,
@@ -80,9 +72,7 @@ TEST(GdiDeviceContextTest, BitBltClipsAgainstBothBitmaps) {
 TEST(GdiDeviceContextTest, CopiesConvertThroughColoursAndStretch) {
     // A 2-colour bitmap into 16-bit 5-6-5, stretched to twice its width.
     HBITMAP source = CountingBitmap(2, 1, IndexedLayout(1), {kOpaqueBlack, 0xFFFFFFFFu});
-    auto blank = std::make_unique<DibSection>();
-    AllocateDibSection(*blank, 4, 1, RgbLayout(16, 0xF800, 0x07E0, 0x001F));
-    HBITMAP target = RegisterBitmap(std::move(blank));
+    HBITMAP target = CountingBitmap(4, 1, RgbLayout(16, 0xF800, 0x07E0, 0x001F), {}, true);
     {
         Contexts dcs(source, target);
         EXPECT_TRUE(StretchBlt(dcs.to, 0, 0, 4, 1, dcs.from, 0, 0, 2, 1, SRCCOPY));
@@ -95,7 +85,7 @@ TEST(GdiDeviceContextTest, CopiesConvertThroughColoursAndStretch) {
         EXPECT_EQ(GetDIBColorTable(dcs.from, 1, 4, table), 1u);
         EXPECT_EQ(table[0].rgbRed, 255);
     }
-    EXPECT_EQ(RawValues(target), (std::vector<DWORD>{0, 0, 0xFFFF, 0xF800}));
+    EXPECT_EQ(RawValues(target), (std::vector<std::uint32_t>{0, 0, 0xFFFF, 0xF800}));
     DeleteObject(source);
     DeleteObject(target);
 }

@@ -1,3 +1,4 @@
+#include "platform/ddraw/gdi/gdi.h"
 #include "platform/ddraw/gdi/load_image.h"
 #include "platform/os/last_error.h"
 
@@ -14,6 +15,7 @@
 namespace {
 
 using platform::DibSection;
+using testkit::AddResource;
 using testkit::BmpImage;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -25,12 +27,7 @@ BmpImage Counting(std::int32_t width, std::int32_t height) {
         values.push_back(static_cast<std::uint32_t>(i));
         colours.push_back(static_cast<std::uint32_t>(i) * 0x010101u);
     }
-    return {.width = width,
-            .height = height,
-            .bitCount = 8,
-            .coloursUsed = static_cast<std::uint32_t>(colours.size()),
-            .colours = colours,
-            .pixels = testkit::StoredRows(width, height, 8, values)};
+    return testkit::SimpleImage(width, height, 8, values, colours);
 }
 
 class LoadImageTest : public ::testing::Test {
@@ -42,6 +39,8 @@ protected:
         return platform::LoadBitmapImage(instance, name.c_str(), IMAGE_BITMAP, width, height,
                                          flags | LR_CREATEDIBSECTION);
     }
+
+    static void ExpectLastError(int error) { EXPECT_EQ(GetLastError(), static_cast<DWORD>(error)); }
 
     HMODULE m_host = GetModuleHandleA(nullptr);
     testkit::ScratchDir m_scratch;
@@ -67,8 +66,7 @@ TEST_F(LoadImageTest, ResourcesAreFoundWithoutRegardToCaseAndHoldACopy) {
 }
 
 TEST_F(LoadImageTest, MissingResourcesAndForeignModulesAreNotFound) {
-    const Bytes bytes = testkit::PackedDib(Counting(1, 1));
-    platform::AddBitmapResource("a", bytes.data(), bytes.size());
+    AddResource("a", Counting(1, 1));
     struct Lookup {
         HMODULE module;
         const char* name;
@@ -83,23 +81,22 @@ TEST_F(LoadImageTest, MissingResourcesAndForeignModulesAreNotFound) {
     for (const Lookup& lookup : lookups) {
         SetLastError(0);
         EXPECT_EQ(FindResourceA(lookup.module, lookup.name, lookup.type), nullptr);
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ENOENT));
+        ExpectLastError(ENOENT);
     }
     EXPECT_EQ(GetModuleHandleA("other.dll"), nullptr);
     EXPECT_EQ(GetModuleHandleA(nullptr), m_host);
 }
 
 TEST_F(LoadImageTest, ReplacedOrRemovedResourcesLeaveStaleHandles) {
-    const Bytes first = testkit::PackedDib(Counting(1, 1));
     const Bytes second = testkit::PackedDib(Counting(3, 1));
-    platform::AddBitmapResource("pic", first.data(), first.size());
+    AddResource("pic", Counting(1, 1));
     const HRSRC old = FindResourceA(m_host, "pic", RT_BITMAP);
     platform::AddBitmapResource("PIC", second.data(), second.size());
     const HRSRC current = FindResourceA(m_host, "pic", RT_BITMAP);
     EXPECT_EQ(SizeofResource(m_host, current), second.size());
     if (old != current) { // a new entry may reuse the old one's memory
         EXPECT_EQ(LoadResource(m_host, old), nullptr);
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(EBADF));
+        ExpectLastError(EBADF);
     }
     platform::RemoveBitmapResource("Pic");
     EXPECT_EQ(SizeofResource(m_host, current), 0u);
@@ -127,8 +124,7 @@ TEST_F(LoadImageTest, ResourcesFromFileImagesDropTheFileHeader) {
 
 TEST_F(LoadImageTest, ResourcesAndFilesOfOneNameAreChosenByTheFlags) {
     const std::string path = m_scratch.EnginePath("pic.bmp");
-    const Bytes resource = testkit::PackedDib(Counting(2, 2));
-    platform::AddBitmapResource(path.c_str(), resource.data(), resource.size());
+    AddResource(path.c_str(), Counting(2, 2));
     m_scratch.WriteFile("pic.bmp", testkit::BmpFile(Counting(3, 1)));
 
     const auto fromResource = Load(m_host, path, 0, 0, 0);
@@ -143,10 +139,10 @@ TEST_F(LoadImageTest, ResourcesAndFilesOfOneNameAreChosenByTheFlags) {
     // Without a module nothing is a resource; without the flag no file is read.
     SetLastError(0);
     EXPECT_EQ(Load(nullptr, path, 0, 0, 0), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ENOENT));
+    ExpectLastError(ENOENT);
     platform::RemoveBitmapResource(path.c_str());
     EXPECT_EQ(Load(m_host, path, 0, 0, 0), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ENOENT));
+    ExpectLastError(ENOENT);
 }
 
 TEST_F(LoadImageTest, MissingFilesAndBadArgumentsSetTheLastError) {
@@ -172,7 +168,7 @@ TEST_F(LoadImageTest, MissingFilesAndBadArgumentsSetTheLastError) {
         EXPECT_EQ(GetLastError(), test.error);
     }
     EXPECT_EQ(platform::LoadBitmapImage(m_host, nullptr, IMAGE_BITMAP, 0, 0, 0), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(EINVAL));
+    ExpectLastError(EINVAL);
 }
 
 TEST_F(LoadImageTest, RefusedImagesSayWhyOnTheDebugOutput) {
@@ -181,20 +177,26 @@ TEST_F(LoadImageTest, RefusedImagesSayWhyOnTheDebugOutput) {
     bad.colours.resize(2);
     bad.pixels.clear();
     m_scratch.WriteFile("bad.bmp", testkit::BmpFile(bad));
-    const Bytes packed = testkit::PackedDib(bad);
-    platform::AddBitmapResource("Bad", packed.data(), packed.size());
+    AddResource("Bad", bad);
+    AddResource("small", Counting(1, 1));
     const std::string path = m_scratch.EnginePath("bad.bmp");
     const std::string reason = "colour table runs past the end of the image";
 
     testkit::DebugCapture capture;
     SetLastError(0);
     EXPECT_EQ(Load(nullptr, path, 0, 0, LR_LOADFROMFILE), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(EINVAL));
+    ExpectLastError(EINVAL);
     EXPECT_EQ(Load(m_host, "BAD", 0, 0, 0), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(EINVAL));
-    EXPECT_EQ(capture.Lines(),
-              (std::vector<std::string>{"LoadImageA() '" + path + "' refused: " + reason + "\n",
-                                        "LoadImageA() resource 'bad' refused: " + reason + "\n"}));
+    ExpectLastError(EINVAL);
+    SetLastError(0);
+    EXPECT_EQ(Load(m_host, "small", 40000, 1, 0), nullptr); // stretched beyond the limits
+    ExpectLastError(EINVAL);
+    EXPECT_EQ(
+        capture.Lines(),
+        (std::vector<std::string>{
+            "LoadImageA() '" + path + "' refused: " + reason + "\n",
+            "LoadImageA() resource 'bad' refused: " + reason + "\n",
+            "LoadImageA() resource 'small' refused: width or height exceeds 32768 pixels\n"}));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -202,55 +204,80 @@ TEST_F(LoadImageTest, RefusedImagesSayWhyOnTheDebugOutput) {
 
 struct StretchCase {
     const char* name;
-    std::int32_t width, height; // of the counting image
+    BmpImage image;
     int wantedWidth, wantedHeight;
     std::int32_t resultWidth, resultHeight;
-    std::vector<std::uint32_t> pixels; // top row first
-};
-
-const StretchCase kStretchCases[] = {
-    {"2 x 2 grown to 4 x 3", 2, 2, 4, 3, 4, 3, {0, 0, 1, 1, 0, 0, 1, 1, 2, 2, 3, 3}},
-    {"4 x 1 shrunk to 2 x 1", 4, 1, 2, 0, 2, 1, {0, 2}},
-    {"3 x 1 given a height only", 3, 1, 0, 2, 3, 2, {0, 1, 2, 0, 1, 2}},
-    {"3 x 2 to 1 x 1", 3, 2, 1, 1, 1, 1, {0}},
-    {"own size", 2, 1, 2, 1, 2, 1, {0, 1}},
+    std::vector<std::uint32_t> expected; // top row first: indices, or colours above 8 bits
 };
 
 TEST_F(LoadImageTest, WantedSizesStretchToTheNearestPixel) {
-    for (const StretchCase& test : kStretchCases) {
+    const platform::Argb red = 0xFFFF0000, blue = 0xFF0000FF;
+    const StretchCase cases[] = {
+        {"2 x 2 grown to 4 x 3", Counting(2, 2), 4, 3, 4, 3, {0, 0, 1, 1, 0, 0, 1, 1, 2, 2, 3, 3}},
+        {"4 x 1 shrunk to 2 x 1", Counting(4, 1), 2, 0, 2, 1, {0, 2}},
+        {"3 x 1 given a height only", Counting(3, 1), 0, 2, 3, 2, {0, 1, 2, 0, 1, 2}},
+        {"3 x 2 to 1 x 1", Counting(3, 2), 1, 1, 1, 1, {0}},
+        {"own size", Counting(2, 1), 2, 1, 2, 1, {0, 1}},
+        {"16 bits kept",
+         testkit::SimpleImage(2, 1, 16, {0x7C00, 0x001F}),
+         4,
+         0,
+         4,
+         1,
+         {red, red, blue, blue}},
+    };
+    for (const StretchCase& test : cases) {
         SCOPED_TRACE(test.name);
-        const BmpImage image = Counting(test.width, test.height);
-        const Bytes packed = testkit::PackedDib(image);
-        platform::AddBitmapResource("s", packed.data(), packed.size());
+        AddResource("s", test.image);
         const auto bitmap = Load(m_host, "s", test.wantedWidth, test.wantedHeight, 0);
         ASSERT_NE(bitmap, nullptr);
         EXPECT_EQ(bitmap->width, test.resultWidth);
         EXPECT_EQ(bitmap->height, test.resultHeight);
-        EXPECT_EQ(bitmap->layout, platform::IndexedLayout(8));
-        EXPECT_EQ(bitmap->colours.size(), image.colours.size());
-        EXPECT_EQ(testkit::RawPixels(*bitmap), test.pixels);
+        if (test.image.bitCount == 8) { // indices, each a grey of its own value
+            EXPECT_EQ(bitmap->layout, platform::IndexedLayout(8));
+            EXPECT_EQ(bitmap->colours.size(), test.image.colours.size());
+            EXPECT_EQ(testkit::RawPixels(*bitmap), test.expected);
+        } else {
+            EXPECT_EQ(bitmap->layout, platform::RgbLayout(16, 0x7C00, 0x03E0, 0x001F));
+            EXPECT_EQ(testkit::PixelColours(*bitmap), test.expected);
+        }
     }
 }
 
-TEST_F(LoadImageTest, StretchingKeepsRgbLayouts) {
-    const std::vector<std::uint32_t> values = {0x7C00, 0x001F};
-    const BmpImage wide{
-        .width = 2, .height = 1, .bitCount = 16, .pixels = testkit::StoredRows(2, 1, 16, values)};
-    m_scratch.WriteFile("wide.bmp", testkit::BmpFile(wide));
-    const auto stretched = Load(nullptr, m_scratch.EnginePath("wide.bmp"), 4, 0, LR_LOADFROMFILE);
-    ASSERT_NE(stretched, nullptr);
-    EXPECT_EQ(stretched->layout, platform::RgbLayout(16, 0x7C00, 0x03E0, 0x001F));
-    EXPECT_EQ(testkit::PixelColours(*stretched),
-              (std::vector<platform::Argb>{0xFFFF0000, 0xFFFF0000, 0xFF0000FF, 0xFF0000FF}));
-}
+// ---------------------------------------------------------------------------------------------
+// LoadImageA: the same loads, handed out as bitmap handles.
 
-TEST_F(LoadImageTest, StretchingBeyondTheLimitsIsRefused) {
-    const Bytes packed = testkit::PackedDib(Counting(1, 1));
-    platform::AddBitmapResource("small", packed.data(), packed.size());
-    testkit::DebugCapture capture;
-    EXPECT_EQ(Load(m_host, "small", 40000, 1, 0), nullptr);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(EINVAL));
-    EXPECT_TRUE(capture.Contains("LoadImageA() resource 'small' refused: width or height exceeds"));
+TEST_F(LoadImageTest, LoadImageAHandsOutBitmapHandles) {
+    AddResource("Logo", Counting(5, 3));
+    m_scratch.WriteFile("logo.bmp", testkit::BmpFile(Counting(2, 2)));
+    struct Case {
+        HMODULE module;
+        std::string name;
+        int width, height;
+        UINT flags;
+        LONG resultWidth, resultHeight, resultPitch;
+    };
+    const Case cases[] = {
+        {m_host, "logo", 0, 0, 0, 5, 3, 8},
+        {nullptr, m_scratch.EnginePath("logo.bmp"), 6, 4, LR_LOADFROMFILE, 6, 4, 8}};
+    for (const Case& test : cases) {
+        const HANDLE handle = LoadImageA(test.module, test.name.c_str(), IMAGE_BITMAP, test.width,
+                                         test.height, test.flags | LR_CREATEDIBSECTION);
+        ASSERT_NE(handle, nullptr) << test.name;
+        BITMAP info{};
+        EXPECT_EQ(GetObjectA(handle, sizeof(info), &info), static_cast<int>(sizeof(info)));
+        EXPECT_EQ(info.bmWidth, test.resultWidth);
+        EXPECT_EQ(info.bmHeight, test.resultHeight);
+        EXPECT_EQ(info.bmBitsPixel, 8);
+        EXPECT_EQ(info.bmWidthBytes, test.resultPitch);
+        EXPECT_EQ(DeleteObject(handle), TRUE);
+    }
+    SetLastError(0);
+    EXPECT_EQ(LoadImageA(m_host, "absent", IMAGE_BITMAP, 0, 0, 0), nullptr);
+    ExpectLastError(ENOENT);
+    EXPECT_EQ(LoadImageA(nullptr, "c:\\absent\\absent.bmp", IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE),
+              nullptr);
+    ExpectLastError(ENOENT);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "present/dd_bitmap.h"
 #include "present/dd_surface.h"
 #include "support/memory.h"
-#include "testkit/bitmap_images.h"
+#include "testkit/bmp_builder.h"
 #include "testkit/debug_capture.h"
 #include "testkit/device_host.h"
 #include "testkit/scratch_dir.h"
@@ -205,10 +205,9 @@ TEST_F(PresentTest, PalettesComeFromResourcesAndFiles) {
     std::vector<std::uint32_t> colours(300, 0x000000);
     colours[0] = 0x102030;
     colours[1] = 0xFFFF00;
-    testkit::BmpImage image = testkit::IndexedImage(1, 1, colours, {1});
+    testkit::BmpImage image = testkit::SimpleImage(1, 1, 8, {1}, colours);
     image.coloursUsed = 1000; // more than any table: must not write past 256 entries
-    const auto file = testkit::BmpFile(image);
-    AddBitmapResourceFromFile("Pal", file.data(), file.size());
+    testkit::AddResource("Pal", image);
     image.coloursUsed = 0;
     m_dir.WriteFile("pal.bmp", testkit::BmpFile(image));
     for (const std::string& name : {std::string("pal"), m_dir.EnginePath("pal.bmp")}) {
@@ -225,9 +224,8 @@ TEST_F(PresentTest, PalettesComeFromResourcesAndFiles) {
 }
 
 TEST_F(PresentTest, BitmapsLoadFromResourcesThenFiles) {
-    const auto resource = testkit::BmpFile(testkit::TrueColourImage(2, 1, {0xFF0000, 0x0000FF}));
-    AddBitmapResourceFromFile("title", resource.data(), resource.size());
-    m_dir.WriteFile("title.bmp", testkit::BmpFile(testkit::TrueColourImage(1, 1, {0x00FF00})));
+    testkit::AddResource("title", testkit::SimpleImage(2, 1, 24, {0xFF0000, 0x0000FF}));
+    m_dir.WriteFile("title.bmp", testkit::BmpFile(testkit::SimpleImage(1, 1, 24, {0x00FF00})));
     IDirectDrawSurface4* fromResource = DDLoadBitmap(m_host.DirectDraw(), "TITLE", 0, 0);
     ASSERT_NE(fromResource, nullptr);
     EXPECT_EQ(ReadSurface(fromResource), (std::vector<DWORD>{0xF800, 0x001F}));
@@ -252,8 +250,7 @@ TEST_F(PresentTest, BitmapFailuresAreReported) {
     EXPECT_TRUE(m_log.Contains("handle is null"));
     EXPECT_EQ(DDCopyBitmap(surface, nullptr, 0, 0, 0, 0), E_FAIL);
     // A copy that cannot reach the surface must not hand out a blank surface.
-    const auto file = testkit::BmpFile(testkit::TrueColourImage(1, 1, {0}));
-    AddBitmapResourceFromFile("dot", file.data(), file.size());
+    testkit::AddResource("dot", testkit::SimpleImage(1, 1, 24, {0}));
     m_host.DirectDraw()->Faults().FailCall("Surface::GetDC", DDERR_CANTCREATEDC);
     m_log.Clear();
     EXPECT_EQ(DDLoadBitmap(m_host.DirectDraw(), "dot", 0, 0), nullptr);

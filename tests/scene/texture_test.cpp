@@ -2,7 +2,7 @@
 #include "model/accounted.h"
 #include "scene/texture.h"
 #include "support/memory.h"
-#include "testkit/bitmap_images.h"
+#include "testkit/bmp_builder.h"
 #include "testkit/debug_capture.h"
 #include "testkit/device_host.h"
 #include "testkit/scratch_dir.h"
@@ -14,6 +14,7 @@
 #include <string>
 
 using namespace platform;
+using testkit::Describe;
 using testkit::ReadSurface;
 
 namespace {
@@ -24,14 +25,7 @@ constexpr DWORD kGrey = 0x808080;
 // Indexed bitmaps get colours black, white, grey (and nothing past them).
 testkit::BmpImage Indexed(std::int32_t width, std::int32_t height,
                           const std::vector<std::uint32_t>& pixels) {
-    return testkit::IndexedImage(width, height, {0x000000, kWhite, kGrey}, pixels);
-}
-
-DDSURFACEDESC2 Describe(IDirectDrawSurface4* surface) {
-    DDSURFACEDESC2 desc{};
-    desc.dwSize = sizeof(desc);
-    surface->GetSurfaceDesc(&desc);
-    return desc;
+    return testkit::SimpleImage(width, height, 8, pixels, {0x000000, kWhite, kGrey});
 }
 
 class TextureTest : public ::testing::Test {
@@ -42,11 +36,6 @@ protected:
     ~TextureTest() override {
         ClearBitmapResources();
         EXPECT_EQ(CMemory::GetTotalVideoMemoryAllocated(), m_videoBefore);
-    }
-
-    void AddBitmap(const char* name, const testkit::BmpImage& image) {
-        const auto file = testkit::BmpFile(image);
-        AddBitmapResourceFromFile(name, file.data(), file.size());
     }
 
     // A new host whose device has these texture capabilities and formats.
@@ -64,8 +53,9 @@ protected:
 };
 
 TEST_F(TextureTest, FormatAndSizeFollowTheDevice) {
-    AddBitmap("wide", testkit::TrueColourImage(100, 60, std::vector<std::uint32_t>(6000, kGrey)));
-    AddBitmap("indexed", Indexed(2, 2, {0, 1, 2, 1}));
+    testkit::AddResource(
+        "wide", testkit::SimpleImage(100, 60, 24, std::vector<std::uint32_t>(6000, kGrey)));
+    testkit::AddResource("indexed", Indexed(2, 2, {0, 1, 2, 1}));
     const std::vector<DDPIXELFORMAT> all = StandardTextureFormats();
     const std::vector<DDPIXELFORMAT> noPalettes(all.begin() + 1, all.end());
     struct Case {
@@ -77,25 +67,24 @@ TEST_F(TextureTest, FormatAndSizeFollowTheDevice) {
         bool palettised;
     };
     const Case cases[] = {
-        {"wide", 0, D3DPTEXTURECAPS_POW2, StandardTextureFormats(), 128, 64, 16, 0, false},
-        {"wide", 0, D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_SQUAREONLY, StandardTextureFormats(),
-         128, 128, 16, 0, false},
-        {"wide", kTexturePrefer32Bit, 0, StandardTextureFormats(), 100, 60, 32, 0, false},
-        {"indexed", 0, 0, StandardTextureFormats(), 2, 2, 8, 0, true},
+        {"wide", 0, D3DPTEXTURECAPS_POW2, all, 128, 64, 16, 0, false},
+        {"wide", 0, D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_SQUAREONLY, all, 128, 128, 16, 0, false},
+        {"wide", kTexturePrefer32Bit, 0, all, 100, 60, 32, 0, false},
+        {"indexed", 0, 0, all, 2, 2, 8, 0, true},
         {"indexed", 0, 0, noPalettes, 2, 2, 16, 0, false},
-        {"indexed", kTextureWhiteTransparent, 0, StandardTextureFormats(), 2, 2, 16, 0x8000, false},
-        {"indexed", kTextureWhiteTransparent, D3DPTEXTURECAPS_ALPHAPALETTE,
-         StandardTextureFormats(), 2, 2, 8, 0, true},
+        {"indexed", kTextureWhiteTransparent, 0, all, 2, 2, 16, 0x8000, false},
+        {"indexed", kTextureWhiteTransparent, D3DPTEXTURECAPS_ALPHAPALETTE, all, 2, 2, 8, 0, true},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " flags " + std::to_string(c.flags));
         Reconfigure(c.caps, c.formats);
         CTexture texture;
         ASSERT_EQ(texture.Load(const_cast<char*>(c.name), 0, 0, c.flags), 1) << m_log.Text();
         const DDSURFACEDESC2 desc = Describe(texture.GetSurface());
-        EXPECT_EQ(desc.dwWidth, c.width) << c.name << " " << c.flags;
-        EXPECT_EQ(desc.dwHeight, c.height) << c.name << " " << c.flags;
-        EXPECT_EQ(desc.ddpfPixelFormat.dwRGBBitCount, c.bitCount) << c.name << " " << c.flags;
-        EXPECT_EQ(desc.ddpfPixelFormat.dwRGBAlphaBitMask, c.alphaMask) << c.name;
+        EXPECT_EQ(desc.dwWidth, c.width);
+        EXPECT_EQ(desc.dwHeight, c.height);
+        EXPECT_EQ(desc.ddpfPixelFormat.dwRGBBitCount, c.bitCount);
+        EXPECT_EQ(desc.ddpfPixelFormat.dwRGBAlphaBitMask, c.alphaMask);
         EXPECT_EQ((desc.ddpfPixelFormat.dwFlags & DDPF_PALETTEINDEXED8) != 0, c.palettised);
         EXPECT_EQ(desc.ddsCaps.dwCaps & DDSCAPS_TEXTURE, DDSCAPS_TEXTURE);
         EXPECT_NE(texture.GetTexture(), nullptr);
@@ -103,7 +92,7 @@ TEST_F(TextureTest, FormatAndSizeFollowTheDevice) {
 }
 
 TEST_F(TextureTest, ColourKeysBecomeAlpha) {
-    AddBitmap("keyed", Indexed(3, 1, {0, 1, 2}));
+    testkit::AddResource("keyed", Indexed(3, 1, {0, 1, 2}));
     const DWORD black = 0x0000, white = 0x7FFF, grey = 0x4210; // 1-5-5-5 without alpha
     struct Case {
         DWORD flags;
@@ -126,7 +115,7 @@ TEST_F(TextureTest, ColourKeysBecomeAlpha) {
 
 TEST_F(TextureTest, AlphaPalettesKeyOneEntryAndBlackenTheRest) {
     Reconfigure(D3DPTEXTURECAPS_ALPHAPALETTE);
-    AddBitmap("keyed", Indexed(1, 1, {1}));
+    testkit::AddResource("keyed", Indexed(1, 1, {1}));
     CTexture texture;
     ASSERT_EQ(texture.Load(const_cast<char*>("keyed"), 0, 0, kTextureWhiteTransparent), 1);
     IDirectDrawPalette* palette = nullptr;
@@ -144,9 +133,9 @@ TEST_F(TextureTest, AlphaPalettesKeyOneEntryAndBlackenTheRest) {
 }
 
 TEST_F(TextureTest, EveryMipmapLevelIsFilled) {
-    AddBitmap("checks", testkit::TrueColourImage(4, 2,
-                                                 {0xFF0000, 0xFF0000, 0x0000FF, 0x0000FF, 0xFF0000,
-                                                  0xFF0000, 0x0000FF, 0x0000FF}));
+    testkit::AddResource("checks", testkit::SimpleImage(4, 2, 24,
+                                                        {0xFF0000, 0xFF0000, 0x0000FF, 0x0000FF,
+                                                         0xFF0000, 0xFF0000, 0x0000FF, 0x0000FF}));
     CTexture texture;
     ASSERT_EQ(texture.Load(const_cast<char*>("checks"), 3, 1, 0), 1);
     DDSCAPS2 caps{DDSCAPS_TEXTURE | DDSCAPS_MIPMAP, 0, 0, 0};
@@ -179,7 +168,7 @@ TEST_F(TextureTest, RestoreRebuildsFromTheKeptBitmap) {
 }
 
 TEST_F(TextureTest, FailedLoadsLeaveTheTextureEmpty) {
-    AddBitmap("fine", Indexed(1, 1, {0}));
+    testkit::AddResource("fine", Indexed(1, 1, {0}));
     std::string tooLong(128, 'a');
     struct Case {
         std::string name;
@@ -234,7 +223,7 @@ TEST_F(TextureTest, FailedLoadsLeaveTheTextureEmpty) {
 }
 
 TEST_F(TextureTest, SetAsCurrentBindsTheStage) {
-    AddBitmap("fine", Indexed(1, 1, {0}));
+    testkit::AddResource("fine", Indexed(1, 1, {0}));
     CTexture texture;
     ASSERT_EQ(texture.Load(const_cast<char*>("fine"), 0, 3, 0), 1);
     EXPECT_EQ(texture.SetAsCurrent(m_host->Device()), D3D_OK);
@@ -246,7 +235,7 @@ TEST_F(TextureTest, SetAsCurrentBindsTheStage) {
 }
 
 TEST_F(TextureTest, LevelReleaseDestroysEveryTexture) {
-    AddBitmap("fine", Indexed(1, 1, {0}));
+    testkit::AddResource("fine", Indexed(1, 1, {0}));
     const DWORD system = CMemory::GetTotalMemoryAllocated();
     g_level.ppTextureObjects = static_cast<CTexture**>(CMemory::Allocate(2 * sizeof(CTexture*), 0));
     for (int i = 0; i < 2; ++i) {

@@ -65,19 +65,10 @@ ByteBuilder Headers(const BmpImage& image) {
     return out;
 }
 
-platform::PixelView ViewOf(const platform::DibSection& bitmap) {
-    return platform::PixelView{const_cast<BYTE*>(bitmap.bits.data()),
-                               bitmap.pitch,
-                               bitmap.width,
-                               bitmap.height,
-                               bitmap.layout,
-                               bitmap.colours.data(),
-                               static_cast<DWORD>(bitmap.colours.size())};
-}
-
 template <class Value>
 std::vector<std::uint32_t> EachPixel(const platform::DibSection& bitmap, Value value) {
-    const platform::PixelView view = ViewOf(bitmap);
+    // View() hands out writable bits; only reads go through this one.
+    const platform::PixelView view = const_cast<platform::DibSection&>(bitmap).View();
     std::vector<std::uint32_t> values;
     for (LONG y = 0; y < view.height; ++y) {
         for (LONG x = 0; x < view.width; ++x) {
@@ -132,6 +123,20 @@ std::vector<std::uint8_t> StoredRows(std::int32_t width, std::int32_t height, in
         stored.insert(stored.end(), row.begin(), row.end());
     }
     return stored;
+}
+
+BmpImage SimpleImage(std::int32_t width, std::int32_t height, std::uint16_t bitCount,
+                     const std::vector<std::uint32_t>& pixels, std::vector<std::uint32_t> colours) {
+    BmpImage image{.width = width, .height = height, .bitCount = bitCount};
+    image.coloursUsed = static_cast<std::uint32_t>(colours.size());
+    image.colours = std::move(colours);
+    image.pixels = StoredRows(width, height, bitCount, pixels);
+    return image;
+}
+
+void AddResource(const char* name, const BmpImage& image) {
+    const std::vector<std::uint8_t> packed = PackedDib(image);
+    platform::AddBitmapResource(name, packed.data(), packed.size());
 }
 
 std::vector<std::uint32_t> RawPixels(const platform::DibSection& bitmap) {

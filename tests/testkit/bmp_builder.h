@@ -44,6 +44,15 @@ constexpr std::size_t kBitCountField = 14;
 std::vector<std::uint8_t> StoredRows(std::int32_t width, std::int32_t height, int bitCount,
                                      const std::vector<std::uint32_t>& topFirst);
 
+// An uncompressed image (a colour table of 0x00RRGGBB entries, all counted in the header)
+// whose pixel values are given top row first.
+BmpImage SimpleImage(std::int32_t width, std::int32_t height, std::uint16_t bitCount,
+                     const std::vector<std::uint32_t>& pixels,
+                     std::vector<std::uint32_t> colours = {});
+
+// Registers the image's packed bitmap as a resource of the host under `name`.
+void AddResource(const char* name, const BmpImage& image);
+
 // A bitmap's pixels top row first: the raw values, and the colours they show (indices
 // through the bitmap's colour table).
 std::vector<std::uint32_t> RawPixels(const platform::DibSection& bitmap);

@@ -5,19 +5,26 @@
 namespace testkit {
 namespace {
 
-platform::PixelView LockedView(IDirectDrawSurface4* surface, DDSURFACEDESC2& desc) {
-    desc = DDSURFACEDESC2{};
+// Calls `visit(view, x, y)` for each pixel of the locked surface, row by row; false when the
+// lock fails.
+template <class Visit> bool EachLockedPixel(IDirectDrawSurface4* surface, Visit visit) {
+    DDSURFACEDESC2 desc{};
     desc.dwSize = sizeof(desc);
-    platform::PixelView view;
     if (FAILED(surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr))) {
-        return view;
+        return false;
     }
-    view.bits = static_cast<BYTE*>(DDLockedBits(&desc));
-    view.pitch = desc.lPitch;
-    view.width = static_cast<LONG>(desc.dwWidth);
-    view.height = static_cast<LONG>(desc.dwHeight);
-    view.layout = platform::LayoutOf(desc.ddpfPixelFormat);
-    return view;
+    const platform::PixelView view{.bits = static_cast<BYTE*>(DDLockedBits(&desc)),
+                                   .pitch = desc.lPitch,
+                                   .width = static_cast<LONG>(desc.dwWidth),
+                                   .height = static_cast<LONG>(desc.dwHeight),
+                                   .layout = platform::LayoutOf(desc.ddpfPixelFormat)};
+    for (LONG y = 0; y < view.height; ++y) {
+        for (LONG x = 0; x < view.width; ++x) {
+            visit(view, x, y);
+        }
+    }
+    surface->Unlock(nullptr);
+    return true;
 }
 
 } // namespace
@@ -38,33 +45,28 @@ IDirectDrawSurface4* MakeSurface(IDirectDraw4* directDraw, const DDPIXELFORMAT& 
     return surface;
 }
 
+DDSURFACEDESC2 Describe(IDirectDrawSurface4* surface) {
+    DDSURFACEDESC2 desc{};
+    desc.dwSize = sizeof(desc);
+    surface->GetSurfaceDesc(&desc);
+    return desc;
+}
+
 std::vector<DWORD> ReadSurface(IDirectDrawSurface4* surface) {
-    DDSURFACEDESC2 desc;
-    const platform::PixelView view = LockedView(surface, desc);
     std::vector<DWORD> values;
-    for (LONG y = 0; y < view.height && view.bits != nullptr; ++y) {
-        for (LONG x = 0; x < view.width; ++x) {
-            values.push_back(platform::ReadPixel(view, x, y));
-        }
-    }
-    if (view.bits != nullptr) {
-        surface->Unlock(nullptr);
-    }
+    EachLockedPixel(surface, [&](const platform::PixelView& view, LONG x, LONG y) {
+        values.push_back(platform::ReadPixel(view, x, y));
+    });
     return values;
 }
 
 bool WriteSurface(IDirectDrawSurface4* surface, const std::vector<DWORD>& values) {
-    DDSURFACEDESC2 desc;
-    const platform::PixelView view = LockedView(surface, desc);
-    if (view.bits == nullptr) {
-        return false;
-    }
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        platform::WritePixel(view, static_cast<LONG>(i % view.width),
-                             static_cast<LONG>(i / view.width), values[i]);
-    }
-    surface->Unlock(nullptr);
-    return true;
+    std::size_t next = 0;
+    return EachLockedPixel(surface, [&](const platform::PixelView& view, LONG x, LONG y) {
+        if (next < values.size()) {
+            platform::WritePixel(view, x, y, values[next++]);
+        }
+    });
 }
 
 } // namespace testkit

@@ -14,6 +14,8 @@ namespace testkit {
 // DirectDraw refuses it.
 IDirectDrawSurface4* MakeSurface(IDirectDraw4* directDraw, const DDPIXELFORMAT& format, DWORD width,
                                  DWORD height, DWORD caps = DDSCAPS_OFFSCREENPLAIN);
+// The surface's description as GetSurfaceDesc gives it.
+DDSURFACEDESC2 Describe(IDirectDrawSurface4* surface);
 
 // Raw values through Lock; empty when the lock fails.
 std::vector<DWORD> ReadSurface(IDirectDrawSurface4* surface);
