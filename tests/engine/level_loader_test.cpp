@@ -14,7 +14,7 @@
 #include "support/machine_code.h"
 #include "support/memory.h"
 #include "table_bytes.h"
-#include "testkit/bitmap_images.h"
+#include "testkit/bmp_builder.h"
 #include "testkit/debug_capture.h"
 #include "testkit/device_host.h"
 #include "testkit/scratch_dir.h"
@@ -79,7 +79,7 @@ protected:
                                               {TextureRecord("grey.bmp", 0, 0, 0, 0),
                                                TextureRecord("SKIN.bmp", 0, 0, 2, 0)}));
         for (const char* name : {"grey.bmp", "skin.bmp"}) {
-            m_dir.WriteFile(name, testkit::BmpFile(testkit::TrueColourImage(2, 2, {0, 0, 0, 0})));
+            m_dir.WriteFile(name, testkit::BmpFile(testkit::SimpleImage(2, 2, 24, {0, 0, 0, 0})));
         }
         m_dir.WriteFile("sounds.tbl", Table(kSoundId, 1, {SoundRecord("boom.wav")}));
         m_dir.WriteFile("music.tbl", Table(kMusicId, 1, {MusicRecord("a.mid", "b.mid")}));
