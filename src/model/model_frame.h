@@ -144,7 +144,10 @@ protected:
     friend class CVmmModelLoader;
 
     // Frees the mesh and the keys, drops parent, material and attachment, forgets the cached
-    // evaluation. The name, and whether it names a dummy, stay.
+    // evaluation. The name stays, and so does the dummy flag, which always follows the name:
+    // clearing it would turn a named dummy that is given a mesh after its name (SetVertices
+    // runs this) into a mesh frame in memory, while the same frame read back from its file is
+    // a dummy again.
     void Deallocate();
     // Forgets the cached evaluation, so the next InterpolateAnimation recomputes.
     void ResetAnimationFlag() { m_fLastTime = -1.0f; }
