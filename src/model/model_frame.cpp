@@ -45,34 +45,50 @@ void* CopyItems(const void* items, DWORD count, DWORD itemSize) {
     return copy;
 }
 
-// The largest of count indices.
-DWORD HighestIndex(const WORD* indices, DWORD count) {
-    DWORD highest = 0;
+// Whether every one of count indices is below limit.
+bool AllBelow(const WORD* indices, DWORD count, DWORD limit) {
     for (DWORD i = 0; i < count; ++i) {
-        highest = indices[i] > highest ? indices[i] : highest;
+        if (indices[i] >= limit) {
+            return false;
+        }
     }
-    return highest;
+    return true;
 }
 
-// The same for 32-bit indices, four at a time without an early exit: loading checks every
-// face list this way.
-DWORD HighestIndex(const DWORD* indices, DWORD count) {
+// The same for 32-bit indices, four at a time and without an early exit: loading checks every
+// face list, and the comparisons of one group do not wait for those of the previous one.
+bool AllBelow(const DWORD* indices, DWORD count, DWORD limit) {
     using Index4 = DWORD __attribute__((vector_size(16)));
-    Index4 highest4 = {0, 0, 0, 0};
+    using Mask4 = int __attribute__((vector_size(16)));
+    const Index4 limit4 = {limit, limit, limit, limit};
+    Mask4 outside = {0, 0, 0, 0};
     DWORD i = 0;
     for (; i + 4 <= count; i += 4) {
         Index4 four;
         std::memcpy(&four, indices + i, sizeof four);
-        highest4 = four > highest4 ? four : highest4;
+        outside |= four >= limit4;
     }
-    DWORD highest = 0;
-    for (DWORD lane = 0; lane < 4; ++lane) {
-        highest = highest4[lane] > highest ? highest4[lane] : highest;
-    }
+    bool any = (outside[0] | outside[1] | outside[2] | outside[3]) != 0;
     for (; i < count; ++i) {
-        highest = indices[i] > highest ? indices[i] : highest;
+        any = any || indices[i] >= limit;
     }
-    return highest;
+    return !any;
+}
+
+// Reads count indices in blocks that stay in the first-level cache between being read and
+// being checked; inRange tells whether all of them are below limit.
+bool ReadIndices(CFileReader& reader, DWORD* indices, DWORD count, DWORD limit, bool& inRange) {
+    constexpr DWORD kBlock = 2048;
+    inRange = true;
+    for (DWORD done = 0; done < count;) {
+        DWORD block = count - done < kBlock ? count - done : kBlock;
+        if (!reader.Read(indices + done, block * sizeof(DWORD))) {
+            return false;
+        }
+        inRange = AllBelow(indices + done, block, limit) && inRange;
+        done += block;
+    }
+    return true;
 }
 
 // Faces as 32-bit indices, whatever their width in memory, in batches through a small buffer.
@@ -317,12 +333,8 @@ int C3DModelFrame::ConvertIndices(unsigned short* /*scratch*/) {
 
 bool C3DModelFrame::FacesNameOwnVertices() const {
     DWORD count = m_dwFaceCount * kIndicesPerFace;
-    if (count == 0) {
-        return true;
-    }
-    DWORD highest = m_bShortIndices ? HighestIndex(static_cast<const WORD*>(m_pFaces), count)
-                                    : HighestIndex(static_cast<const DWORD*>(m_pFaces), count);
-    return highest < m_dwVertexCount;
+    return m_bShortIndices ? AllBelow(static_cast<const WORD*>(m_pFaces), count, m_dwVertexCount)
+                           : AllBelow(static_cast<const DWORD*>(m_pFaces), count, m_dwVertexCount);
 }
 
 // Vertices and faces of a frame chunk; counts are checked against what the file still holds
@@ -373,11 +385,13 @@ int C3DModelFrame::ReadMesh(CFileReader& reader) {
         DebugLog("C3DModelFrame::LoadFrame() Failed to allocate face list!\n");
         return 0;
     }
-    if (!reader.Read(m_pFaces, m_dwFaceCount * kFaceBytes)) {
+    bool inRange = true;
+    if (!ReadIndices(reader, static_cast<DWORD*>(m_pFaces), m_dwFaceCount * kIndicesPerFace,
+                     m_dwVertexCount, inRange)) {
         DebugLog("C3DModelFrame::LoadFrame() Failed to read faces. Error=%d!\n", LastErrorCode());
         return 0;
     }
-    if (!FacesNameOwnVertices()) {
+    if (!inRange) {
         DebugLog("C3DModelFrame::LoadFrame() Face index beyond the %u vertices!\n",
                  static_cast<unsigned>(m_dwVertexCount));
         return 0;
