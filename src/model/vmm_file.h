@@ -56,11 +56,11 @@ protected:
     ~IVmmChunkHandler() = default;
 };
 
-// Reads the rest of the file into memory with one read, then reads chunks from it until its
-// end or the first chunk that fails. A file that cannot be read whole fails with "Failed to
-// read VMM file Error=%d". Unknown ids are skipped with "Skipping unknown VMM Chunk id=%04X",
-// the version chunk silently; both count as success, and a skip that runs past the end of the
-// file ends the loop there. A tag cut short fails with "Failed to read CHUNK tag Error=%d".
+// Maps the file whole into memory, then reads chunks from its current position until its end
+// or the first chunk that fails. A file that cannot be mapped (only regular files can) fails
+// with "Failed to read VMM file Error=%d". Unknown ids are skipped with "Skipping unknown VMM Chunk
+// id=%04X", the version chunk silently; both count as success, and a skip that runs past the end of
+// the file ends the loop there. A tag cut short fails with "Failed to read CHUNK tag Error=%d".
 // Returns 1 when the loop ended at the end of the file after a successful chunk, else 0 (so a
 // file with no chunk at all fails).
 int RunVmmReadLoop(HANDLE file, IVmmChunkHandler& handler);

@@ -14,8 +14,8 @@ class VELCORE_API CFileReader {
 public:
     // Starts at the handle's current position.
     explicit CFileReader(HANDLE file);
-    // Reads size bytes that are already in memory (a whole file read at once), with the same
-    // bounds and failures as reading them from the file.
+    // Reads size bytes that are already in memory (a whole file mapped at once), with the
+    // same bounds and failures as reading them from the file.
     CFileReader(const void* data, std::uint64_t size);
 
     bool Read(void* buffer, DWORD count);
