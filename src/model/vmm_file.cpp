@@ -44,6 +44,18 @@ bool ReadChunk(CFileReader& reader, IVmmChunkHandler& handler) {
     return handler.OnChunk(reader, tag);
 }
 
+// Chunks until the end; 1 when there was at least one and all succeeded.
+int ReadChunks(CFileReader& reader, IVmmChunkHandler& handler) {
+    bool success = false;
+    while (reader.Remaining() != 0) {
+        if (!ReadChunk(reader, handler)) {
+            return 0;
+        }
+        success = true;
+    }
+    return success ? 1 : 0;
+}
+
 } // namespace
 
 HANDLE CreateVMM(const char* path) {
@@ -73,21 +85,6 @@ HANDLE OpenVMM(const char* path) {
     }
     return file;
 }
-
-namespace {
-
-int ReadChunks(CFileReader& reader, IVmmChunkHandler& handler) {
-    bool success = false;
-    while (reader.Remaining() != 0) {
-        if (!ReadChunk(reader, handler)) {
-            return 0;
-        }
-        success = true;
-    }
-    return success ? 1 : 0;
-}
-
-} // namespace
 
 int RunVmmReadLoop(HANDLE file, IVmmChunkHandler& handler) {
     // The file is mapped whole and its chunks parsed from memory: no read per field or chunk,
