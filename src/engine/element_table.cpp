@@ -84,14 +84,6 @@ int ReadElementTable(CFileReader& reader, ELEMENT_TABLE_HEADER& header, Record*&
     return 1;
 }
 
-// Each loaded model is destroyed before the slot array goes.
-void ReleaseLevelModels() {
-    for (DWORD i = 0; g_level.pp3DModels != nullptr && i < g_level.dw3DModelCount; ++i) {
-        DeleteAccounted(g_level.pp3DModels[i]);
-    }
-    FreeAndClear(g_level.pp3DModels);
-}
-
 void ReleaseLevelTextures() {
     for (DWORD i = 0; g_level.ppTextureObjects != nullptr && i < g_level.dwTextureObjectCount;
          ++i) {
@@ -158,6 +150,16 @@ VELCORE_ELEMENT_TABLE(TEXTURE_INFO)
 
 #undef VELCORE_ELEMENT_TABLE
 
+// Each loaded model is destroyed before the slot array goes.
+void ReleaseLevelModels() {
+    FreeAndClear(g_level.pModelMap);
+    for (DWORD i = 0; g_level.pp3DModels != nullptr && i < g_level.dw3DModelCount; ++i) {
+        DeleteAccounted(g_level.pp3DModels[i]);
+    }
+    FreeAndClear(g_level.pp3DModels);
+    g_level.dw3DModelCount = 0;
+}
+
 void ReleaseLevelTables() {
     g_level.info = {};
     FreeAndClear(g_level.pModels);
@@ -165,13 +167,11 @@ void ReleaseLevelTables() {
     FreeAndClear(g_level.pTextures);
     FreeAndClear(g_level.pSounds);
     FreeAndClear(g_level.pszMissionText);
-    FreeAndClear(g_level.pModelMap);
     ReleaseLevelModels();
     ReleaseLevelTextures();
     g_level.modelHeader.dwCount = 0;
     g_level.soundHeader.dwCount = 0;
     g_level.musicHeader.dwCount = 0;
     g_level.textureHeader.dwCount = 0;
-    g_level.dw3DModelCount = 0;
     g_level.dwTextureObjectCount = 0;
 }

@@ -123,6 +123,10 @@ struct LEVEL_TABLES {
 
 extern LEVEL_TABLES g_level;
 
+// Frees the model map, destroys the loaded 3D models and frees their slot array: they belong
+// to the model records, so they go whenever those are replaced.
+void ReleaseLevelModels();
+
 // Frees the tables, the model map and the mission text, destroys the loaded 3D models and
 // frees the slot arrays, zeroes every count and fills the level info record with zeros.
 void ReleaseLevelTables();

@@ -45,6 +45,8 @@ int vgLoadModelTable(const char* path) {
         DebugLog("VelEng::vgLoadModelTable() Failed to resolve '%s'", path);
         return 0;
     }
+    // The map and the 3D models index the records about to be replaced.
+    ReleaseLevelModels();
     return LoadElementTable(path, g_level.modelHeader, g_level.pModels, kModelTableId, directory);
 }
 

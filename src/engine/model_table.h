@@ -20,8 +20,9 @@ VELCORE_API MODEL_INFO* vgGetModel(DWORD index);
 // were not loaded.
 VELCORE_API C3DModel* vgGet3DModel(DWORD index);
 VELCORE_API DWORD vgGetSoundCount();
-// Loads a model table file into the running level, replacing its model table; paths in the
-// records are made full against the table file's own directory. For hosts that assemble a
+// Loads a model table file into the running level, replacing its model table; the 3D models
+// and the model map of the previous table are released with it. Paths in the records are
+// made full against the table file's own directory. For hosts that assemble a
 // level without a level info file (tools, samples). 1 on success, 0 with a message.
 VELCORE_API int vgLoadModelTable(const char* path);
 VELCORE_API DWORD vgGetMusicCount();

@@ -36,12 +36,13 @@ float PairAngle(float a, float b) {
     return a >= 0.0f ? kPi - t : t + kPi;
 }
 
-// One row of a matrix product: the weights times the rows of the right-hand factor,
-// accumulated into zero in the order k = 0, 1, 2, 3 with the four columns side by side.
-lanes::Float4 ProductRow(const float (&weights)[kOrder], const lanes::Float4 (&rows)[kOrder]) {
-    return lanes::Splat(0.0f) + lanes::Splat(weights[0]) * rows[0] +
-           lanes::Splat(weights[1]) * rows[1] + lanes::Splat(weights[2]) * rows[2] +
-           lanes::Splat(weights[3]) * rows[3];
+// One row of a matrix product: the weights times the rows of the right-hand factor, summed
+// from the first product on in the order k = 0, 1, 2, 3 with the four columns side by side.
+// (Starting from a zero would only turn a sum of negative zeros into +0, at the cost of one
+// more addition on the critical path.)
+lanes::Float4 ProductRow(lanes::Float4 weights, const lanes::Float4 (&rows)[kOrder]) {
+    return lanes::Broadcast<0>(weights) * rows[0] + lanes::Broadcast<1>(weights) * rows[1] +
+           lanes::Broadcast<2>(weights) * rows[2] + lanes::Broadcast<3>(weights) * rows[3];
 }
 
 } // namespace
@@ -145,10 +146,10 @@ D3DMATRIX MatrixMult(const D3DMATRIX& a, const D3DMATRIX& b) {
     const lanes::Float4 rowsOfA[kOrder] = {lanes::Load(a.m[0]), lanes::Load(a.m[1]),
                                            lanes::Load(a.m[2]), lanes::Load(a.m[3])};
     D3DMATRIX result;
-    lanes::Store(result.m[0], ProductRow(b.m[0], rowsOfA));
-    lanes::Store(result.m[1], ProductRow(b.m[1], rowsOfA));
-    lanes::Store(result.m[2], ProductRow(b.m[2], rowsOfA));
-    lanes::Store(result.m[3], ProductRow(b.m[3], rowsOfA));
+    lanes::Store(result.m[0], ProductRow(lanes::Load(b.m[0]), rowsOfA));
+    lanes::Store(result.m[1], ProductRow(lanes::Load(b.m[1]), rowsOfA));
+    lanes::Store(result.m[2], ProductRow(lanes::Load(b.m[2]), rowsOfA));
+    lanes::Store(result.m[3], ProductRow(lanes::Load(b.m[3]), rowsOfA));
     return result;
 }
 

@@ -44,7 +44,8 @@ VELCORE_API D3DMATRIX ScaleMatrix(float s);
 VELCORE_API D3DMATRIX ScaleMatrix(float sx, float sy, float sz);
 VELCORE_API D3DMATRIX ScaleMatrix(const D3DVECTOR& v);
 
-// B x A: with row vectors, B applies first and A second.
+// B x A: with row vectors, B applies first and A second. Each element sums its four products
+// in order, starting from the first.
 VELCORE_API D3DMATRIX MatrixMult(const D3DMATRIX& a, const D3DMATRIX& b);
 // [v 1] x M divided by its fourth component (no test for zero).
 VELCORE_API D3DVECTOR TransformVector(const D3DVECTOR& v, const D3DMATRIX& m);

@@ -42,16 +42,10 @@ template <int Begin, int End, typename Body> void ForEachIndex(Body&& body) {
 struct LuFactors {
     // L below the diagonal (its unit diagonal implied), U on and above it.
     Float4 rows[kOrder];
-    // The original row now at each position, after the row exchanges.
-    int order[kOrder];
+    // The identity with the same row exchanges, exchanged along with the rows: the right-hand
+    // sides of the solution, ready without rebuilding them from a permutation afterwards.
+    Float4 identity[kOrder];
 };
-
-// Row r of the identity matrix.
-Float4 IdentityRow(int r) {
-    constexpr Mask4 kLaneIndex = {0, 1, 2, 3};
-    const Mask4 isOne = kLaneIndex == Mask4{r, r, r, r};
-    return reinterpret_cast<Float4>(isOne & reinterpret_cast<Mask4>(lanes::Splat(1.0f)));
-}
 
 void Transpose(const Float4 (&rows)[kOrder], Float4 (&columns)[kOrder]) {
     const Float4 low01 = __builtin_shufflevector(rows[0], rows[1], 0, 4, 1, 5);
@@ -97,21 +91,22 @@ template <int J> void ExchangeRows(LuFactors& lu, Float4& scale, int pivotRow) {
     ForEachIndex<J + 1, kOrder>([&](auto i) {
         if (pivotRow == i) {
             std::swap(lu.rows[i], lu.rows[J]);
-            std::swap(lu.order[i], lu.order[J]);
+            std::swap(lu.identity[i], lu.identity[J]);
             scale = lanes::Select(kColumn[i], lanes::Broadcast<J>(scale), scale);
         }
     });
 }
 
 // Turns column J below the pivot into multipliers and removes their share of the pivot row
-// from the columns to the right.
+// from the columns to the right. The reciprocal and the multipliers are computed in every
+// lane (the same single operation four times over), so no result waits for a broadcast.
 template <int J> void EliminateBelowPivot(Float4 (&rows)[kOrder]) {
-    const float inversePivot = 1.0f / lanes::Lane<J>(rows[J]);
+    const Float4 inversePivot = lanes::Splat(1.0f) / lanes::Broadcast<J>(rows[J]);
     ForEachIndex<J + 1, kOrder>([&](auto i) {
-        const float multiplier = lanes::Lane<J>(rows[i]) * inversePivot;
-        const Float4 reduced = rows[i] - lanes::Splat(multiplier) * rows[J];
+        const Float4 multiplier = lanes::Broadcast<J>(rows[i]) * inversePivot;
+        const Float4 reduced = rows[i] - multiplier * rows[J];
         rows[i] = lanes::Select(kColumnsAfter[J], reduced,
-                                lanes::Select(kColumn[J], lanes::Splat(multiplier), rows[i]));
+                                lanes::Select(kColumn[J], multiplier, rows[i]));
     });
 }
 
@@ -128,7 +123,7 @@ template <int J> void DecomposeStep(LuFactors& lu, Float4& scale) {
 LuFactors Decompose(const D3DMATRIX& m) {
     LuFactors lu{
         {lanes::Load(m.m[0]), lanes::Load(m.m[1]), lanes::Load(m.m[2]), lanes::Load(m.m[3])},
-        {0, 1, 2, 3}};
+        {Float4{1, 0, 0, 0}, Float4{0, 1, 0, 0}, Float4{0, 0, 1, 0}, Float4{0, 0, 0, 1}}};
     Float4 scale;
     if (!ComputeRowScales(lu.rows, scale)) {
         // The decomposition stops here; the solution below runs on the matrix as it is.
@@ -140,18 +135,24 @@ LuFactors Decompose(const D3DMATRIX& m) {
 }
 
 // Forward substitution, lane c holding column c of the exchanged identity. A column's
-// leading zeros contribute no products: its subtractions begin at the first row where its
-// running value is non-zero.
+// leading zeros contribute no products: its subtractions begin at the row holding its 1.
+// Before that row every value of the lane is +0, so a product masked to +0 subtracts nothing
+// and leaves the lane's bits as skipping it would. The masks depend on the exchanged identity
+// alone, which keeps them off the chain of subtractions.
 void ForwardSubstitute(const Float4 (&rows)[kOrder], Float4 (&b)[kOrder]) {
     Mask4 started[kOrder];
-    Mask4 anyNonZero = {0, 0, 0, 0};
+    Mask4 anyOne = {0, 0, 0, 0};
+    ForEachIndex<0, kOrder>([&](auto i) {
+        anyOne |= b[i] != lanes::Splat(0.0f);
+        started[i] = anyOne;
+    });
     ForEachIndex<0, kOrder>([&](auto i) {
         Float4 sum = b[i];
         ForEachIndex<0, i>([&](auto k) {
-            sum = lanes::Select(started[k], sum - lanes::Broadcast<k>(rows[i]) * b[k], sum);
+            const Float4 factor =
+                lanes::Select(started[k], lanes::Broadcast<k>(rows[i]), lanes::Splat(0.0f));
+            sum -= factor * b[k];
         });
-        anyNonZero |= sum != lanes::Splat(0.0f);
-        started[i] = anyNonZero;
         b[i] = sum;
     });
 }
@@ -171,8 +172,7 @@ D3DMATRIX MatrixInverse(const D3DMATRIX& m) {
     const LuFactors lu = Decompose(m);
     // Row r, lane c: element r of the solution for column c of the identity, starting from
     // the identity with the decomposition's row exchanges.
-    Float4 b[kOrder];
-    ForEachIndex<0, kOrder>([&](auto r) { b[r] = IdentityRow(lu.order[r]); });
+    Float4 b[kOrder] = {lu.identity[0], lu.identity[1], lu.identity[2], lu.identity[3]};
     ForwardSubstitute(lu.rows, b);
     BackSubstitute(lu.rows, b);
     D3DMATRIX inverse;

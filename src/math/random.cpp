@@ -22,6 +22,11 @@ constexpr DWORD kFractionHighMask = 0x000FFFFF;
 class Generator {
 public:
     void Seed(double seed) {
+        // An infinite seed would never shrink below 1 (and NaN picks no branch): the seed
+        // comes from level files, so anything not finite seeds as 0.
+        if (!std::isfinite(seed)) {
+            seed = 0.0;
+        }
         if (seed < 0.0) {
             seed = kSeedOffset - seed;
         }

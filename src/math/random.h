@@ -8,8 +8,8 @@
 // byte cursor. The state is process-wide and not thread-safe. Equal seeds give equal
 // sequences, from the generator and from tables generated afterwards.
 
-// Reseeds: a negative seed becomes 0.147328926107 - seed, then the seed is multiplied by
-// 0.0817835148503 until it is below 1.
+// Reseeds: a seed that is not finite (infinity or NaN) seeds as 0; a negative seed becomes
+// 0.147328926107 - seed, then the seed is multiplied by 0.0817835148503 until it is below 1.
 VELCORE_C_API void rgRandomize(double seed);
 // A double in [0, 1); 20 bits of one word and all 32 of the other fill its fraction.
 VELCORE_C_API double rgRandom();

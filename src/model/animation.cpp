@@ -122,7 +122,12 @@ float C3DModelFrame::Ease(float u, float easeFrom, float easeTo) {
     if (u < 1.0f - easeTo) {
         return k * (2.0f * u - easeFrom);
     }
+    // The curve is 1 at u = 1. Without an ease-out share only u = 1 gets here, and the
+    // formula would compute infinity times 0 for it.
     float rest = 1.0f - u;
+    if (rest <= 0.0f) {
+        return 1.0f;
+    }
     return 1.0f - k / easeTo * rest * rest;
 }
 

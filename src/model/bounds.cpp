@@ -7,6 +7,7 @@
 #include "model/key_track.h"
 #include "support/memory.h"
 
+#include <cstdint>
 #include <utility>
 
 namespace {
@@ -156,20 +157,24 @@ void C3DModel::CalculateBoundingBox() {
     CMemory::Deallocate(m_pBoxes);
     m_pBoxes = nullptr;
     m_dwBoxCount = 0;
-    // SetKeyframes keeps the range ordered and small enough for the size to fit.
-    DWORD count = m_dwFinalKeyframe - m_dwStartKeyframe + 1;
-    m_pBoxes = static_cast<DBOX_KEYFRAME*>(CMemory::Allocate(count * sizeof(DBOX_KEYFRAME), 0));
+    // SetKeyframes keeps the range ordered; a range of more boxes than a file can hold is
+    // refused like a failed allocation.
+    std::uint64_t count = std::uint64_t{m_dwFinalKeyframe} - m_dwStartKeyframe + 1;
+    if (count <= kMaxModelBoxes) {
+        m_pBoxes = static_cast<DBOX_KEYFRAME*>(
+            CMemory::Allocate(static_cast<DWORD>(count * sizeof(DBOX_KEYFRAME)), 0));
+    }
     if (m_pBoxes == nullptr) {
         DebugLog("C3DModelFrame::CalculateBoundingBox() Failed to allocate mem for %d boxes",
                  static_cast<int>(count));
         return;
     }
-    m_dwBoxCount = count;
+    m_dwBoxCount = static_cast<DWORD>(count);
     float span = count == 1 ? 1.0f : static_cast<float>(m_dwFinalKeyframe - m_dwStartKeyframe);
-    for (DWORD i = 0; i < count; ++i) {
+    for (DWORD i = 0; i < m_dwBoxCount; ++i) {
         CalculateFrameBoxes(m_dwStartKeyframe + i, static_cast<float>(i) / span);
     }
-    for (DWORD i = 0; i < count; ++i) {
+    for (DWORD i = 0; i < m_dwBoxCount; ++i) {
         DBOX_KEYFRAME& box = m_pBoxes[i];
         box.dwKeyframe = m_dwStartKeyframe + i;
         box.fTime = static_cast<float>(i) / span;

@@ -205,6 +205,10 @@ int CMaterial::LoadMaterial(HANDLE file, DWORD* slot) {
         return 0;
     }
     CFileReader reader(file);
+    return LoadMaterial(reader, slot);
+}
+
+int CMaterial::LoadMaterial(CFileReader& reader, DWORD* slot) {
     if (!reader.ReadRecord(m_Material)) {
         DebugLog("CMaterial::LoadMaterial() Failed to read material. Error=%d!\n", LastErrorCode());
         return 0;

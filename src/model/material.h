@@ -15,6 +15,8 @@ constexpr DWORD kMaterialTextureNameLimit = 126;
 constexpr DWORD kMaterialChunkLength = sizeof(D3DMATERIAL) + kMaterialTextureNameSize + 4;
 static_assert(kMaterialChunkLength == 212);
 
+class CFileReader;
+
 class VELCORE_API CMaterial {
 public:
     // Defaults: diffuse and ambient white, specular and emissive black, power 0, ramp size
@@ -76,6 +78,8 @@ public:
     // ambient colour becomes the diffuse colour and the texture index none; the record is
     // sent to the device. 1, or 0 with a message (the material keeps what was read).
     int LoadMaterial(HANDLE file, DWORD* slot);
+    // The same from a reader (the model loader's, over the file in memory).
+    int LoadMaterial(CFileReader& reader, DWORD* slot);
 
 private:
     void MarkDirty() { m_bDirty = TRUE; }

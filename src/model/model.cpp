@@ -87,7 +87,7 @@ CMaterial* C3DModel::GetMaterial(DWORD index) const {
 }
 
 int C3DModel::SetKeyframes(DWORD start, DWORD final, DWORD extra) {
-    if (final < start || final - start >= kMaxModelKeyframes) {
+    if (final < start) {
         DebugLog("C3DModel::SetKeyframes() Invalid keyframe range %u..%u",
                  static_cast<unsigned>(start), static_cast<unsigned>(final));
         return 0;

@@ -38,8 +38,9 @@ class CMaterial;
 constexpr DWORD kMaxModelFrames = 256;
 constexpr DWORD kMaxModelMaterials = 64;
 constexpr DWORD kMaxModelAttachments = 16;
-// The most keyframes a model's range may span: one model box is kept per keyframe.
-constexpr DWORD kMaxModelKeyframes = 65536;
+// The most model boxes (one per keyframe of the range) a box chunk's 32-bit length can hold;
+// a longer range leaves the boxes invalid.
+constexpr DWORD kMaxModelBoxes = (0xFFFFFFFFu - 4) / sizeof(DBOX_KEYFRAME);
 
 class VELCORE_API C3DModel {
 public:
@@ -73,8 +74,8 @@ public:
     CMaterial* GetMaterial(DWORD index) const;
 
     // The model's keyframe range (one model box per keyframe) and a value kept with it. 0
-    // ("C3DModel::SetKeyframes() Invalid keyframe range %u..%u") when final is below start or
-    // the range spans more than kMaxModelKeyframes; nothing changes then.
+    // ("C3DModel::SetKeyframes() Invalid keyframe range %u..%u") when final is below start;
+    // nothing changes then.
     int SetKeyframes(DWORD start, DWORD final, DWORD extra);
     void GetKeyframes(DWORD& start, DWORD& final, DWORD& extra) const;
 

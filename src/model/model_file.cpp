@@ -110,32 +110,32 @@ public:
     CVmmModelLoader(C3DModel& model, const char* baseDirectory)
         : m_model(model), m_baseDirectory(baseDirectory) {}
 
-    bool OnChunk(HANDLE file, const VMM_CHUNK_TAG& tag) override {
+    bool OnChunk(CFileReader& reader, const VMM_CHUNK_TAG& tag) override {
         switch (tag.dwId) {
         case VMM_CHUNK_FRAME:
-            return LoadFrame(file, tag);
+            return LoadFrame(reader);
         case VMM_CHUNK_MATERIAL:
-            return LoadMaterial(file);
+            return LoadMaterial(reader);
         case VMM_CHUNK_ATTACHMENT_LIST:
-            return LoadAttachmentList(file, tag);
+            return LoadAttachmentList(reader);
         case VMM_CHUNK_KEYFRAME:
-            return LoadParent(file);
+            return LoadParent(reader);
         case VMM_CHUNK_POS_KEYFRAME:
-            return LoadKeys(file, tag, kPositionKeyMessages, &C3DModelFrame::SetPositionKeys);
+            return LoadKeys(reader, tag, kPositionKeyMessages, &C3DModelFrame::SetPositionKeys);
         case VMM_CHUNK_ROT_KEYFRAME:
-            return LoadKeys(file, tag, kRotationKeyMessages, &C3DModelFrame::SetRotationKeys);
+            return LoadKeys(reader, tag, kRotationKeyMessages, &C3DModelFrame::SetRotationKeys);
         case VMM_CHUNK_SCL_KEYFRAME:
-            return LoadKeys(file, tag, kScaleKeyMessages, &C3DModelFrame::SetScaleKeys);
+            return LoadKeys(reader, tag, kScaleKeyMessages, &C3DModelFrame::SetScaleKeys);
         case VMM_CHUNK_BOX_KEYFRAME:
-            return LoadKeys(file, tag, kBoxKeyMessages, &C3DModelFrame::SetBBoxKeyframes);
+            return LoadKeys(reader, tag, kBoxKeyMessages, &C3DModelFrame::SetBBoxKeyframes);
         case VMM_CHUNK_ANIMATION:
-            return LoadAnimations(file, tag);
+            return LoadAnimations(reader);
         case VMM_CHUNK_MAT_TRANSFORM:
-            return LoadTransform(file);
+            return LoadTransform(reader);
         case VMM_CHUNK_BXX_KEYFRAME:
-            return LoadModelBoxes(file, tag);
+            return LoadModelBoxes(reader);
         case VMM_CHUNK_ATTACHMENT:
-            return LoadAttachment(file);
+            return LoadAttachment(reader);
         default:
             return false;
         }
@@ -144,13 +144,13 @@ public:
 private:
     template <class Key> using KeySetter = int (C3DModelFrame::*)(DWORD, const Key*, DWORD, DWORD);
 
-    bool LoadFrame(HANDLE file, const VMM_CHUNK_TAG& tag) {
+    bool LoadFrame(CFileReader& reader) {
         C3DModelFrame* frame = NewAccounted<C3DModelFrame>();
         if (frame == nullptr) {
             DebugLog("C3DModel::LoadModel() Unable to allocate new frame!");
             return false;
         }
-        if (!frame->LoadFrame(file, tag.dwLength)) {
+        if (!frame->LoadFrame(reader)) {
             DebugLog("C3DModel::LoadModel() Unable to load frame!");
             DeleteAccounted(frame);
             return false;
@@ -163,14 +163,14 @@ private:
         return true;
     }
 
-    bool LoadMaterial(HANDLE file) {
+    bool LoadMaterial(CFileReader& reader) {
         CMaterial* material = NewAccounted<CMaterial>();
         if (material == nullptr) {
             DebugLog("C3DModel::LoadModel() Failed to create new CMaterial object!");
             return false;
         }
         DWORD slot = kNoIndex;
-        if (!material->LoadMaterial(file, &slot)) {
+        if (!material->LoadMaterial(reader, &slot)) {
             DebugLog("C3DModel::LoadModel() Unable to load material!");
             DeleteAccounted(material);
             return false;
@@ -186,8 +186,7 @@ private:
         return true;
     }
 
-    bool LoadAttachmentList(HANDLE file, const VMM_CHUNK_TAG& tag) {
-        CFileReader reader(file);
+    bool LoadAttachmentList(CFileReader& reader) {
         DWORD count = 0;
         if (!reader.ReadU32(count)) {
             DebugLog("C3DModel::LoadModel() Failed to read attachment count!");
@@ -198,7 +197,7 @@ private:
                      static_cast<unsigned>(count));
             return false;
         }
-        if (!VmmCountFits(reader, tag, 4, count, sizeof(DWORD)) ||
+        if (!reader.Require(count, sizeof(DWORD)) ||
             !reader.Read(m_model.m_dwAttachmentFrames, count * sizeof(DWORD))) {
             DebugLog("C3DModel::LoadModel() Failed to read attachment points!");
             return false;
@@ -207,8 +206,7 @@ private:
         return true;
     }
 
-    bool LoadParent(HANDLE file) {
-        CFileReader reader(file);
+    bool LoadParent(CFileReader& reader) {
         DWORD frameIndex = 0;
         DWORD parentIndex = 0;
         if (!reader.ReadU32(frameIndex) || !reader.ReadU32(parentIndex)) {
@@ -235,9 +233,8 @@ private:
     }
 
     template <class Key>
-    bool LoadKeys(HANDLE file, const VMM_CHUNK_TAG& tag, const KEY_CHUNK_MESSAGES& messages,
+    bool LoadKeys(CFileReader& reader, const VMM_CHUNK_TAG& tag, const KEY_CHUNK_MESSAGES& messages,
                   KeySetter<Key> setter) {
-        CFileReader reader(file);
         DWORD frameIndex = 0;
         DWORD count = 0;
         DWORD start = 0;
@@ -247,7 +244,7 @@ private:
             DebugLog("%s", messages.header);
             return false;
         }
-        if (!VmmCountFits(reader, tag, kKeyChunkHeaderLength, count, sizeof(Key))) {
+        if (!reader.Require(count, sizeof(Key))) {
             DebugLog(messages.records, static_cast<int>(frameIndex));
             return false;
         }
@@ -274,8 +271,7 @@ private:
         return success;
     }
 
-    bool LoadAnimations(HANDLE file, const VMM_CHUNK_TAG& tag) {
-        CFileReader reader(file);
+    bool LoadAnimations(CFileReader& reader) {
         DWORD count = 0;
         DWORD start = 0;
         DWORD final = 0;
@@ -285,7 +281,7 @@ private:
             DebugLog("C3DModel::LoadModel() Failed to read anim count, start or final keyframe");
             return false;
         }
-        if (!VmmCountFits(reader, tag, kAnimationChunkHeaderLength, count, sizeof(DANIMATION))) {
+        if (!reader.Require(count, sizeof(DANIMATION))) {
             DebugLog("C3DModel::LoadModel() Failed to read animations!");
             return false;
         }
@@ -306,8 +302,7 @@ private:
         return success;
     }
 
-    bool LoadTransform(HANDLE file) {
-        CFileReader reader(file);
+    bool LoadTransform(CFileReader& reader) {
         if (!reader.ReadRecord(m_model.m_Transform)) {
             DebugLog("C3DModel::LoadModel() Failed to load mat transformation chunk! Error=%d",
                      LastErrorCode());
@@ -316,8 +311,7 @@ private:
         return true;
     }
 
-    bool LoadModelBoxes(HANDLE file, const VMM_CHUNK_TAG& tag) {
-        CFileReader reader(file);
+    bool LoadModelBoxes(CFileReader& reader) {
         DWORD count = 0;
         if (!reader.ReadU32(count)) {
             DebugLog("C3DModel::LoadModel() Failed to load count of model bbox chunk! Error=%d",
@@ -327,7 +321,7 @@ private:
         FreeRecords(m_model.m_pBoxes);
         m_model.m_pBoxes = nullptr;
         m_model.m_dwBoxCount = 0;
-        if (!VmmCountFits(reader, tag, 4, count, sizeof(DBOX_KEYFRAME))) {
+        if (!reader.Require(count, sizeof(DBOX_KEYFRAME))) {
             DebugLog("C3DModel::LoadModel() Failed to read %d bbox items! Error=%d",
                      static_cast<int>(count), LastErrorCode());
             return false;
@@ -350,8 +344,7 @@ private:
         return true;
     }
 
-    bool LoadAttachment(HANDLE file) {
-        CFileReader reader(file);
+    bool LoadAttachment(CFileReader& reader) {
         DWORD frameIndex = 0;
         ATTACHMENT_POINT point;
         if (!reader.ReadU32(frameIndex) || !reader.ReadRecord(point)) {

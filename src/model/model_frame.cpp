@@ -45,6 +45,52 @@ void* CopyItems(const void* items, DWORD count, DWORD itemSize) {
     return copy;
 }
 
+// Whether every one of count indices is below limit.
+bool AllBelow(const WORD* indices, DWORD count, DWORD limit) {
+    for (DWORD i = 0; i < count; ++i) {
+        if (indices[i] >= limit) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The same for 32-bit indices, four at a time and without an early exit: loading checks every
+// face list, and the comparisons of one group do not wait for those of the previous one.
+bool AllBelow(const DWORD* indices, DWORD count, DWORD limit) {
+    using Index4 = DWORD __attribute__((vector_size(16)));
+    using Mask4 = int __attribute__((vector_size(16)));
+    const Index4 limit4 = {limit, limit, limit, limit};
+    Mask4 outside = {0, 0, 0, 0};
+    DWORD i = 0;
+    for (; i + 4 <= count; i += 4) {
+        Index4 four;
+        std::memcpy(&four, indices + i, sizeof four);
+        outside |= four >= limit4;
+    }
+    bool any = (outside[0] | outside[1] | outside[2] | outside[3]) != 0;
+    for (; i < count; ++i) {
+        any = any || indices[i] >= limit;
+    }
+    return !any;
+}
+
+// Reads count indices in blocks that stay in the first-level cache between being read and
+// being checked; inRange tells whether all of them are below limit.
+bool ReadIndices(CFileReader& reader, DWORD* indices, DWORD count, DWORD limit, bool& inRange) {
+    constexpr DWORD kBlock = 2048;
+    inRange = true;
+    for (DWORD done = 0; done < count;) {
+        DWORD block = count - done < kBlock ? count - done : kBlock;
+        if (!reader.Read(indices + done, block * sizeof(DWORD))) {
+            return false;
+        }
+        inRange = AllBelow(indices + done, block, limit) && inRange;
+        done += block;
+    }
+    return true;
+}
+
 // Faces as 32-bit indices, whatever their width in memory, in batches through a small buffer.
 bool WriteFaceIndices(CFileWriter& writer, const void* faces, DWORD indexCount, bool shortIndices) {
     if (!shortIndices) {
@@ -271,6 +317,12 @@ int C3DModelFrame::ConvertIndices(unsigned short* /*scratch*/) {
     }
     const auto* wide = static_cast<const DWORD*>(m_pFaces);
     for (DWORD i = 0; i < m_dwFaceCount * kIndicesPerFace; ++i) {
+        if (wide[i] > 0xFFFF) {
+            DebugLog("C3DModelFrame::ConvertIndices() Index %u does not fit in 16 bits!",
+                     static_cast<unsigned>(wide[i]));
+            CMemory::Deallocate(narrow);
+            return 0;
+        }
         narrow[i] = static_cast<WORD>(wide[i]);
     }
     CMemory::Deallocate(m_pFaces);
@@ -280,31 +332,29 @@ int C3DModelFrame::ConvertIndices(unsigned short* /*scratch*/) {
 }
 
 bool C3DModelFrame::FacesNameOwnVertices() const {
-    const auto* wide = static_cast<const DWORD*>(m_pFaces);
-    const auto* narrow = static_cast<const WORD*>(m_pFaces);
-    for (DWORD i = 0; i < m_dwFaceCount * kIndicesPerFace; ++i) {
-        DWORD index = m_bShortIndices ? narrow[i] : wide[i];
-        if (index >= m_dwVertexCount) {
-            return false;
-        }
-    }
-    return true;
+    DWORD count = m_dwFaceCount * kIndicesPerFace;
+    return m_bShortIndices ? AllBelow(static_cast<const WORD*>(m_pFaces), count, m_dwVertexCount)
+                           : AllBelow(static_cast<const DWORD*>(m_pFaces), count, m_dwVertexCount);
 }
 
-// Vertices and faces of a frame chunk; counts are checked against the chunk and the file
+// Vertices and faces of a frame chunk; counts are checked against what the file still holds
 // before anything is allocated for them.
-int C3DModelFrame::ReadMesh(CFileReader& reader, DWORD payloadLength) {
-    const VMM_CHUNK_TAG tag = {VMM_CHUNK_FRAME, payloadLength};
+int C3DModelFrame::ReadMesh(CFileReader& reader) {
     if (!reader.ReadU32(m_dwVertexCount)) {
         DebugLog("C3DModelFrame::LoadFrame() Failed to read vertex count. Error=%d!\n",
                  LastErrorCode());
         return 0;
     }
     if (m_dwVertexCount != 0) {
-        if (!VmmCountFits(reader, tag, kFrameChunkFixedLength, m_dwVertexCount,
-                          sizeof(D3DVERTEX))) {
+        if (!reader.Require(m_dwVertexCount, sizeof(D3DVERTEX))) {
             DebugLog("C3DModelFrame::LoadFrame() Failed to read vertices. Error=%d!\n",
                      LastErrorCode());
+            return 0;
+        }
+        if (m_dwVertexCount > kMaxFrameVertices) {
+            DebugLog("C3DModelFrame::LoadFrame() %u vertices are more than 16-bit indices "
+                     "reach!\n",
+                     static_cast<unsigned>(m_dwVertexCount));
             return 0;
         }
         m_pVertices = static_cast<D3DVERTEX*>(AllocateItems(m_dwVertexCount, sizeof(D3DVERTEX)));
@@ -326,9 +376,7 @@ int C3DModelFrame::ReadMesh(CFileReader& reader, DWORD payloadLength) {
     if (m_dwFaceCount == 0) {
         return 1;
     }
-    std::uint64_t used =
-        kFrameChunkFixedLength + std::uint64_t{m_dwVertexCount} * sizeof(D3DVERTEX);
-    if (!VmmCountFits(reader, tag, used, m_dwFaceCount, kFaceBytes)) {
+    if (!reader.Require(m_dwFaceCount, kFaceBytes)) {
         DebugLog("C3DModelFrame::LoadFrame() Failed to read faces. Error=%d!\n", LastErrorCode());
         return 0;
     }
@@ -337,11 +385,13 @@ int C3DModelFrame::ReadMesh(CFileReader& reader, DWORD payloadLength) {
         DebugLog("C3DModelFrame::LoadFrame() Failed to allocate face list!\n");
         return 0;
     }
-    if (!reader.Read(m_pFaces, m_dwFaceCount * kFaceBytes)) {
+    bool inRange = true;
+    if (!ReadIndices(reader, static_cast<DWORD*>(m_pFaces), m_dwFaceCount * kIndicesPerFace,
+                     m_dwVertexCount, inRange)) {
         DebugLog("C3DModelFrame::LoadFrame() Failed to read faces. Error=%d!\n", LastErrorCode());
         return 0;
     }
-    if (!FacesNameOwnVertices()) {
+    if (!inRange) {
         DebugLog("C3DModelFrame::LoadFrame() Face index beyond the %u vertices!\n",
                  static_cast<unsigned>(m_dwVertexCount));
         return 0;
@@ -349,13 +399,8 @@ int C3DModelFrame::ReadMesh(CFileReader& reader, DWORD payloadLength) {
     return 1;
 }
 
-int C3DModelFrame::LoadFrame(HANDLE file, DWORD payloadLength) {
-    if (file == INVALID_HANDLE_VALUE || file == nullptr) {
-        DebugLog("C3DModelFrame::LoadFrame() Invalid file handle supplied!");
-        return 0;
-    }
+int C3DModelFrame::LoadFrame(CFileReader& reader) {
     Deallocate();
-    CFileReader reader(file);
     bool nameRead = reader.Read(m_szName, kFrameNameSize);
     m_szName[kFrameNameSize - 1] = '\0';
     m_bDummy = NamesDummy(m_szName);
@@ -365,7 +410,7 @@ int C3DModelFrame::LoadFrame(HANDLE file, DWORD payloadLength) {
         Deallocate();
         return 0;
     }
-    if (!ReadMesh(reader, payloadLength)) {
+    if (!ReadMesh(reader)) {
         Deallocate();
         return 0;
     }

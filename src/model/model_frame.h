@@ -15,13 +15,15 @@
 #include "platform/export.h"
 #include "platform/types.h"
 
-// A frame whose name begins with this (letters in any case) is a dummy: it has no mesh.
 class CFileReader;
 
+// A frame whose name begins with this (letters in any case) is a dummy: it has no mesh.
 constexpr char kDummyPrefix[] = "$$$DUMMY";
 constexpr DWORD kFrameNameSize = 32;
 // Payload bytes of a frame chunk besides its vertices and faces.
 constexpr DWORD kFrameChunkFixedLength = 68;
+// The renderer draws with 16-bit indices, which reach this many vertices.
+constexpr DWORD kMaxFrameVertices = 65536;
 
 // One key track: its records, and the keyframe numbers given with it.
 template <class Key> struct KEY_TRACK {
@@ -115,16 +117,16 @@ public:
     void Transform(const D3DMATRIX& matrix);
     // Moves every vertex position and an attachment's position.
     void Translate(float dx, float dy, float dz);
-    // Replaces the 32-bit face list by a 16-bit one (the low 16 bits of each index), as the
-    // renderer's indexed draw expects. The list is converted directly, so scratch is not used
-    // and may be null. A frame without faces or already converted is left as it is. 1, or 0
-    // with a message (the 32-bit list then stays).
+    // Replaces the 32-bit face list by a 16-bit one, as the renderer's indexed draw expects.
+    // The list is converted directly, so scratch is not used and may be null. A frame without
+    // faces or already converted is left as it is. 1, or 0 with a message (the 32-bit list
+    // then stays), also for an index that 16 bits cannot hold.
     int ConvertIndices(unsigned short* scratch);
 
-    // Reads a frame chunk's payload (the tag has been read; payloadLength is its length).
-    // Counts whose data cannot fit in the chunk or the file, and faces naming a vertex the
-    // frame does not have, are refused. 1, or 0 with a message and an empty frame.
-    int LoadFrame(HANDLE file, DWORD payloadLength);
+    // Reads a frame chunk's payload (the tag has been read). Counts whose data cannot fit in
+    // the rest of the file, more than kMaxFrameVertices vertices and faces naming a vertex the
+    // frame does not have are refused. 1, or 0 with a message and an empty frame.
+    int LoadFrame(CFileReader& reader);
     // Writes the frame chunk, faces always as 32-bit indices. A frame that is not named as a
     // dummy needs vertices and faces. 1, or 0 with a message.
     int SaveFrame(HANDLE file);
@@ -144,7 +146,10 @@ protected:
     friend class CVmmModelLoader;
 
     // Frees the mesh and the keys, drops parent, material and attachment, forgets the cached
-    // evaluation. The name, and whether it names a dummy, stay.
+    // evaluation. The name stays, and so does the dummy flag, which always follows the name:
+    // clearing it would turn a named dummy that is given a mesh after its name (SetVertices
+    // runs this) into a mesh frame in memory, while the same frame read back from its file is
+    // a dummy again.
     void Deallocate();
     // Forgets the cached evaluation, so the next InterpolateAnimation recomputes.
     void ResetAnimationFlag() { m_fLastTime = -1.0f; }
@@ -165,7 +170,7 @@ protected:
 
 private:
     void FreeFaces();
-    int ReadMesh(CFileReader& reader, DWORD payloadLength);
+    int ReadMesh(CFileReader& reader);
     bool FacesNameOwnVertices() const;
 
     BOOL m_bAttachment;

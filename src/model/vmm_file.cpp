@@ -6,8 +6,6 @@
 #include "platform/os/last_error.h"
 #include "support/binary_file.h"
 
-#include <cerrno>
-
 namespace {
 
 bool IsKnownChunk(DWORD id) {
@@ -28,7 +26,7 @@ void SkipPayload(CFileReader& reader, DWORD length) {
 }
 
 // One chunk from its tag on; false when it fails.
-bool ReadChunk(CFileReader& reader, HANDLE file, IVmmChunkHandler& handler) {
+bool ReadChunk(CFileReader& reader, IVmmChunkHandler& handler) {
     VMM_CHUNK_TAG tag;
     if (!reader.ReadRecord(tag)) {
         DebugLog("Failed to read CHUNK tag Error=%d\n", static_cast<int>(GetLastError()));
@@ -43,7 +41,19 @@ bool ReadChunk(CFileReader& reader, HANDLE file, IVmmChunkHandler& handler) {
         SkipPayload(reader, tag.dwLength);
         return true;
     }
-    return handler.OnChunk(file, tag);
+    return handler.OnChunk(reader, tag);
+}
+
+// Chunks until the end; 1 when there was at least one and all succeeded.
+int ReadChunks(CFileReader& reader, IVmmChunkHandler& handler) {
+    bool success = false;
+    while (reader.Remaining() != 0) {
+        if (!ReadChunk(reader, handler)) {
+            return 0;
+        }
+        success = true;
+    }
+    return success ? 1 : 0;
 }
 
 } // namespace
@@ -77,27 +87,19 @@ HANDLE OpenVMM(const char* path) {
 }
 
 int RunVmmReadLoop(HANDLE file, IVmmChunkHandler& handler) {
-    bool success = false;
-    for (;;) {
-        // A fresh reader per chunk: handlers read through the handle themselves.
-        CFileReader reader(file);
-        if (!reader.Failed() && reader.Remaining() == 0) {
-            return success ? 1 : 0;
-        }
-        if (!ReadChunk(reader, file, handler)) {
-            return 0;
-        }
-        success = true;
+    // The file is mapped whole and its chunks parsed from memory: no read per field or chunk,
+    // and no copy of the file besides the one into the model.
+    DWORD size = 0;
+    const void* view = MapFile(file, &size);
+    if (view == nullptr) {
+        DebugLog("Failed to read VMM file Error=%d\n", static_cast<int>(GetLastError()));
+        return 0;
     }
-}
-
-bool VmmCountFits(const CFileReader& reader, const VMM_CHUNK_TAG& tag, std::uint64_t used,
-                  std::uint64_t count, std::uint64_t itemSize) {
-    bool inChunk =
-        used <= tag.dwLength && (itemSize == 0 || count <= (tag.dwLength - used) / itemSize);
-    if (inChunk && reader.CanHold(count, itemSize)) {
-        return true;
-    }
-    SetLastError(ENODATA);
-    return false;
+    // A position past the end (or unknown) leaves nothing to read.
+    DWORD position = SetFilePointer(file, 0, FILE_CURRENT);
+    DWORD start = position < size ? position : size;
+    CFileReader reader(static_cast<const BYTE*>(view) + start, size - start);
+    int result = ReadChunks(reader, handler);
+    UnmapFile(view, size);
+    return result;
 }

@@ -7,8 +7,6 @@
 #include "platform/export.h"
 #include "platform/types.h"
 
-#include <cstdint>
-
 class CFileReader;
 
 constexpr DWORD kVmmFileId = 0x1A4D4D56; // "VMM" and 0x1A
@@ -45,26 +43,24 @@ VELCORE_C_API HANDLE CreateVMM(const char* path);
 // just after the identifier, or INVALID_HANDLE_VALUE (nothing left open).
 VELCORE_C_API HANDLE OpenVMM(const char* path);
 
-// Receives the known chunks of a read loop. The handler reads the payload from the file's
-// current position (the tag has been read) and returns whether every step succeeded.
+// Receives the known chunks of a read loop. The handler reads the payload from the reader,
+// which stands just after the tag, and returns whether every step succeeded. The payload
+// length serves only to skip chunks: a handler reads what the fields announce, checking every
+// count against what the file still holds (CFileReader::Require) before allocating for it, and
+// the next chunk starts where it stopped.
 class IVmmChunkHandler {
 public:
-    virtual bool OnChunk(HANDLE file, const VMM_CHUNK_TAG& tag) = 0;
+    virtual bool OnChunk(CFileReader& reader, const VMM_CHUNK_TAG& tag) = 0;
 
 protected:
     ~IVmmChunkHandler() = default;
 };
 
-// Reads chunks from the current position until the end of the file or the first chunk that
-// fails. Unknown ids are skipped with "Skipping unknown VMM Chunk id=%04X", the version chunk
-// silently; both count as success, and a skip that runs past the end of the file ends the
-// loop there. A tag cut short fails with "Failed to read CHUNK tag Error=%d". Returns 1 when
-// the loop ended at the end of the file after a successful chunk, else 0 (so a file with no
-// chunk at all fails).
+// Maps the file whole into memory, then reads chunks from its current position until its end
+// or the first chunk that fails. A file that cannot be mapped (only regular files can) fails
+// with "Failed to read VMM file Error=%d". Unknown ids are skipped with "Skipping unknown VMM Chunk
+// id=%04X", the version chunk silently; both count as success, and a skip that runs past the end of
+// the file ends the loop there. A tag cut short fails with "Failed to read CHUNK tag Error=%d".
+// Returns 1 when the loop ended at the end of the file after a successful chunk, else 0 (so a
+// file with no chunk at all fails).
 int RunVmmReadLoop(HANDLE file, IVmmChunkHandler& handler);
-
-// Whether count items of itemSize bytes, after `used` payload bytes, lie inside the chunk's
-// declared length and inside what the file still holds. When they do not, the reader is left
-// as it was and the last error says end of data, so the caller's read message reports it.
-bool VmmCountFits(const CFileReader& reader, const VMM_CHUNK_TAG& tag, std::uint64_t used,
-                  std::uint64_t count, std::uint64_t itemSize);

@@ -12,6 +12,8 @@ namespace {
 constexpr DWORD kErrorEndOfFile = ENODATA;
 constexpr DWORD kErrorShortWrite = ENOSPC;
 
+constexpr BYTE kNoBytes = 0;
+
 } // namespace
 
 CFileReader::CFileReader(HANDLE file) : m_file(file) {
@@ -23,6 +25,11 @@ CFileReader::CFileReader(HANDLE file) : m_file(file) {
     }
     m_remaining = size - position;
 }
+
+// An empty block may come as a null pointer; the reader still needs one to know its source.
+CFileReader::CFileReader(const void* data, std::uint64_t size)
+    : m_file(INVALID_HANDLE_VALUE),
+      m_memory(data != nullptr ? static_cast<const BYTE*>(data) : &kNoBytes), m_remaining(size) {}
 
 bool CFileReader::Fail(DWORD error) {
     if (error != 0) {
@@ -38,6 +45,15 @@ bool CFileReader::Read(void* buffer, DWORD count) {
     }
     if (count > m_remaining) {
         return Fail(kErrorEndOfFile);
+    }
+    if (m_memory != nullptr) {
+        // A zero count may come with a null buffer.
+        if (count != 0) {
+            std::memcpy(buffer, m_memory, count);
+        }
+        m_memory += count;
+        m_remaining -= count;
+        return true;
     }
     DWORD done = 0;
     if (!ReadFile(m_file, buffer, count, &done)) {
@@ -84,8 +100,10 @@ bool CFileReader::Skip(DWORD count) {
     if (count > m_remaining) {
         return Fail(kErrorEndOfFile);
     }
-    if (count != 0 && SetFilePointer(m_file, static_cast<LONG>(count), FILE_CURRENT) ==
-                          INVALID_SET_FILE_POINTER) {
+    if (m_memory != nullptr) {
+        m_memory += count;
+    } else if (count != 0 && SetFilePointer(m_file, static_cast<LONG>(count), FILE_CURRENT) ==
+                                 INVALID_SET_FILE_POINTER) {
         return Fail(0);
     }
     m_remaining -= count;

@@ -14,6 +14,9 @@ class VELCORE_API CFileReader {
 public:
     // Starts at the handle's current position.
     explicit CFileReader(HANDLE file);
+    // Reads size bytes that are already in memory (a whole file mapped at once), with the
+    // same bounds and failures as reading them from the file.
+    CFileReader(const void* data, std::uint64_t size);
 
     bool Read(void* buffer, DWORD count);
     bool ReadU32(DWORD& value);
@@ -37,6 +40,8 @@ private:
     bool Fail(DWORD error);
 
     HANDLE m_file;
+    // Null when reading from the file.
+    const BYTE* m_memory = nullptr;
     std::uint64_t m_remaining = 0;
     bool m_failed = false;
 };

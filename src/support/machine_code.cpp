@@ -117,7 +117,8 @@ CAbstractMachineCode& CAbstractMachineCode::operator=(const CAbstractMachineCode
         return *this;
     }
     ReleaseResources();
-    m_size = other.m_size;
+    // A source left with a size but no buffer by a failed allocation has no bytes to copy.
+    m_size = other.m_buffer != nullptr ? other.m_size : 0;
     if (m_size == 0) {
         return *this;
     }

@@ -11,7 +11,8 @@ public:
     CAbstractMachineCode() = default;
     ~CAbstractMachineCode();
     CAbstractMachineCode(const CAbstractMachineCode&) = delete;
-    // Deep copy.
+    // Deep copy. A source with a size but no buffer (left so by a failed allocation) copies
+    // as an empty container.
     CAbstractMachineCode& operator=(const CAbstractMachineCode& other);
 
     void ReleaseResources();

@@ -1,9 +1,7 @@
 #include "entity_fixture.h"
 
 #include "engine/registry.h"
-
-#include <chrono>
-#include <future>
+#include "testkit/bounded_wait.h"
 
 namespace {
 
@@ -11,11 +9,10 @@ using RegistryTest = EntityTest;
 
 // True when another thread can take the list's lock, i.e. nobody holds it.
 bool IsUnlocked(CLinkedList<CBaseEntity*>& list) {
-    auto taken = std::async(std::launch::async, [&list] {
+    return testkit::FinishesWithin([&list] {
         list.Lock();
         list.Unlock();
     });
-    return taken.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
 }
 
 TEST_F(RegistryTest, IdentifiersStartAt500AfterAResetAndCountUp) {

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <string>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -277,4 +278,25 @@ BOOL DeleteFileA(const char* path) {
         return FALSE;
     }
     return ::unlink(hostPath.c_str()) == 0 ? TRUE : Fail(errno, FALSE);
+}
+
+const void* MapFile(HANDLE file, DWORD* size) {
+    DWORD length = GetFileSize(file);
+    if (length == INVALID_FILE_SIZE) {
+        return nullptr;
+    }
+    if (length == 0) {
+        return Fail(EINVAL, nullptr);
+    }
+    void* view = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE,
+                        FileOf(file)->Descriptor(), 0);
+    if (view == MAP_FAILED) {
+        return Fail(errno, nullptr);
+    }
+    *size = length;
+    return view;
+}
+
+void UnmapFile(const void* view, DWORD size) {
+    ::munmap(const_cast<void*>(view), size);
 }

@@ -44,3 +44,9 @@ VELCORE_API DWORD SetFilePointer(HANDLE file, LONG distance, DWORD moveMethod);
 VELCORE_API DWORD GetFileSize(HANDLE file);
 
 VELCORE_API BOOL DeleteFileA(const char* path);
+
+// Maps the whole file read-only into memory, its pages loaded at once, and stores its length
+// in *size. Null, with the last error set, for a file that cannot be mapped (an empty one, or
+// one that is not a regular file). The view outlives the handle; UnmapFile releases it.
+VELCORE_API const void* MapFile(HANDLE file, DWORD* size);
+VELCORE_API void UnmapFile(const void* view, DWORD size);
