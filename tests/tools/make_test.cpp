@@ -21,12 +21,6 @@ std::vector<std::uint8_t> Text(const std::string& text) {
     return {text.begin(), text.end()};
 }
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 // A ship in art/: a hull square with a painted texture and a metal fin, in two groups.
 class MakeVmmTest : public AccountedTest {
 protected:
