@@ -143,6 +143,7 @@ int LoadElementTable(const char* path, ELEMENT_TABLE_HEADER& header, Record*& ar
 
 // The record types of a level file.
 template int ReadElements(CFileReader&, LEVEL_INFO*, DWORD);
+template void ConvertRecordPaths(LEVEL_INFO&, const char*, PATH_DIRECTION);
 template int ReadElements(CFileReader&, ELEMENT_TABLE_HEADER*, DWORD);
 
 #define VELCORE_ELEMENT_TABLE(Record)                                                              \

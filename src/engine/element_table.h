@@ -56,6 +56,18 @@ template <> struct ElementTableTraits<TEXTURE_INFO> {
     }};
 };
 
+// The level info record is no table, but its six paths are converted like the records'.
+template <> struct ElementTableTraits<LEVEL_INFO> {
+    static constexpr std::array<PATH_FIELD, 6> kPathFields = {{
+        {offsetof(LEVEL_INFO, szFirstPath), kLevelPathSize},
+        {offsetof(LEVEL_INFO, szSoundTable), kLevelPathSize},
+        {offsetof(LEVEL_INFO, szModelTable), kLevelPathSize},
+        {offsetof(LEVEL_INFO, szMusicTable), kLevelPathSize},
+        {offsetof(LEVEL_INFO, szTextureTable), kLevelPathSize},
+        {offsetof(LEVEL_INFO, szEventTable), kLevelPathSize},
+    }};
+};
+
 // Reads count raw records. 1 when all arrived; otherwise 0 with "ReadElements() Error
 // reading! Error=%d" and the last error. Serves every record read raw from a level file:
 // the element records, ELEMENT_TABLE_HEADER and LEVEL_INFO.

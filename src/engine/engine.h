@@ -3,6 +3,7 @@
 // The engine's exported interface: the host's globals record, the engine's game state, the
 // clocks, the active camera, message boxes and the engine lifecycle.
 
+#include "engine/level_loader.h"
 #include "engine/lifecycle.h"
 #include "engine/model_table.h"
 #include "engine/physics.h"

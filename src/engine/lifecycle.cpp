@@ -4,6 +4,7 @@
 #include "engine/element_table.h"
 #include "engine/engine.h"
 #include "engine/globals.h"
+#include "engine/level_loader.h"
 #include "engine/registry.h"
 #include "engine/state.h"
 #include "event/event_manager.h"
@@ -15,7 +16,6 @@
 #include "support/path_utils.h"
 #include "support/timer.h"
 
-#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -32,13 +32,6 @@ void CreateEngineLight() {
     D3DVECTOR down(0.0f, -1.0f, 0.0f);
     g_engineLight.SetDirectionalLight(down, 1.0f, 1.0f, 1.0f);
     g_engineLight.EnableSpecularHighlights(1);
-}
-
-// Level info files are read by the level loader, which the engine does not have yet: every
-// new game stops at this step, after the reset.
-int LoadLevelInfo(const char*, const char*, int) {
-    SetLastError(ENOSYS);
-    return 0;
 }
 
 // The device's current viewport with a reference the caller releases, or null (reported).
@@ -113,7 +106,7 @@ int vgNewGame(const char* path) {
     char directory[kPathBufferSize] = "";
     MakeBaseDirectory(directory, path);
     ResetLevel();
-    if (!LoadLevelInfo(path, directory, 1)) {
+    if (!vgLoadLevelInfo(path, directory, 1)) {
         DebugLog("VelEng::vgNewGame() Failed to load level info. Last error=%d",
                  static_cast<int>(GetLastError()));
         return 0;

@@ -117,6 +117,14 @@ int CVelEvent::EndLevel() {
 }
 
 // The pending list goes first, so that no reference ever points at a released trigger.
+DWORD CVelEvent::GetTriggerCount() {
+    DWORD count = m_absolute.GetCount();
+    for (CTriggerList& list : m_quadrants) {
+        count += list.GetCount();
+    }
+    return count;
+}
+
 void CVelEvent::Reset() {
     EndLevel();
     m_pending.RemoveAll();

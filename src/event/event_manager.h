@@ -65,6 +65,8 @@ public:
     int Save(HANDLE file);
     // Empties every list and ends the level.
     void Reset();
+    // Triggers held in every list (the pending list only points into the others).
+    DWORD GetTriggerCount();
 
     // Fires the due timed and armed triggers, then tests the triggers of entity's quadrant
     // against its position (none when entity is null). Always 0.

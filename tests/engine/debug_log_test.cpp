@@ -25,29 +25,20 @@ TEST(DebugLogTest, TextWithALineFeedAnywhereGetsNoSecondOne) {
     EXPECT_EQ(capture.Lines()[1], "ends here\n");
 }
 
-TEST(DebugLogTest, LongTextIsCutAndStillEndsTheLine) {
+TEST(DebugLogTest, LongTextIsCutAndStillEndsTheLineButTextThatFitsIsWhole) {
     testkit::DebugCapture capture;
     std::string longText(1000, 'x');
     DebugLog("VelEng::vgNewGame() %s", longText.c_str());
-    ASSERT_EQ(capture.Lines().size(), 1u);
+    std::string fits(kDebugLogLineSize - 1, 'y');
+    DebugLog("%s", fits.c_str());
+    DebugLog("%s", "");
+    ASSERT_EQ(capture.Lines().size(), 3u);
     const std::string& line = capture.Lines()[0];
     EXPECT_EQ(line.size(), static_cast<std::size_t>(kDebugLogLineSize));
     EXPECT_EQ(line.rfind("VelEng::vgNewGame() xxx", 0), 0u);
     EXPECT_EQ(line.back(), '\n');
-}
-
-TEST(DebugLogTest, TextThatExactlyFillsTheBufferKeepsItsLastCharacter) {
-    testkit::DebugCapture capture;
-    std::string text(kDebugLogLineSize - 1, 'y');
-    DebugLog("%s", text.c_str());
-    EXPECT_EQ(capture.Lines()[0], text + "\n");
-}
-
-TEST(DebugLogTest, EmptyTextBecomesAnEmptyLine) {
-    testkit::DebugCapture capture;
-    DebugLog("%s", "");
-    ASSERT_EQ(capture.Lines().size(), 1u);
-    EXPECT_EQ(capture.Lines()[0], "\n");
+    EXPECT_EQ(capture.Lines()[1], fits + "\n") << "exactly filling keeps the last character";
+    EXPECT_EQ(capture.Lines()[2], "\n") << "empty text becomes an empty line";
 }
 
 } // namespace

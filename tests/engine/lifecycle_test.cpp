@@ -27,16 +27,13 @@ protected:
     testkit::DebugCapture m_capture;
 };
 
-TEST_F(LifecycleTest, EnableResetsOnceAndOnlyOnce) {
+TEST_F(LifecycleTest, EnableResetsOnceAndLeavesAPausedEngineWithItsCameraAndLight) {
     g_engine.gameState.dwNextEntityId = 777;
     EXPECT_EQ(vgEnable(), 1);
     EXPECT_EQ(vgSpawnParentEntity()->m_dwID, 500u);
     EXPECT_EQ(vgEnable(), 0) << "already enabled";
     EXPECT_EQ(vgGetEntityList()->GetCount(), 1u) << "no second reset";
-}
-
-TEST_F(LifecycleTest, EnabledEngineIsPausedWithoutALevelAndWatchesThroughTheEngineCamera) {
-    vgEnable();
+    // Paused, without a level, watching through the engine camera.
     EXPECT_EQ(vgIsGamePaused(), 1);
     EXPECT_EQ(vgIsGameLoaded(), 0);
     EXPECT_EQ(vgGetActiveViewMatrix(), nullptr);
@@ -47,10 +44,7 @@ TEST_F(LifecycleTest, EnabledEngineIsPausedWithoutALevelAndWatchesThroughTheEngi
     EXPECT_EQ(camera->GetType(), static_cast<DWORD>(CCamera::CAMERA_TYPE_FIRST_PERSON));
     EXPECT_EQ(camera->GetPosition().z, -1.0f);
     EXPECT_EQ(camera->GetOrientation().z, 1.0f) << "updated once, looking at the origin";
-}
-
-TEST_F(LifecycleTest, ResetMakesAWhiteDirectionalLightWithSpecularHighlights) {
-    vgEnable();
+    // A white directional light with specular highlights.
     const D3DLIGHT2& light = *g_engineLight.GetLightInfo();
     EXPECT_EQ(light.dltType, D3DLIGHT_DIRECTIONAL);
     EXPECT_EQ(light.dvDirection.y, -1.0f);
@@ -94,18 +88,17 @@ TEST_F(LifecycleTest, ResetThrowsAwayTheLevel) {
     EXPECT_EQ(vgSpawnParentEntity()->m_dwID, 500u);
 }
 
-TEST_F(LifecycleTest, PauseValueIsStoredAsGiven) {
-    vgEnable();
-    vgPauseGame(5);
-    EXPECT_EQ(vgIsGamePaused(), 5);
-}
-
 TEST_F(LifecycleTest, PausingTakesTheLightOutOfTheViewportAndResumingPutsItBack) {
     vgEnable();
     vgPauseGame(0);
     ASSERT_EQ(m_host.Viewport()->Lights().size(), 1u);
-    vgPauseGame(1);
+    vgPauseGame(5);
+    EXPECT_EQ(vgIsGamePaused(), 5) << "the pause value is stored as given";
     EXPECT_TRUE(m_host.Viewport()->Lights().empty());
+    // Pausing again finds no light to take out, and says so.
+    m_capture.Clear();
+    vgPauseGame(1);
+    EXPECT_TRUE(m_capture.Contains("CLight::DeleteFromScene() Failed to delete light! Error="));
     vgPauseGame(0);
     EXPECT_EQ(m_host.Viewport()->Lights().size(), 1u);
     // Every GetCurrentViewport reference was given back.
@@ -133,7 +126,7 @@ TEST_F(LifecycleTest, PauseWithoutAViewportStillPauses) {
     EXPECT_EQ(vgIsGamePaused(), 0);
 }
 
-TEST_F(LifecycleTest, NewGameWithoutALevelLoaderFailsAfterTheReset) {
+TEST_F(LifecycleTest, NewGameOfAMissingLevelFailsAfterTheReset) {
     vgEnable();
     vgSpawnParentEntity();
     testkit::ScratchDir dir;

@@ -56,7 +56,7 @@ std::string IndexMessage(const char* function, int index, int count) {
            std::to_string(index) + " only " + std::to_string(count) + "!\n";
 }
 
-TEST_F(ModelTableTest, NothingIsThereBeforeALevelLoads) {
+TEST_F(ModelTableTest, ModelIndexMustBeBelowTheCountWhichIsZeroBeforeALevelLoads) {
     EXPECT_EQ(vgGetModelCount(), 0u);
     EXPECT_EQ(vgGetSoundCount(), 0u);
     EXPECT_EQ(vgGetMusicCount(), 0u);
@@ -68,13 +68,11 @@ TEST_F(ModelTableTest, NothingIsThereBeforeALevelLoads) {
     ASSERT_EQ(capture.Lines().size(), 2u);
     EXPECT_EQ(capture.Lines()[0], IndexMessage("vgGetModel", 0, 0));
     EXPECT_EQ(capture.Lines()[1], IndexMessage("vgGet3DModel", 0, 0));
-}
 
-TEST_F(ModelTableTest, ModelIndexMustBeBelowTheCount) {
+    // Once loaded, the index must be below the count.
     LoadModels({"scout", "fighter", "station"});
     EXPECT_EQ(vgGetModelCount(), 3u);
-
-    testkit::DebugCapture capture;
+    capture.Clear();
     MODEL_INFO* last = vgGetModel(2);
     ASSERT_NE(last, nullptr);
     EXPECT_STREQ(last->szTypeName, "station");
@@ -92,6 +90,9 @@ TEST_F(ModelTableTest, ModelIndexMustBeBelowTheCount) {
 
 TEST_F(ModelTableTest, RecordsGetTheThreeDModelTheirMapEntryNames) {
     LoadModels({"scout", "fighter", "scout again"});
+    testkit::DebugCapture capture;
+    EXPECT_EQ(vgGet3DModel(0), nullptr) << "no models loaded yet";
+    EXPECT_TRUE(capture.Lines().empty());
     // Records 0 and 2 name the same model file: slot 2 stays empty. The level reset in
     // TearDown destroys the models.
     C3DModel* scout = NewAccounted<C3DModel>();
@@ -109,13 +110,6 @@ TEST_F(ModelTableTest, RecordsGetTheThreeDModelTheirMapEntryNames) {
     EXPECT_EQ(vgGet3DModel(0), scout);
     EXPECT_EQ(vgGet3DModel(1), fighter);
     EXPECT_EQ(vgGet3DModel(2), scout);
-}
-
-TEST_F(ModelTableTest, TablesWithoutLoadedModelsGiveNoThreeDModel) {
-    LoadModels({"scout"});
-    testkit::DebugCapture capture;
-    EXPECT_EQ(vgGet3DModel(0), nullptr);
-    EXPECT_TRUE(capture.Lines().empty());
 }
 
 TEST_F(ModelTableTest, CountsComeFromTheTableHeaders) {
@@ -156,11 +150,7 @@ TEST_F(ModelTableTest, LevelResetReleasesEveryTable) {
     EXPECT_EQ(CMemory::GetTotalMemoryAllocated(), before);
 }
 
-} // namespace
-
-namespace {
-
-TEST_F(ModelTableTest, HostLoadedTableResolvesPathsAgainstItsOwnDirectory) {
+TEST_F(ModelTableTest, HostLoadedTableResolvesPathsAgainstItsOwnDirectoryOrIsMissing) {
     ModelSample sample;
     sample.modulePath = "..\\ai\\drone.so";
     m_dir.WriteFile("tables/models.tbl", Table(kModelId, 1, {ModelRecord(sample)}));
@@ -168,14 +158,12 @@ TEST_F(ModelTableTest, HostLoadedTableResolvesPathsAgainstItsOwnDirectory) {
     ASSERT_EQ(vgGetModelCount(), 1u);
     std::string expected = std::string(m_base) + "ai\\drone.so";
     EXPECT_STREQ(vgGetModel(0)->szModulePath, expected.c_str());
-}
 
-TEST_F(ModelTableTest, HostLoadedTableReportsAMissingFile) {
     testkit::DebugCapture capture;
     std::string path = m_dir.EnginePath("missing.tbl");
     EXPECT_EQ(vgLoadModelTable(path.c_str()), 0);
     EXPECT_TRUE(capture.Contains("VelEng::LoadElementTable() Failed to open '" + path + "'\n"));
-    EXPECT_EQ(vgGetModelCount(), 0u);
+    EXPECT_EQ(vgGetModelCount(), 0u) << "a missing file empties the table";
 }
 
 } // namespace

@@ -102,13 +102,63 @@ inline Bytes MusicRecord(const std::string& first, const std::string& second) {
     return testkit::ByteBuilder().Fill(0x4B, 32).Chars(first, 128).Chars(second, 132).Bytes();
 }
 
-inline std::string Lower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
+constexpr std::uint32_t kLevelInfoId = 0x1A464C56;
+
+// A level info file: the 932-byte record (magic, six 128-byte paths, seed, world size, wrap,
+// skip, code flag and text length at 780-803), the skipped bytes, the code block (size and
+// bytes) and the mission text. The length fields can be given wrong on purpose.
+struct LevelSample {
+    std::uint32_t magic = kLevelInfoId;
+    std::vector<std::string> paths = {"intro.txt", "sounds.tbl",   "models.tbl",
+                                      "music.tbl", "textures.tbl", "events.evt"};
+    float seed = 3.5f;
+    float worldSize = 2048.0f;
+    std::uint32_t wrap = 1;
+    Bytes skipped;
+    bool hasCode = false;
+    Bytes code;
+    std::string text;
+    std::int64_t skipField = -1;       // -1: the size of skipped
+    std::int64_t textLengthField = -1; // -1: the length of text
+};
+
+inline Bytes LevelInfoFile(const LevelSample& level) {
+    testkit::ByteBuilder bytes;
+    bytes.U32(level.magic).U32(0xDEADBEEF);
+    for (const std::string& path : level.paths) {
+        bytes.Chars(path, 128);
     }
-    return text;
+    bytes.U32(0xDEADBEEF).F32(level.seed).F32(level.worldSize).U32(level.wrap);
+    bytes.U32(level.skipField >= 0 ? static_cast<std::uint32_t>(level.skipField)
+                                   : static_cast<std::uint32_t>(level.skipped.size()));
+    bytes.U32(level.hasCode ? 1 : 0);
+    bytes.U32(level.textLengthField >= 0 ? static_cast<std::uint32_t>(level.textLengthField)
+                                         : static_cast<std::uint32_t>(level.text.size()));
+    bytes.Fill(0xEE, 128).Raw(level.skipped);
+    if (level.hasCode) {
+        bytes.U32(static_cast<std::uint32_t>(level.code.size())).Raw(level.code);
+    }
+    return bytes.Chars(level.text, level.text.size()).Bytes();
 }
+
+// An event section with one quadrant group of timed triggers (80-byte records without
+// create blocks), each spawning `modelIndex` with the given identifier after `delay`.
+struct TimedTrigger {
+    std::uint32_t entityId;
+    std::uint32_t modelIndex;
+    float delay;
+};
+
+inline Bytes EventFile(const std::vector<TimedTrigger>& triggers) {
+    testkit::ByteBuilder bytes;
+    bytes.U32(0x1A545656).U32(0).U32(static_cast<std::uint32_t>(triggers.size()));
+    for (const TimedTrigger& trigger : triggers) {
+        bytes.U32(0).U32(trigger.entityId).Fill(0, 24).U32(0).U32(0).U32(0).U32(0).U32(0);
+        bytes.U32(trigger.modelIndex).U32(0).F32(0).F32(trigger.delay).F32(0).U32(0).U32(0);
+    }
+    return bytes.U32(0xFFFFFFFF).U32(0).Bytes();
+}
+
+using testkit::Lower;
 
 } // namespace table_bytes

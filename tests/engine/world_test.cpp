@@ -76,40 +76,41 @@ TEST_F(WorldTest, SizesThatAreNotPositiveFiniteNumbersAreRefused) {
     }
 }
 
-TEST_F(WorldTest, SliceEdgesOfAWorldOf256) {
-    testkit::DebugCapture capture;
-    EXPECT_EQ(vgQuadrantFromAxis(-128.0f), 0u);
-    EXPECT_EQ(vgQuadrantFromAxis(-64.5f), 0u);
-    EXPECT_EQ(vgQuadrantFromAxis(-64.0f), 1u);
-    EXPECT_EQ(vgQuadrantFromAxis(0.0f), 2u);
-    EXPECT_EQ(vgQuadrantFromAxis(127.5f), 3u);
-    EXPECT_EQ(vgQuadrantFromAxis(128.0f), 4u) << "the top bound is inside and gives slice 4";
-    EXPECT_TRUE(capture.Lines().empty());
-}
-
-TEST_F(WorldTest, CoordinatesOutsideAnUnwrappedWorldGiveSliceZero) {
-    for (DWORD wrap : {0u, 2u}) {
-        g_level.info.dwWrap = wrap;
+TEST_F(WorldTest, SlicesOfAWorldOf256WrappedOrNot) {
+    const struct {
+        DWORD wrap;
+        float value;
+        DWORD slice;
+        const char* message;
+    } cases[] = {
+        {0, -128.0f, 0, nullptr},
+        {0, -64.5f, 0, nullptr},
+        {0, -64.0f, 1, nullptr},
+        {0, 0.0f, 2, nullptr},
+        {0, 127.5f, 3, nullptr},
+        {0, 128.0f, 4, nullptr}, // the top bound is inside and gives slice 4
+        // Outside a world that does not wrap (only exactly 1 wraps): slice 0, reported.
+        {0, 150.0f, 0, "150.0000 vs (-128.0000,128.0000)\n"},
+        {2, 150.0f, 0, "150.0000 vs (-128.0000,128.0000)\n"},
+        {2, -128.5f, 0, "-128.5000 vs (-128.0000,128.0000)\n"},
+        // A wrapped world repeats along each axis.
+        {1, 150.0f, 0, nullptr},
+        {1, -106.0f, 0, nullptr},
+        {1, -400.0f, 3, nullptr}, // -400 becomes 112
+        {1, 384.0f, 4, nullptr},  // 384 stops on the top bound
+        {1, -384.0f, 0, nullptr},
+    };
+    for (const auto& c : cases) {
+        g_level.info.dwWrap = c.wrap;
         testkit::DebugCapture capture;
-        EXPECT_EQ(vgQuadrantFromAxis(150.0f), 0u);
-        EXPECT_EQ(vgQuadrantFromAxis(-128.5f), 0u);
-        ASSERT_EQ(capture.Lines().size(), 2u) << "only exactly 1 wraps; wrap " << wrap;
-        EXPECT_EQ(capture.Lines()[0], "VelEng::vgQuadrantFromAxis() Value out of range. "
-                                      "150.0000 vs (-128.0000,128.0000)\n");
-        EXPECT_EQ(capture.Lines()[1], "VelEng::vgQuadrantFromAxis() Value out of range. "
-                                      "-128.5000 vs (-128.0000,128.0000)\n");
+        EXPECT_EQ(vgQuadrantFromAxis(c.value), c.slice) << c.value << " wrap " << c.wrap;
+        if (c.message == nullptr) {
+            EXPECT_TRUE(capture.Lines().empty()) << c.value;
+        } else {
+            EXPECT_EQ(capture.Text(),
+                      std::string("VelEng::vgQuadrantFromAxis() Value out of range. ") + c.message);
+        }
     }
-}
-
-TEST_F(WorldTest, WrappedWorldRepeatsAlongEachAxis) {
-    g_level.info.dwWrap = 1;
-    testkit::DebugCapture capture;
-    EXPECT_EQ(vgQuadrantFromAxis(150.0f), vgQuadrantFromAxis(-106.0f));
-    EXPECT_EQ(vgQuadrantFromAxis(150.0f), 0u);
-    EXPECT_EQ(vgQuadrantFromAxis(-400.0f), 3u) << "-400 becomes 112";
-    EXPECT_EQ(vgQuadrantFromAxis(384.0f), 4u) << "384 stops on the top bound";
-    EXPECT_EQ(vgQuadrantFromAxis(-384.0f), 0u);
-    EXPECT_TRUE(capture.Lines().empty());
 }
 
 TEST_F(WorldTest, WrapMatchesRepeatedStepsForOrdinaryCoordinates) {
@@ -158,19 +159,15 @@ TEST_F(WorldTest, QuadrantCombinesTheThreeSlices) {
     D3DVECTOR topX(128.0f, 0.0f, 0.0f);
     EXPECT_EQ(vgGetQuadrant(&topX), 4u + 8 + 32);
     EXPECT_TRUE(capture.Lines().empty());
-}
 
-TEST_F(WorldTest, PointOnTheTopZBoundIsAnInvalidQuadrant) {
-    testkit::DebugCapture capture;
+    // A point on the top z bound is an invalid quadrant.
     D3DVECTOR top(0.0f, 0.0f, 128.0f);
     EXPECT_EQ(vgGetQuadrant(&top), 0u);
     ASSERT_EQ(capture.Lines().size(), 1u);
     EXPECT_EQ(capture.Lines()[0], "VelEng::vgGetQuadrant() Invalid quadrant 74 from "
                                   "<0.000000,0.000000,128.000000>\n");
-}
-
-TEST_F(WorldTest, PointOutsideOnOneAxisCountsAsSliceZeroThere) {
-    testkit::DebugCapture capture;
+    // A point outside on one axis counts as slice 0 there.
+    capture.Clear();
     D3DVECTOR outside(0.0f, 500.0f, 0.0f);
     EXPECT_EQ(vgGetQuadrant(&outside), 2u + 0 + 32);
     EXPECT_EQ(capture.Lines().size(), 1u);
@@ -199,9 +196,7 @@ TEST_F(WorldTest, RandomUnitVectorDrawsZThenYThenXFromTheFloatTable) {
         EXPECT_GE(v.y, 0.0f);
         EXPECT_GE(v.z, 0.0f);
     }
-}
-
-TEST_F(WorldTest, DrawsWithoutLengthGiveAFixedUnitVector) {
+    // Draws without length give a fixed unit vector.
     D3DVECTOR zero = UnitVectorFromDraws(0.0f, 0.0f, 0.0f);
     EXPECT_EQ(zero.x, 0.0f);
     EXPECT_EQ(zero.y, 0.0f);

@@ -57,16 +57,15 @@ TEST_F(BehaviourTest, CreateCopiesTheRecordBindsPlacesAndCallsTheModule) {
 
     vgDeleteEntity(entity);
     EXPECT_EQ(ModuleLines().back(), "module probe: Delete 500\n");
-}
 
-TEST_F(BehaviourTest, CreatorIsPassedToTheModule) {
+    // The creator is passed to the module.
     CBaseEntity* creator = vgSpawnParentEntity();
-    CBaseEntity* entity = vgSpawnParentEntity();
-    EXPECT_EQ(entity->Create(creator, 0, D3DVECTOR(0.0f), D3DVECTOR(0.0f), nullptr, 0), 0);
+    CBaseEntity* created = vgSpawnParentEntity();
+    EXPECT_EQ(created->Create(creator, 0, D3DVECTOR(0.0f), D3DVECTOR(0.0f), nullptr, 0), 0);
     EXPECT_TRUE(
         m_capture.Contains("CBaseEntity::Create() NULL creation structure! Model index=0\n"));
     EXPECT_TRUE(
-        m_capture.Contains("module probe: Create 501 creator=500 model=0 data=no size=0\n"));
+        m_capture.Contains("module probe: Create 502 creator=501 model=0 data=no size=0\n"));
 }
 
 TEST_F(BehaviourTest, EmptyPrefixBindsThePlainEntryNames) {
@@ -79,7 +78,7 @@ TEST_F(BehaviourTest, EmptyPrefixBindsThePlainEntryNames) {
     EXPECT_NE(entity->m_pfnDelete, nullptr);
 }
 
-TEST_F(BehaviourTest, MissingDeleteEntryFailsBindingButKeepsTheOthers) {
+TEST_F(BehaviourTest, MissingEntryOrLibraryFailsBinding) {
     int result = -1;
     CBaseEntity* entity = SpawnCreated(1, &result);
     EXPECT_EQ(result, 99);
@@ -89,6 +88,15 @@ TEST_F(BehaviourTest, MissingDeleteEntryFailsBindingButKeepsTheOthers) {
     EXPECT_NE(entity->m_pfnPerformAI, nullptr);
     EXPECT_NE(entity->m_hModule, nullptr) << "the library stays loaded until the entity goes";
     EXPECT_TRUE(ModuleLines().empty()) << "the module's Create is never called";
+
+    // A missing library leaves the entity unbound.
+    CBaseEntity* unbound = SpawnCreated(6, &result);
+    EXPECT_EQ(result, 99);
+    std::string expected = "CBaseEntity::Create() Unable to load library '" +
+                           platform::HostToWindowsPath("/no/such/module.so") + "'\n";
+    EXPECT_TRUE(m_capture.Contains(expected)) << m_capture.Text();
+    EXPECT_EQ(unbound->m_hModule, nullptr);
+    EXPECT_EQ(unbound->Render(), 1);
 }
 
 TEST_F(BehaviourTest, FailedModuleCreateIsReturnedAndDeleteStillCalled) {
@@ -117,31 +125,19 @@ TEST_F(BehaviourTest, DeleteCallsTheEntryOnceAndReads99AsZero) {
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "module stubborn: Delete 500\n"), 1);
 }
 
-TEST_F(BehaviourTest, MissingLibraryLeavesTheEntityUnbound) {
-    int result = -1;
-    CBaseEntity* entity = SpawnCreated(6, &result);
-    EXPECT_EQ(result, 99);
-    std::string expected = "CBaseEntity::Create() Unable to load library '" +
-                           platform::HostToWindowsPath("/no/such/module.so") + "'\n";
-    EXPECT_TRUE(m_capture.Contains(expected)) << m_capture.Text();
-    EXPECT_EQ(entity->m_hModule, nullptr);
-    EXPECT_EQ(entity->Render(), 1);
-}
-
-TEST_F(BehaviourTest, InvalidModelIndexIsRefusedBeforeCopyingAnything) {
+TEST_F(BehaviourTest, InvalidModelIndexOrModulePathIsRefusedBeforeCopyingAnything) {
     CBaseEntity* entity = vgSpawnParentEntity();
     EXPECT_EQ(entity->Create(nullptr, 7, D3DVECTOR(1.0f), D3DVECTOR(1.0f), &m_creationData, 4), 99);
     EXPECT_TRUE(m_capture.Contains("CBaseEntity::Create() Invalid model index! (7)\n"));
     EXPECT_EQ(entity->m_Model.szTypeName[0], '\0');
     EXPECT_EQ(entity->GetWorldPosition().x, 0.0f);
-}
 
-TEST_F(BehaviourTest, UnterminatedModulePathIsRefused) {
+    // So is an unterminated module path.
     std::memset(g_level.pModels[0].szModulePath, 'a', sizeof g_level.pModels[0].szModulePath);
     int result = -1;
-    CBaseEntity* entity = SpawnCreated(0, &result);
+    CBaseEntity* unbound = SpawnCreated(0, &result);
     EXPECT_EQ(result, 99);
-    EXPECT_EQ(entity->m_hModule, nullptr);
+    EXPECT_EQ(unbound->m_hModule, nullptr);
 }
 
 TEST_F(BehaviourTest, LocalDataIsReplacedZeroFilledAndFailuresReported) {

@@ -1,6 +1,7 @@
 #include "entity_fixture.h"
 
 #include "engine/registry.h"
+#include "testkit/bytes.h"
 
 #include <cstring>
 
@@ -34,17 +35,8 @@ protected:
     }
 };
 
-std::uint32_t U32At(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
-    std::uint32_t value;
-    std::memcpy(&value, bytes.data() + offset, 4);
-    return value;
-}
-
-float F32At(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
-    float value;
-    std::memcpy(&value, bytes.data() + offset, 4);
-    return value;
-}
+constexpr auto U32At = &testkit::FieldAt<std::uint32_t>;
+constexpr auto F32At = &testkit::FieldAt<float>;
 
 TEST_F(PersistenceTest, RecordPutsEveryFieldAtItsOffset) {
     CBaseEntity* entity = vgSpawnParentEntity();
@@ -79,15 +71,13 @@ TEST_F(PersistenceTest, RecordPutsEveryFieldAtItsOffset) {
     EXPECT_EQ(F32At(bytes, 2616), -1.0f);
     EXPECT_EQ(F32At(bytes, 2628), 3.5f);
     EXPECT_EQ(U32At(bytes, 2632), 0u) << "child count";
-}
 
-TEST_F(PersistenceTest, LocalDataAndChildrenFollowTheRecord) {
-    CBaseEntity* entity = vgSpawnParentEntity();
+    // Local data and children follow the record.
     ASSERT_EQ(entity->AllocateLocalData(100), 1);
     std::memset(entity->m_pLocalData, 0x5C, 100);
     vgSpawnChildEntity(entity);
     vgSpawnChildEntity(entity);
-    std::vector<std::uint8_t> bytes = SaveTo(entity, "tree.sav");
+    bytes = SaveTo(entity, "tree.sav");
     ASSERT_EQ(bytes.size(), 2632u + 100u + 4u + 2u * (2632u + 4u));
     EXPECT_EQ(U32At(bytes, 2536), 100u);
     EXPECT_EQ(bytes[2632], 0x5C);
@@ -129,48 +119,47 @@ TEST_F(PersistenceTest, ThreeLevelTreeComesBackInOrderAndUnbound) {
     EXPECT_EQ(restored->PerformAI(), 0);
 }
 
-TEST_F(PersistenceTest, WrongRecordSizeIsRefusedAndNothingElseRead) {
-    std::vector<std::uint8_t> image = testkit::ByteBuilder().U32(2600).Fill(0, 2628).U32(0).Bytes();
-    m_dir.WriteFile("bad.sav", image);
-    CBaseEntity* entity = vgSpawnParentEntity();
-    DWORD position = 0;
-    EXPECT_EQ(LoadFrom(entity, "bad.sav", &position), 0);
-    EXPECT_TRUE(m_capture.Contains("CBaseEntity::PersistenceHelper() Structure size mismatch on "
-                                   "load. Expected 2632, got 2600.\n"));
-    EXPECT_EQ(position, 2632u);
-    EXPECT_EQ(entity->m_dwID, 500u) << "the entity is unchanged";
-}
-
-TEST_F(PersistenceTest, FileEndingInsideTheLocalDataIsReported) {
-    std::vector<std::uint8_t> image =
-        testkit::ByteBuilder().U32(2632).Fill(0, 2532).U32(10).Fill(0, 92).Fill(1, 4).Bytes();
-    ASSERT_EQ(image.size(), 2636u);
-    m_dir.WriteFile("cut.sav", image);
-    CBaseEntity* entity = vgSpawnParentEntity();
-    EXPECT_EQ(LoadFrom(entity, "cut.sav"), 0);
-    EXPECT_TRUE(m_capture.Contains(
-        "CBaseEntity::Load() Error reading local buffer from file. Last Error="));
-}
-
-TEST_F(PersistenceTest, HugeLocalDataSizeIsRefusedBeforeAllocating) {
-    std::vector<std::uint8_t> image =
-        testkit::ByteBuilder().U32(2632).Fill(0, 2532).U32(0xFFFFFF00u).Fill(0, 92).U32(0).Bytes();
-    m_dir.WriteFile("huge.sav", image);
-    CBaseEntity* entity = vgSpawnParentEntity();
-    DWORD peak = CMemory::GetMaxMemoryUsed();
-    EXPECT_EQ(LoadFrom(entity, "huge.sav"), 0);
-    EXPECT_EQ(CMemory::GetMaxMemoryUsed(), peak);
-    EXPECT_EQ(entity->m_pLocalData, nullptr);
-}
-
-TEST_F(PersistenceTest, ChildCountBeyondTheFileStopsAtTheFirstMissingChild) {
-    std::vector<std::uint8_t> image =
-        testkit::ByteBuilder().U32(2632).Fill(0, 2628).U32(1000000).Bytes();
-    m_dir.WriteFile("kids.sav", image);
-    CBaseEntity* entity = vgSpawnParentEntity();
-    EXPECT_EQ(LoadFrom(entity, "kids.sav"), 0);
-    EXPECT_TRUE(m_capture.Contains("CBaseEntity::Load() Error loading child number 0!\n"));
-    EXPECT_EQ(entity->m_Children.GetCount(), 1u) << "the child spawned for the failed read stays";
+TEST_F(PersistenceTest, BrokenImagesAreRefusedWithTheirMessage) {
+    using testkit::ByteBuilder;
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> image;
+        const char* message;
+    } cases[] = {
+        {"size", ByteBuilder().U32(2600).Fill(0, 2628).U32(0).Bytes(),
+         "CBaseEntity::PersistenceHelper() Structure size mismatch on load. Expected 2632, got "
+         "2600.\n"},
+        {"cut", ByteBuilder().U32(2632).Fill(0, 2532).U32(10).Fill(0, 92).Fill(1, 4).Bytes(),
+         "CBaseEntity::Load() Error reading local buffer from file. Last Error="},
+        // A huge local data size is refused before allocating.
+        {"huge", ByteBuilder().U32(2632).Fill(0, 2532).U32(0xFFFFFF00u).Fill(0, 92).U32(0).Bytes(),
+         ""},
+        // A child count beyond the file stops at the first missing child.
+        {"kids", ByteBuilder().U32(2632).Fill(0, 2628).U32(1000000).Bytes(),
+         "CBaseEntity::Load() Error loading child number 0!\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_dir.WriteFile("bad.sav", c.image);
+        CBaseEntity* entity = vgSpawnParentEntity();
+        const DWORD id = entity->m_dwID;
+        DWORD peak = CMemory::GetMaxMemoryUsed();
+        DWORD position = 0;
+        m_capture.Clear();
+        EXPECT_EQ(LoadFrom(entity, "bad.sav", &position), 0);
+        EXPECT_TRUE(m_capture.Contains(c.message));
+        EXPECT_EQ(entity->m_pLocalData, nullptr);
+        if (c.name == std::string("size")) {
+            EXPECT_EQ(position, 2632u) << "nothing else read";
+            EXPECT_EQ(entity->m_dwID, id) << "the entity is unchanged";
+        }
+        if (c.name == std::string("huge")) {
+            EXPECT_EQ(CMemory::GetMaxMemoryUsed(), peak);
+        }
+        if (c.name == std::string("kids")) {
+            EXPECT_EQ(entity->m_Children.GetCount(), 1u) << "the child spawned for it stays";
+        }
+    }
 }
 
 TEST_F(PersistenceTest, WriteFailureIsReported) {

@@ -39,7 +39,7 @@ protected:
     CBaseEntity* m_entity = nullptr;
 };
 
-TEST_F(ScaleTest, UniformScaleMultipliesTheWholeExtent) {
+TEST_F(ScaleTest, UniformOrPerAxisFactorsScaleTheModelsExtent) {
     m_entity->m_Model.bUniformScale = 1;
     m_entity->m_Model.fUniformScale = 0.5f;
     m_entity->CalculateScale();
@@ -47,9 +47,8 @@ TEST_F(ScaleTest, UniformScaleMultipliesTheWholeExtent) {
     EXPECT_FLOAT_EQ(m_entity->m_vScale.y, 1.0f);
     EXPECT_FLOAT_EQ(m_entity->m_vScale.z, 0.5f);
     EXPECT_FLOAT_EQ(m_entity->m_fMaxScale, 2.0f);
-}
 
-TEST_F(ScaleTest, PerAxisFactorsScaleEachSide) {
+    // Per-axis factors scale each side.
     m_entity->m_Model.bUniformScale = 0;
     m_entity->m_Model.fUniformScale = 0.5f;
     m_entity->m_Model.vScale = D3DVECTOR(1, 2, 6);

@@ -82,7 +82,7 @@ protected:
     }
 };
 
-TEST_F(CloneTriggerTest, CloneWithoutCreateBlockCopiesTheRecord) {
+TEST_F(CloneTriggerTest, CloneCopiesTheRecordAndOwnsASeparateCreateBlock) {
     tagGAME_TRIGGER source = Source();
     tagGAME_TRIGGER* clone = CVelEvent::CloneTrigger(&source);
     ASSERT_NE(clone, nullptr);
@@ -96,18 +96,15 @@ TEST_F(CloneTriggerTest, CloneWithoutCreateBlockCopiesTheRecord) {
     EXPECT_EQ(clone->bPending, TRUE);
     CVelEvent::DeleteTrigger(clone);
     EXPECT_EQ(clone, nullptr);
-}
 
-TEST_F(CloneTriggerTest, CloneOwnsASeparateCopyOfTheCreateBlock) {
+    // A clone owns a separate copy of the create block.
     unsigned char block[16];
     for (int i = 0; i < 16; ++i) {
         block[i] = static_cast<unsigned char>(i * 3);
     }
-    tagGAME_TRIGGER source = Source();
     source.pCreateBlock = block;
     source.dwCreateBlockSize = sizeof block;
-
-    tagGAME_TRIGGER* clone = CVelEvent::CloneTrigger(&source);
+    clone = CVelEvent::CloneTrigger(&source);
     ASSERT_NE(clone, nullptr);
     ASSERT_NE(clone->pCreateBlock, nullptr);
     EXPECT_NE(clone->pCreateBlock, source.pCreateBlock);

@@ -230,16 +230,15 @@ TEST_F(EventSectionTest, AllocationFailuresReleaseWhatWasTaken) {
     // The fixture's tear-down checks that no create block was left behind.
 }
 
-TEST_F(EventSectionTest, SaveReportsAnUnwritableFile) {
+TEST_F(EventSectionTest, SaveReportsAnUnwritableFileAndATriggerThatLostItsCreateBlock) {
     m_dir.WriteFile("ro.evt", {});
     HANDLE readOnly = OpenForReading("ro.evt");
     EXPECT_EQ(g_eventManager.Save(readOnly), kEventSaveFileId);
     CloseHandle(readOnly);
     EXPECT_EQ(m_capture.Lines().back(),
               WithLastError("CVelEvent::Save() Error writing file id. LastError="));
-}
 
-TEST_F(EventSectionTest, SaveRefusesATriggerThatLostItsCreateBlock) {
+    // A trigger that lost its create block is refused.
     ASSERT_EQ(LoadSection(SectionBuilder().Group(6, {Proximity(1.0f, Sixteen())}).End().Bytes()),
               0);
     tagGAME_TRIGGER& trigger = *Quadrant(6).GetHead();

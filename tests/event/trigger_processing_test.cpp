@@ -88,14 +88,13 @@ protected:
     CBaseEntity* m_player = nullptr;
 };
 
-TEST_F(TriggerProcessingTest, TimedTriggerFiresAtTheFirstCallAtOrAfterItsTime) {
+TEST_F(TriggerProcessingTest, TimedTriggerFiresAtTheFirstCallAtOrAfterItsTimeAndRepeatsFromThere) {
     LoadInOriginQuadrant({Trigger(kTriggerAbsolute, 5.0f)});
     EXPECT_EQ(CallAt(4999), 0);
     EXPECT_EQ(CallAt(5000), 1);
     EXPECT_EQ(CallAt(20000), 0) << "a non-repeating timed trigger is removed once fired";
-}
 
-TEST_F(TriggerProcessingTest, RepeatingTimedTriggerCountsFromTheCallThatFiredIt) {
+    // A repeating one counts from the call that fired it.
     LoadInOriginQuadrant({Repeating(Trigger(kTriggerAbsolute, 5.0f))});
     EXPECT_EQ(CallAt(5500), 1);
     EXPECT_EQ(CallAt(5500), 0) << "at most once per call";
@@ -115,7 +114,7 @@ TEST_F(TriggerProcessingTest, WithoutAPlayerOnlyTimedAndArmedTriggersFire) {
     EXPECT_EQ(CallAt(3000), 1);
 }
 
-TEST_F(TriggerProcessingTest, RadiusBoundaryQualifies) {
+TEST_F(TriggerProcessingTest, RadiusBoundaryQualifiesAndRepeatingTriggersFireOnEveryCallInRange) {
     LoadInOriginQuadrant(
         {WithinRadius(Trigger(kTriggerProximity, 0.0f), {3.0f, 4.0f, 0.0f}, 5.0f),
          WithinRadius(Trigger(kTriggerProximity, 0.0f), {3.0f, 4.01f, 0.0f}, 5.0f)});
@@ -125,15 +124,14 @@ TEST_F(TriggerProcessingTest, RadiusBoundaryQualifies) {
     ASSERT_EQ(Quadrant(kOriginQuadrant).GetCount(), 1u);
     EXPECT_EQ(OriginTrigger().vPosition.y, 4.01f) << "the one beyond the radius stays";
     EXPECT_EQ(CallAt(1000), 0);
-}
 
-TEST_F(TriggerProcessingTest, RepeatingZeroDelayTriggerFiresOnEveryCallInRange) {
+    // A repeating zero-delay trigger fires on every call in range.
     LoadInOriginQuadrant(
         {Repeating(WithinRadius(Trigger(kTriggerProximityAlt, 0.0f), {0.0f, 0.0f, 0.0f}, 2.0f))});
-    EXPECT_EQ(CallAt(0), 1);
-    EXPECT_EQ(CallAt(0), 1);
+    EXPECT_EQ(CallAt(2000), 1);
+    EXPECT_EQ(CallAt(2000), 1);
     m_player->SetWorldPosition(D3DVECTOR(3.0f, 0.0f, 0.0f));
-    EXPECT_EQ(CallAt(100), 0);
+    EXPECT_EQ(CallAt(2100), 0);
     EXPECT_EQ(Quadrant(kOriginQuadrant).GetCount(), 1u);
 }
 
@@ -240,7 +238,7 @@ TEST_F(TriggerProcessingTest, FailedSpawnIsReportedAndCountsAsFired) {
     CMemory::FailAllocationAfter(1);
     EXPECT_EQ(CallAt(0), 0);
     EXPECT_TRUE(m_capture.Contains("CVelEvent::TriggerEvent() Failed to spawn parent entity!\n"));
-    EXPECT_EQ(Quadrant(kOriginQuadrant).GetCount(), 0u);
+    EXPECT_EQ(Quadrant(kOriginQuadrant).GetCount(), 0u) << "counts as fired";
 }
 
 // An armed trigger that is removed must take its pending reference with it: otherwise the

@@ -172,22 +172,19 @@ TEST(MatrixInverse, SmallIntegerMatricesWithTiesAndZeroPivotsMatchCrout) {
     }
 }
 
-TEST(MatrixInverse, PermutationMatrixInvertsToItsTranspose) {
+TEST(MatrixInverse, PermutationInvertsToItsTransposeAndAZeroPivotIsReplacedSilently) {
     D3DMATRIX p = ZeroMatrix();
     p(0, 2) = 1.0f, p(1, 0) = 1.0f, p(2, 3) = 1.0f, p(3, 1) = 1.0f;
     ExpectBitIdentical(MatrixInverse(p), MatrixTranspose(p));
-}
 
-TEST(MatrixInverse, ZeroPivotIsReplacedSilently) {
     testkit::DebugCapture capture;
     D3DMATRIX m = IdentityMatrix();
     m(1, 1) = 1.0f, m(1, 0) = 1.0f, m(0, 1) = 1.0f; // rows 0 and 1 equal in columns 0 and 1
-    const D3DMATRIX inverse = MatrixInverse(m);
+    ExpectBitIdentical(MatrixInverse(m), ReferenceInverse(m));
     EXPECT_TRUE(capture.Lines().empty());
-    ExpectBitIdentical(inverse, ReferenceInverse(m));
 }
 
-TEST(MatrixInverse, ZeroRowReportsSingularMatrixOnce) {
+TEST(MatrixInverse, ZeroRowsReportASingularMatrixOnce) {
     testkit::DebugCapture capture;
     D3DMATRIX m = IdentityMatrix();
     m(2, 2) = 0.0f;
@@ -195,13 +192,11 @@ TEST(MatrixInverse, ZeroRowReportsSingularMatrixOnce) {
     MatrixInverse(m);
     ASSERT_EQ(capture.Lines().size(), 1u);
     EXPECT_EQ(capture.Lines()[0], kSingularMessage);
-}
 
-TEST(MatrixInverse, ZeroMatrixReportsOnceAndStillReturns) {
-    testkit::DebugCapture capture;
+    capture.Clear();
     const D3DMATRIX inverse = MatrixInverse(ZeroMatrix());
-    EXPECT_EQ(capture.Lines().size(), 1u);
-    EXPECT_TRUE(capture.Contains("singular matrix found!"));
+    ASSERT_EQ(capture.Lines().size(), 1u);
+    EXPECT_EQ(capture.Lines()[0], kSingularMessage);
     // The substitution still ran on the undecomposed matrix: division by its zero diagonal.
     EXPECT_FALSE(std::isfinite(inverse(0, 0)));
 }

@@ -2,6 +2,7 @@
 #include "math/spline.h"
 
 #include "testkit/debug_capture.h"
+#include "testkit/math_expect.h"
 
 #include <gtest/gtest.h>
 
@@ -10,49 +11,20 @@
 
 namespace {
 
+using testkit::ExpectMatrixNear;
+using testkit::ExpectQuatNear;
+using testkit::ExpectVectorNear;
+
 constexpr float kPi = std::numbers::pi_v<float>;
-constexpr const char* kZeroQuaternionMessage =
-    "3DMATRIX.CPP::NormalizeQuat() Zero quaternion supplied!";
-constexpr const char* kZeroRealPartMessage =
-    "3DMATRIX.CPP:QuatDivide() Zero real part for division quaternion!";
-
-void ExpectQuatEq(const D3DQUAT& actual, const D3DQUAT& expected) {
-    EXPECT_EQ(actual.w, expected.w);
-    EXPECT_EQ(actual.x, expected.x);
-    EXPECT_EQ(actual.y, expected.y);
-    EXPECT_EQ(actual.z, expected.z);
-}
-
-void ExpectQuatNear(const D3DQUAT& actual, const D3DQUAT& expected, float tolerance) {
-    EXPECT_NEAR(actual.w, expected.w, tolerance);
-    EXPECT_NEAR(actual.x, expected.x, tolerance);
-    EXPECT_NEAR(actual.y, expected.y, tolerance);
-    EXPECT_NEAR(actual.z, expected.z, tolerance);
-}
+const float kHalfRoot = std::sqrt(0.5f);
 
 // q and -q are the same rotation.
 void ExpectSameRotation(const D3DQUAT& actual, const D3DQUAT& expected, float tolerance) {
-    const float sign = actual.w * expected.w + actual.x * expected.x + actual.y * expected.y +
-                                   actual.z * expected.z <
-                               0.0f
-                           ? -1.0f
-                           : 1.0f;
+    const float dot = actual.w * expected.w + actual.x * expected.x + actual.y * expected.y +
+                      actual.z * expected.z;
+    const float sign = dot < 0.0f ? -1.0f : 1.0f;
     ExpectQuatNear({actual.w * sign, actual.x * sign, actual.y * sign, actual.z * sign}, expected,
                    tolerance);
-}
-
-void ExpectMatrixNear(const D3DMATRIX& actual, const D3DMATRIX& expected, float tolerance) {
-    for (int r = 0; r < 4; ++r) {
-        for (int c = 0; c < 4; ++c) {
-            EXPECT_NEAR(actual(r, c), expected(r, c), tolerance) << "(" << r << "," << c << ")";
-        }
-    }
-}
-
-void ExpectVectorNear(const D3DVECTOR& actual, const D3DVECTOR& expected, float tolerance) {
-    EXPECT_NEAR(actual.x, expected.x, tolerance);
-    EXPECT_NEAR(actual.y, expected.y, tolerance);
-    EXPECT_NEAR(actual.z, expected.z, tolerance);
 }
 
 D3DQUAT AxisAngle(float angle, float x, float y, float z) {
@@ -63,44 +35,22 @@ D3DQUAT AxisAngle(float angle, float x, float y, float z) {
 
 D3DMATRIX ToMatrix(const D3DQUAT& q) {
     D3DMATRIX m;
-    QuatToMatrix(&q, &m);
+    EXPECT_EQ(QuatToMatrix(&q, &m), &m);
     return m;
 }
 
-TEST(QuaternionRecord, OrderIsRealPartFirst) {
-    EXPECT_EQ(sizeof(D3DQUAT), 16u);
-    const D3DQUAT q{1.0f, 2.0f, 3.0f, 4.0f};
-    EXPECT_EQ(reinterpret_cast<const float*>(&q)[0], 1.0f);
-    EXPECT_EQ(reinterpret_cast<const float*>(&q)[3], 4.0f);
-}
-
-TEST(QuatToMatrix, AgreesWithTheAxisRotationBuilders) {
+TEST(QuatToMatrix, AgreesWithTheAxisRotationBuildersAndEulerAngles) {
     const float angle = 0.8f;
     ExpectMatrixNear(ToMatrix(AxisAngle(angle, 1, 0, 0)), RotateXMatrix(angle), 1e-6f);
     ExpectMatrixNear(ToMatrix(AxisAngle(angle, 0, 1, 0)), RotateYMatrix(angle), 1e-6f);
     ExpectMatrixNear(ToMatrix(AxisAngle(angle, 0, 0, 1)), RotateZMatrix(angle), 1e-6f);
-}
+    ExpectMatrixNear(ToMatrix({1, 0, 0, 0}), IdentityMatrix());
+    ExpectMatrixNear(ToMatrix({0, 0, 0, 0}), IdentityMatrix());
 
-TEST(QuatToMatrix, IdentityAndZeroQuaternionGiveIdentity) {
-    ExpectMatrixNear(ToMatrix({1, 0, 0, 0}), IdentityMatrix(), 0.0f);
-    ExpectMatrixNear(ToMatrix({0, 0, 0, 0}), IdentityMatrix(), 0.0f);
-}
-
-TEST(QuatToMatrix, ReturnsItsOutputRecord) {
-    const D3DQUAT q{1, 0, 0, 0};
-    D3DMATRIX m;
-    EXPECT_EQ(QuatToMatrix(&q, &m), &m);
-}
-
-TEST(EulerToQuat, EachAngleTurnsAboutItsAxis) {
     D3DQUAT q;
     ExpectQuatNear(*EulerToQuat(0, 0, 0.6f, &q), AxisAngle(0.6f, 1, 0, 0), 1e-6f);
     ExpectQuatNear(*EulerToQuat(0, 0.6f, 0, &q), AxisAngle(0.6f, 0, 1, 0), 1e-6f);
     ExpectQuatNear(*EulerToQuat(0.6f, 0, 0, &q), AxisAngle(0.6f, 0, 0, 1), 1e-6f);
-}
-
-TEST(EulerToQuat, ResultIsNormalized) {
-    D3DQUAT q;
     EulerToQuat(0.3f, -1.2f, 2.0f, &q);
     EXPECT_NEAR(q.w * q.w + q.x * q.x + q.y * q.y + q.z * q.z, 1.0f, 1e-6f);
 }
@@ -124,20 +74,17 @@ TEST(MatrixToQuat, RecoversTheRotationOnBothSidesOfZeroTrace) {
     }
 }
 
-TEST(NormalizeQuat, ScalesToUnitLength) {
+TEST(NormalizeQuat, ScalesToUnitLengthAndReportsZeroOrNotANumber) {
     D3DQUAT q{0.0f, 3.0f, 0.0f, 4.0f};
     EXPECT_EQ(NormalizeQuat(&q), &q);
     ExpectQuatNear(q, {0.0f, 0.6f, 0.0f, 0.8f}, 1e-7f);
-}
 
-TEST(NormalizeQuat, ZeroOrNotANumberIsReportedAndLeftUnchanged) {
     testkit::DebugCapture capture;
     D3DQUAT zero{0, 0, 0, 0};
     NormalizeQuat(&zero);
-    ExpectQuatEq(zero, {0, 0, 0, 0});
+    ExpectQuatNear(zero, {0, 0, 0, 0});
     ASSERT_EQ(capture.Lines().size(), 1u);
-    EXPECT_EQ(capture.Lines()[0], kZeroQuaternionMessage);
-
+    EXPECT_EQ(capture.Lines()[0], "3DMATRIX.CPP::NormalizeQuat() Zero quaternion supplied!");
     capture.Clear();
     D3DQUAT notANumber{NAN, 1, 0, 0};
     NormalizeQuat(&notANumber);
@@ -145,64 +92,49 @@ TEST(NormalizeQuat, ZeroOrNotANumberIsReportedAndLeftUnchanged) {
     EXPECT_EQ(notANumber.x, 1.0f);
 }
 
-TEST(QuatSlerp, EndsGiveFromAndTheNearerTo) {
+TEST(QuatSlerp, EndsHalfwayAndDegenerateCases) {
     const D3DQUAT from = AxisAngle(0.2f, 0, 1, 0);
     const D3DQUAT to = AxisAngle(1.4f, 1, 1, 0);
+    const D3DQUAT negatedTo{-to.w, -to.x, -to.y, -to.z};
     D3DQUAT out;
-    ExpectQuatEq(*QuatSlerp(&from, &to, 0.0f, &out), from);
-    ExpectQuatEq(*QuatSlerp(&from, &to, 1.0f, &out), to);
+    ExpectQuatNear(*QuatSlerp(&from, &to, 0.0f, &out), from);
+    ExpectQuatNear(*QuatSlerp(&from, &to, 1.0f, &out), to);
     // Against the negated target, t = 1 gives the target negated back.
-    const D3DQUAT negated{-to.w, -to.x, -to.y, -to.z};
-    ExpectQuatEq(*QuatSlerp(&from, &negated, 1.0f, &out), to);
-}
+    ExpectQuatNear(*QuatSlerp(&from, &negatedTo, 1.0f, &out), to);
 
-TEST(QuatSlerp, QuaternionWithItselfOrItsNegativeStaysPut) {
+    const D3DQUAT identity{1, 0, 0, 0};
+    const D3DQUAT quarter = AxisAngle(kPi / 2, 0, 0, 1);
+    QuatSlerp(&identity, &quarter, 0.5f, &out);
+    ExpectQuatNear(out, AxisAngle(kPi / 4, 0, 0, 1), 1e-6f);
+
+    // A quaternion with itself or its negative stays put.
     const D3DQUAT q = AxisAngle(0.9f, 0.3f, -0.2f, 0.7f);
     const D3DQUAT negated{-q.w, -q.x, -q.y, -q.z};
     for (const float t : {0.0f, 0.25f, 0.5f, 1.0f, 1.5f}) {
-        D3DQUAT out;
         SCOPED_TRACE(t);
-        ExpectQuatEq(*QuatSlerp(&q, &q, t, &out), q);
-        ExpectQuatEq(*QuatSlerp(&q, &negated, t, &out), q);
+        ExpectQuatNear(*QuatSlerp(&q, &q, t, &out), q);
+        ExpectQuatNear(*QuatSlerp(&q, &negated, t, &out), q);
     }
-}
 
-TEST(QuatSlerp, HalfwayIsHalfTheAngle) {
-    const D3DQUAT from{1, 0, 0, 0};
-    const D3DQUAT to = AxisAngle(kPi / 2, 0, 0, 1);
-    D3DQUAT out;
-    QuatSlerp(&from, &to, 0.5f, &out);
-    ExpectQuatNear(out, AxisAngle(kPi / 4, 0, 0, 1), 1e-6f);
-}
-
-TEST(QuatSlerp, NearlyEqualQuaternionsBlendLinearlyWithoutNormalizing) {
-    // 1 - cosom stays below the threshold; the plain blend of two unequal-length records
-    // shows that no normalization follows.
-    const D3DQUAT from{1.0f, 0, 0, 0};
-    const D3DQUAT to{1.0000005f, 0, 0, 0};
-    D3DQUAT out;
-    QuatSlerp(&from, &to, 0.5f, &out);
+    // Nearly equal records blend linearly; the unequal lengths show no normalization follows.
+    const D3DQUAT longer{1.0000005f, 0, 0, 0};
+    QuatSlerp(&identity, &longer, 0.5f, &out);
     EXPECT_FLOAT_EQ(out.w, 1.00000025f);
 }
 
-TEST(AxisAngleToQuat, AxisLengthIsDividedOut) {
+TEST(AxisAngle, ConversionsBothWays) {
     ExpectQuatNear(AxisAngle(kPi, 0, 2, 0), {0, 0, 1, 0}, 1e-6f);
-    ExpectQuatEq(AxisAngle(1.0f, 0, 0, 0), {1, 0, 0, 0});
-    ExpectQuatEq(AxisAngle(1.0f, 0.0005f, 0, 0), {1, 0, 0, 0}); // squared length below 1e-6
-    const D3DVECTOR axis(0.0f, 0.0f, 3.0f);
+    ExpectQuatNear(AxisAngle(1.0f, 0, 0, 0), {1, 0, 0, 0});
+    ExpectQuatNear(AxisAngle(1.0f, 0.0005f, 0, 0), {1, 0, 0, 0}); // squared length below 1e-6
+    const D3DVECTOR zAxis(0.0f, 0.0f, 3.0f);
     D3DQUAT viaVector;
-    ExpectQuatEq(*AxisAngleToQuat(0.7f, &axis, &viaVector), AxisAngle(0.7f, 0, 0, 3));
-}
+    ExpectQuatNear(*AxisAngleToQuat(0.7f, &zAxis, &viaVector), AxisAngle(0.7f, 0, 0, 3));
 
-TEST(QuatToAxisAngle, RecoversAngleAndUnitAxis) {
     float angle, x, y, z;
     const D3DQUAT identity{1, 0, 0, 0};
     QuatToAxisAngle(&identity, angle, x, y, z);
     EXPECT_EQ(angle, 0.0f);
-    EXPECT_EQ(x, 0.0f);
-    EXPECT_EQ(y, 0.0f);
-    EXPECT_EQ(z, 1.0f);
-
+    ExpectVectorNear({x, y, z}, {0, 0, 1});
     const D3DVECTOR axis = Normalize({1.0f, -2.0f, 2.0f});
     const D3DQUAT q = AxisAngle(1.3f, axis.x, axis.y, axis.z);
     QuatToAxisAngle(&q, angle, x, y, z);
@@ -213,26 +145,23 @@ TEST(QuatToAxisAngle, RecoversAngleAndUnitAxis) {
 TEST(QuatInverse, NegatesTheVectorPartOnly) {
     D3DQUAT q{0.5f, 0.5f, -0.5f, 0.5f};
     EXPECT_EQ(QuatInverse(&q), &q);
-    ExpectQuatEq(q, {0.5f, -0.5f, 0.5f, -0.5f});
+    ExpectQuatNear(q, {0.5f, -0.5f, 0.5f, -0.5f});
     D3DQUAT unnormalized{2.0f, 2.0f, 0, 0};
     QuatInverse(&unnormalized);
-    ExpectQuatEq(unnormalized, {2.0f, -2.0f, 0, 0});
+    ExpectQuatNear(unnormalized, {2.0f, -2.0f, 0, 0});
 }
 
-TEST(Vector2VectorQuat, EqualAndPerpendicularDirections) {
+TEST(Vector2VectorQuat, TurnsOneDirectionOntoAnother) {
     D3DQUAT q;
-    ExpectQuatEq(*Vector2VectorQuat(0, 1, 0, 0, 1, 0, &q), {1, 0, 0, 0});
+    ExpectQuatNear(*Vector2VectorQuat(0, 1, 0, 0, 1, 0, &q), {1, 0, 0, 0});
     Vector2VectorQuat(1, 0, 0, 0, 1, 0, &q);
     EXPECT_EQ(q.x, 0.0f);
     EXPECT_EQ(q.y, 0.0f);
-    EXPECT_FLOAT_EQ(q.z, std::sqrt(0.5f));
-    EXPECT_FLOAT_EQ(q.w, std::sqrt(0.5f));
-}
+    EXPECT_FLOAT_EQ(q.z, kHalfRoot);
+    EXPECT_FLOAT_EQ(q.w, kHalfRoot);
 
-TEST(Vector2VectorQuat, GeneralDirectionsTurnOntoEachOther) {
     const D3DVECTOR from = Normalize({1.0f, 2.0f, -0.5f});
     const D3DVECTOR to = Normalize({-0.3f, 0.4f, 1.0f});
-    D3DQUAT q;
     Vector2VectorQuat(from.x, from.y, from.z, to.x, to.y, to.z, &q);
     // The matrix uses column vectors, so its transpose turns row vectors the same way.
     ExpectVectorNear(TransformVector(from, MatrixTranspose(ToMatrix(q))), to, 1e-6f);
@@ -257,17 +186,23 @@ TEST(Vector2VectorQuat, OppositeDirectionsGiveAHalfTurnAboutAPerpendicularUnitAx
     }
 }
 
-TEST(QuatMultiply, ComposesRotationsAndNormalizes) {
+TEST(QuatArithmetic, MultiplyAddAndSubtractNormalize) {
     const D3DQUAT a = AxisAngle(0.4f, 0, 0, 1);
     const D3DQUAT b = AxisAngle(0.7f, 0, 0, 1);
     D3DQUAT out;
     ExpectQuatNear(*QuatMultiply(&a, &b, &out), AxisAngle(1.1f, 0, 0, 1), 1e-6f);
-    const D3DQUAT i{0, 1, 0, 0};
-    const D3DQUAT j{0, 0, 1, 0};
-    ExpectQuatEq(*QuatMultiply(&i, &j, &out), {0, 0, 0, 1}); // i * j = k
-    ExpectQuatEq(*QuatMultiply(&j, &i, &out), {0, 0, 0, -1});
-    const D3DQUAT longer{2, 0, 0, 0};
-    ExpectQuatEq(*QuatMultiply(&longer, &longer, &out), {1, 0, 0, 0});
+    const D3DQUAT i{0, 1, 0, 0}, j{0, 0, 1, 0}, longer{2, 0, 0, 0};
+    ExpectQuatNear(*QuatMultiply(&i, &j, &out), {0, 0, 0, 1}); // i * j = k
+    ExpectQuatNear(*QuatMultiply(&j, &i, &out), {0, 0, 0, -1});
+    ExpectQuatNear(*QuatMultiply(&longer, &longer, &out), {1, 0, 0, 0});
+
+    const D3DQUAT one{1, 0, 0, 0}, k{0, 0, 0, 1};
+    ExpectQuatNear(*QuatAdd(&one, &k, &out), {kHalfRoot, 0, 0, kHalfRoot}, 1e-7f);
+    ExpectQuatNear(*QuatSubtract(&one, &k, &out), {kHalfRoot, 0, 0, -kHalfRoot}, 1e-7f);
+    testkit::DebugCapture capture;
+    QuatSubtract(&one, &one, &out);
+    EXPECT_EQ(capture.Lines().size(), 1u);
+    ExpectQuatNear(out, {0, 0, 0, 0});
 }
 
 TEST(QuatDivide, IsTheProductWithTheConjugateUpToSign) {
@@ -275,58 +210,36 @@ TEST(QuatDivide, IsTheProductWithTheConjugateUpToSign) {
     const D3DQUAT b = AxisAngle(0.4f, 1, 0, 1);
     D3DQUAT conjugate = b;
     QuatInverse(&conjugate);
-    D3DQUAT expected;
+    D3DQUAT expected, out, product;
     QuatMultiply(&a, &conjugate, &expected);
-    D3DQUAT out;
     ExpectSameRotation(*QuatDivide(&a, &b, &out), expected, 1e-6f);
-    // (a * b) / b is a again.
-    D3DQUAT product;
     QuatMultiply(&a, &b, &product);
     ExpectSameRotation(*QuatDivide(&product, &b, &out), a, 1e-6f);
-}
 
-TEST(QuatDivide, ZeroRealPartIsReportedAndOutIsOnlyNormalized) {
-    testkit::DebugCapture capture;
-    const D3DQUAT a = AxisAngle(1.0f, 0, 1, 0);
     // A quarter turn about x: its conjugate squared is a half-turn, with a zero real part.
-    const D3DQUAT quarterTurn{std::sqrt(0.5f), std::sqrt(0.5f), 0.0f, 0.0f};
-    D3DQUAT out{2.0f, 0.0f, 0.0f, 0.0f};
+    testkit::DebugCapture capture;
+    const D3DQUAT quarterTurn{kHalfRoot, kHalfRoot, 0.0f, 0.0f};
+    out = {2.0f, 0.0f, 0.0f, 0.0f};
     QuatDivide(&a, &quarterTurn, &out);
     ASSERT_EQ(capture.Lines().size(), 1u);
-    EXPECT_EQ(capture.Lines()[0], kZeroRealPartMessage);
-    ExpectQuatEq(out, {1.0f, 0.0f, 0.0f, 0.0f});
+    EXPECT_EQ(capture.Lines()[0],
+              "3DMATRIX.CPP:QuatDivide() Zero real part for division quaternion!");
+    ExpectQuatNear(out, {1.0f, 0.0f, 0.0f, 0.0f});
 }
 
-TEST(QuatAddSubtract, ComponentWiseThenNormalized) {
-    const D3DQUAT a{1, 0, 0, 0};
-    const D3DQUAT b{0, 0, 0, 1};
-    D3DQUAT out;
-    ExpectQuatNear(*QuatAdd(&a, &b, &out), {std::sqrt(0.5f), 0, 0, std::sqrt(0.5f)}, 1e-7f);
-    ExpectQuatNear(*QuatSubtract(&a, &b, &out), {std::sqrt(0.5f), 0, 0, -std::sqrt(0.5f)}, 1e-7f);
-    testkit::DebugCapture capture;
-    QuatSubtract(&a, &a, &out);
-    EXPECT_EQ(capture.Lines().size(), 1u);
-    ExpectQuatEq(out, {0, 0, 0, 0});
-}
-
-TEST(CubicBSpline, PassesThroughEndsWithBernsteinWeights) {
+TEST(BSplines, CubicAndQuadraticWeights) {
     const D3DVECTOR p0(0, 0, 0), p1(8, 0, 16), p2(8, 8, 0), p3(16, 8, -8);
-    ExpectVectorNear(CubicBSpline(p0, p1, p2, p3, 0.0f), p0, 0.0f);
-    ExpectVectorNear(CubicBSpline(p0, p1, p2, p3, 1.0f), p3, 0.0f);
-    // (p0 + 3 p1 + 3 p2 + p3) / 8
-    ExpectVectorNear(CubicBSpline(p0, p1, p2, p3, 0.5f), {8, 4, 5}, 0.0f);
+    ExpectVectorNear(CubicBSpline(p0, p1, p2, p3, 0.0f), p0);
+    ExpectVectorNear(CubicBSpline(p0, p1, p2, p3, 1.0f), p3);
+    ExpectVectorNear(CubicBSpline(p0, p1, p2, p3, 0.5f), {8, 4, 5}); // (1, 3, 3, 1) / 8
     // At t = 0.25: weights 27/64, 27/64, 9/64, 1/64.
     ExpectVectorNear(CubicBSpline(p0, p1, p2, p3, 0.25f),
                      {(27 * 8 + 9 * 8 + 16) / 64.0f, (9 * 8 + 8) / 64.0f, (27 * 16 - 8) / 64.0f},
                      1e-6f);
-}
-
-TEST(QuadraticBSpline, MidpointsAtTheEndsAndUniformWeights) {
-    const D3DVECTOR p0(0, 4, 8), p1(8, 0, 4), p2(16, 8, -4);
-    ExpectVectorNear(QuadraticBSpline(p0, p1, p2, 0.0f), (p0 + p1) * 0.5f, 0.0f);
-    ExpectVectorNear(QuadraticBSpline(p0, p1, p2, 1.0f), (p1 + p2) * 0.5f, 0.0f);
-    ExpectVectorNear(QuadraticBSpline(p0, p1, p2, 0.5f), p0 * 0.125f + p1 * 0.75f + p2 * 0.125f,
-                     0.0f);
+    const D3DVECTOR q0(0, 4, 8), q1(8, 0, 4), q2(16, 8, -4);
+    ExpectVectorNear(QuadraticBSpline(q0, q1, q2, 0.0f), (q0 + q1) * 0.5f);
+    ExpectVectorNear(QuadraticBSpline(q0, q1, q2, 1.0f), (q1 + q2) * 0.5f);
+    ExpectVectorNear(QuadraticBSpline(q0, q1, q2, 0.5f), q0 * 0.125f + q1 * 0.75f + q2 * 0.125f);
 }
 
 } // namespace

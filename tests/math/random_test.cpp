@@ -79,68 +79,36 @@ std::vector<double> Draws(double seed, int count) {
     return values;
 }
 
-TEST(RandomGenerator, FirstValuesAfterSeedingMatchTheDescribedAlgorithm) {
+TEST(RandomGenerator, DrawsMatchTheDescribedAlgorithm) {
     ReferenceGenerator reference(0.5);
     rgRandomize(0.5);
     // Enough draws to wrap both lag indices several times.
     for (int i = 0; i < 100; ++i) {
         ASSERT_EQ(rgRandom(), reference.NextDouble()) << "draw " << i;
-    }
-    for (int i = 0; i < 100; ++i) {
         ASSERT_EQ(rgRandomN(), reference.NextInteger()) << "integer draw " << i;
+        ASSERT_EQ(rgRandomF(), static_cast<float>(reference.NextDouble())) << "float draw " << i;
     }
-}
-
-TEST(RandomGenerator, FloatDrawIsTheDoubleDrawRounded) {
-    ReferenceGenerator reference(0.25);
-    rgRandomize(0.25);
-    for (int i = 0; i < 20; ++i) {
-        EXPECT_EQ(rgRandomF(), static_cast<float>(reference.NextDouble()));
-    }
-}
-
-TEST(RandomGenerator, NegativeSeedIsMirroredAboutTheOffset) {
-    EXPECT_EQ(Draws(-0.3, 40), Draws(kSeedOffset + 0.3, 40));
-    EXPECT_EQ(Draws(-2.0, 40), Draws(kSeedOffset + 2.0, 40));
-}
-
-TEST(RandomGenerator, LargeSeedsShrinkUntilBelowOne) {
-    EXPECT_EQ(Draws(5.0, 40), Draws(5.0 * kSeedShrink, 40));
-    EXPECT_NEAR(5.0 * kSeedShrink, 0.4089175742515, 1e-15);
-    EXPECT_EQ(Draws(1.0, 40), Draws(kSeedShrink, 40));
-    EXPECT_EQ(Draws(100.0, 40), Draws(100.0 * kSeedShrink * kSeedShrink, 40));
-    EXPECT_NE(Draws(0.5, 40), Draws(0.25, 40));
-}
-
-TEST(RandomGenerator, EqualSeedsGiveEqualSequences) {
-    EXPECT_EQ(Draws(0.77, 500), Draws(0.77, 500));
-    rgRandomize(0.77);
-    const DWORD first = rgRandomN();
-    rgRandomize(0.77);
-    EXPECT_EQ(rgRandomN(), first);
-}
-
-TEST(RandomGenerator, DoublesStayInTheUnitInterval) {
     for (const double value : Draws(0.1, 20000)) {
         ASSERT_GE(value, 0.0);
         ASSERT_LT(value, 1.0);
     }
 }
 
-TEST(RandomTables, UnknownKindFailsAndKeepsTheCursor) {
-    rgRandomize(0.5);
-    ASSERT_EQ(rgGenerateTable(RANDOM_TABLE_FLOAT), 1);
-    const float entry0 = rgRandomFT();
-    const float entry1 = rgRandomFT();
-    rgRandomize(0.5);
-    ASSERT_EQ(rgGenerateTable(RANDOM_TABLE_FLOAT), 1);
-    EXPECT_EQ(rgRandomFT(), entry0); // generating resets the cursor...
-    EXPECT_EQ(rgGenerateTable(3), 0);
-    EXPECT_EQ(rgGenerateTable(-1), 0);
-    EXPECT_EQ(rgRandomFT(), entry1); // ...a failed call does not
+TEST(RandomGenerator, SeedsBelowZeroAreMirroredAndSeedsFromOneUpShrink) {
+    const struct {
+        double seed, same;
+    } cases[] = {{-0.3, kSeedOffset + 0.3},
+                 {-2.0, kSeedOffset + 2.0},
+                 {5.0, 5.0 * kSeedShrink},
+                 {1.0, kSeedShrink},
+                 {100.0, 100.0 * kSeedShrink * kSeedShrink}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(Draws(c.seed, 40), Draws(c.same, 40)) << c.seed;
+    }
+    EXPECT_NE(Draws(0.5, 40), Draws(0.25, 40));
 }
 
-TEST(RandomTables, TablesHoldTheNextDrawsInOrder) {
+TEST(RandomTables, TablesHoldTheNextDrawsInOrderAndShareOneByteCursor) {
     ReferenceGenerator reference(0.3);
     rgRandomize(0.3);
     ASSERT_EQ(rgGenerateTable(RANDOM_TABLE_DOUBLE), 1);
@@ -164,62 +132,29 @@ TEST(RandomTables, TablesHoldTheNextDrawsInOrder) {
     // The cursor kept growing: now 1025 * 4 bytes, which each reader masks to its table.
     EXPECT_EQ(rgRandomFT(), static_cast<float>(floats[(4100 & 0xFFC) / 4]));
     EXPECT_EQ(rgRandomT(), doubles[(4104 & 0x1FF8) / 8]);
-}
 
-TEST(RandomTables, FloatTableWrapsAfter1024Entries) {
-    rgRandomize(0.6);
+    // Generating resets the cursor; a failed call for an unknown kind does not.
     ASSERT_EQ(rgGenerateTable(RANDOM_TABLE_FLOAT), 1);
-    const float entry0 = rgRandomFT();
-    for (int i = 1; i < 1024; ++i) {
+    std::vector<double> again;
+    for (int i = 0; i < 1024; ++i) {
+        again.push_back(reference.NextDouble());
+    }
+    EXPECT_EQ(rgRandomFT(), static_cast<float>(again[0]));
+    EXPECT_EQ(rgGenerateTable(3), 0);
+    EXPECT_EQ(rgGenerateTable(-1), 0);
+    // Cursor 4, masked with 0x1FF8, reads double entry 0; the next float is entry 3.
+    EXPECT_EQ(rgRandomT(), doubles[0]);
+    EXPECT_EQ(rgRandomFT(), static_cast<float>(again[3]));
+    for (int i = 4; i < 1024; ++i) {
         rgRandomFT();
     }
-    EXPECT_EQ(rgRandomFT(), entry0); // the 1025th call
-}
-
-TEST(RandomTables, DoubleTableWrapsAfter1024Entries) {
-    ReferenceGenerator reference(0.6);
-    rgRandomize(0.6);
-    ASSERT_EQ(rgGenerateTable(RANDOM_TABLE_DOUBLE), 1);
-    const double entry0 = reference.NextDouble();
-    const double entry1 = reference.NextDouble();
-    EXPECT_EQ(rgRandomT(), entry0);
-    EXPECT_EQ(rgRandomT(), entry1);
-    for (int i = 2; i < 1024; ++i) {
+    EXPECT_EQ(rgRandomFT(), static_cast<float>(again[0])); // wrapped after 1024 entries
+    // Cursor 4100 reads double entry 512; 1024 reads later it is there again.
+    EXPECT_EQ(rgRandomT(), doubles[512]);
+    for (int i = 1; i < 1024; ++i) {
         rgRandomT();
     }
-    EXPECT_EQ(rgRandomT(), entry0);
-}
-
-TEST(RandomTables, TheThreeReadersShareOneByteCursor) {
-    ReferenceGenerator reference(0.9);
-    rgRandomize(0.9);
-    ASSERT_EQ(rgGenerateTable(RANDOM_TABLE_DOUBLE), 1);
-    ASSERT_EQ(rgGenerateTable(RANDOM_TABLE_FLOAT), 1);
-    std::vector<double> draws;
-    for (int i = 0; i < 2048; ++i) {
-        draws.push_back(reference.NextDouble());
-    }
-    const auto floatEntry = [&](int i) { return static_cast<float>(draws[1024 + i]); };
-    // Cursor 0: float entry 0; cursor 4: masked with 0x1FF8 reads double entry 0; cursor 12.
-    EXPECT_EQ(rgRandomFT(), floatEntry(0));
-    EXPECT_EQ(rgRandomT(), draws[0]);
-    EXPECT_EQ(rgRandomFT(), floatEntry(3));
-    // Cursor 16: double entry 2.
-    EXPECT_EQ(rgRandomT(), draws[2]);
-}
-
-TEST(RandomTables, SameSeedRebuildsTheSameTables) {
-    const auto buildAndRead = [](double seed) {
-        rgRandomize(seed);
-        rgGenerateTable(RANDOM_TABLE_INTEGER);
-        std::vector<DWORD> values;
-        for (int i = 0; i < 50; ++i) {
-            values.push_back(rgRandomNT());
-        }
-        return values;
-    };
-    EXPECT_EQ(buildAndRead(0.42), buildAndRead(0.42));
-    EXPECT_NE(buildAndRead(0.42), buildAndRead(0.43));
+    EXPECT_EQ(rgRandomT(), doubles[512]);
 }
 
 // A table that was never generated reads 0 and leaves the cursor alone. Tables live for the

@@ -63,11 +63,9 @@ TEST_F(AnimationTest, LinearModeInterpolatesBetweenNeighbouringKeys) {
         EXPECT_EQ(EvaluateX(m_frame, 1.0f, flags), 20.0f);
         EXPECT_EQ(EvaluateX(m_frame, -0.1f, flags), 0.0f);
     }
-}
-
-TEST_F(AnimationTest, TimesBeforeTheFirstKeyUseTheFirstKey) {
-    DPOS_KEYFRAME keys[] = {PositionKey(0.5f, 10), PositionKey(1, 20)};
-    m_frame.SetPositionKeys(2, keys, 0, 1);
+    // Times before the first key use the first key.
+    DPOS_KEYFRAME later[] = {PositionKey(0.5f, 10), PositionKey(1, 20)};
+    m_frame.SetPositionKeys(2, later, 0, 1);
     EXPECT_EQ(EvaluateX(m_frame, 0.25f, ANIM_LINEAR), 10.0f);
     EXPECT_EQ(EvaluateX(m_frame, 0.25f, 0), 10.0f);
 }

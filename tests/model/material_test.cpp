@@ -46,7 +46,7 @@ TEST_F(MaterialTest, NewMaterialIsWhiteWithRampSixteenAndNoTexture) {
     EXPECT_EQ(std::memcmp(sent, &material.GetRecord(), sizeof(D3DMATERIAL)), 0);
 }
 
-TEST_F(MaterialTest, RecordIsSentOnlyAfterAChange) {
+TEST_F(MaterialTest, RecordIsSentOnlyAfterAChangeAndAFailedSendIsNotRetried) {
     CMaterial material;
     std::size_t afterConstruction = SentRecords();
     EXPECT_EQ(material.Set(), D3D_OK);
@@ -62,34 +62,28 @@ TEST_F(MaterialTest, RecordIsSentOnlyAfterAChange) {
     material.Set();
     EXPECT_EQ(SentRecords(), afterConstruction + 1);
     EXPECT_EQ(material.GetTextureIndex(), 3u);
-}
 
-TEST_F(MaterialTest, SetAsCurrentMakesTheLatestRecordTheDevicesMaterial) {
-    CMaterial material;
-    material.SetEmissive(D3DVECTOR(0.0f, 1.0f, 0.0f));
-    EXPECT_EQ(material.SetAsCurrent(m_host.Device()), D3D_OK);
-    EXPECT_EQ(m_host.Device()->CurrentMaterialHandle(), material.GetHandle());
-    EXPECT_EQ(m_host.Device()->CurrentMaterial()->dcvEmissive.g, 1.0f);
-}
-
-TEST_F(MaterialTest, SetAsBackgroundUsesRampSizeOne) {
-    CMaterial material;
-    EXPECT_EQ(material.SetAsBackground(m_host.Viewport()), D3D_OK);
-    EXPECT_EQ(material.GetRampSize(), 1u);
-    EXPECT_EQ(m_host.Viewport()->Background(), material.GetHandle());
-    EXPECT_EQ(m_host.Viewport()->BackgroundMaterial()->dwRampSize, 1u);
-}
-
-TEST_F(MaterialTest, FailedSendIsReportedAndNotRetriedUntilTheNextChange) {
-    CMaterial material;
+    // A failed send is reported and not retried until the next change.
     m_host.Log().FailCall("Material::SetMaterial", DDERR_GENERIC, 1);
     material.SetPower(4.0f);
     EXPECT_EQ(material.Set(), DDERR_GENERIC);
     EXPECT_EQ(m_capture.Lines(), std::vector<std::string>{
                                      "CMaterial::Set() Failed to set material. Error=80004005\n"});
-    std::size_t sent = SentRecords();
     EXPECT_EQ(material.Set(), D3D_OK);
-    EXPECT_EQ(SentRecords(), sent);
+    EXPECT_EQ(SentRecords(), afterConstruction + 2);
+}
+
+TEST_F(MaterialTest, SetAsCurrentOrBackgroundHandsTheLatestRecordToTheDevice) {
+    CMaterial material;
+    material.SetEmissive(D3DVECTOR(0.0f, 1.0f, 0.0f));
+    EXPECT_EQ(material.SetAsCurrent(m_host.Device()), D3D_OK);
+    EXPECT_EQ(m_host.Device()->CurrentMaterialHandle(), material.GetHandle());
+    EXPECT_EQ(m_host.Device()->CurrentMaterial()->dcvEmissive.g, 1.0f);
+    // As a background it uses ramp size one.
+    EXPECT_EQ(material.SetAsBackground(m_host.Viewport()), D3D_OK);
+    EXPECT_EQ(material.GetRampSize(), 1u);
+    EXPECT_EQ(m_host.Viewport()->Background(), material.GetHandle());
+    EXPECT_EQ(m_host.Viewport()->BackgroundMaterial()->dwRampSize, 1u);
 }
 
 TEST_F(MaterialTest, TextureNamesKeepAtMost126Characters) {

@@ -275,18 +275,13 @@ TEST_F(ModelFileTest, ImpossibleChunksAreRefused) {
     }
 }
 
-TEST_F(ModelFileTest, MaterialIndexBeyondTheSlotsMeansNoMaterial) {
+TEST_F(ModelFileTest, MaterialIndexBeyondTheSlotsMeansNoMaterialAndNoAnimationsNoList) {
     ByteBuilder b = FileStart();
+    AnimationChunk(b, 2, 4, 0, {});
     FrameChunk(b, "hull", Triangle(1, 1), {0, 1, 2}, 200);
     ASSERT_EQ(Load(b), 1);
     EXPECT_EQ(m_model.GetFrame(0)->GetMaterialIndex(), 200u);
     EXPECT_EQ(m_model.GetMaterial(200), nullptr);
-}
-
-TEST_F(ModelFileTest, AnimationCountZeroLeavesNoList) {
-    ByteBuilder b = FileStart();
-    AnimationChunk(b, 2, 4, 0, {});
-    ASSERT_EQ(Load(b), 1);
     EXPECT_EQ(m_model.GetAnimationCount(), 0u);
     EXPECT_EQ(m_model.GetAnimations(), nullptr);
 }
@@ -331,7 +326,7 @@ TEST_F(ModelFileTest, SaveStopsAtTheFirstRefusedChunk) {
               std::vector<std::string>{"C3DModel::SaveModel() Failed to save animation chunk!\n"});
 }
 
-TEST_F(ModelFileTest, ParentLinkTheLoaderWouldRefuseIsNotSaved) {
+TEST_F(ModelFileTest, ParentLinkTheLoaderWouldRefuseIsNotSavedAndMissingFilesAreNamed) {
     C3DModelFrame* child = NewFrame("child", Triangle(1, 1));
     DPOS_KEYFRAME key = {};
     child->SetPositionKeys(1, &key, 0, 0);
@@ -342,9 +337,8 @@ TEST_F(ModelFileTest, ParentLinkTheLoaderWouldRefuseIsNotSaved) {
     EXPECT_EQ(m_capture.Lines(),
               std::vector<std::string>{
                   "C3DModel::SaveModel() Parent 1 of frame 0 does not come before it!\n"});
-}
 
-TEST_F(ModelFileTest, MissingFileIsReportedWithItsPath) {
+    m_capture.Clear();
     std::string path = Path("absent.vmm");
     EXPECT_EQ(m_model.LoadModel(path.c_str()), 0);
     EXPECT_EQ(m_capture.Lines(),

@@ -39,7 +39,7 @@ TEST_F(ModelTest, NewModelIsEmptyWithInvalidBoxes) {
                                      "C3DModel::GetBoundingSphere() Bounding boxes invalid!\n"}));
 }
 
-TEST_F(ModelTest, FramesAndAttachmentListsHaveFixedLimits) {
+TEST_F(ModelTest, FramesAttachmentsAndMaterialSlotsHaveFixedLimits) {
     for (DWORD i = 0; i < kMaxModelFrames; ++i) {
         C3DModelFrame* frame = NewAccounted<C3DModelFrame>();
         frame->SetName("$$$DUMMY");
@@ -58,17 +58,16 @@ TEST_F(ModelTest, FramesAndAttachmentListsHaveFixedLimits) {
     EXPECT_EQ(m_model.GetAttachmentCount(), 16u);
     EXPECT_NE(m_model.GetAttachment(15), nullptr);
     EXPECT_EQ(m_model.GetAttachment(16), nullptr);
-}
 
-TEST_F(ModelTest, MaterialSlotsFillInOrderAndReplaceWhatTheyHold) {
+    // Material slots fill in order and replace what they hold.
     for (DWORD i = 0; i < kMaxModelMaterials; ++i) {
         ASSERT_EQ(m_model.AddMaterial(NewAccounted<CMaterial>()), i);
     }
-    CMaterial* extra = NewAccounted<CMaterial>();
-    EXPECT_EQ(m_model.AddMaterial(extra), kNoIndex);
-    EXPECT_EQ(m_model.SetMaterial(64, extra), kNoIndex);
-    EXPECT_EQ(m_model.SetMaterial(5, extra), 5u);
-    EXPECT_EQ(m_model.GetMaterial(5), extra);
+    CMaterial* extraMaterial = NewAccounted<CMaterial>();
+    EXPECT_EQ(m_model.AddMaterial(extraMaterial), kNoIndex);
+    EXPECT_EQ(m_model.SetMaterial(64, extraMaterial), kNoIndex);
+    EXPECT_EQ(m_model.SetMaterial(5, extraMaterial), 5u);
+    EXPECT_EQ(m_model.GetMaterial(5), extraMaterial);
     EXPECT_EQ(m_model.GetMaterial(64), nullptr);
     EXPECT_EQ(m_model.GetMaterial(kNoIndex), nullptr);
 }
@@ -106,7 +105,7 @@ TEST_F(ModelTest, ParametricTimeWrapsOrClampsIntoTheDuration) {
                   "C3DModel::GetParametricTime() Invalid animation index (1 1 max)\n"});
 }
 
-TEST_F(ModelTest, HugeTimesWrapInOneStep) {
+TEST_F(ModelTest, HugeTimesWrapInOneStepAndDurationsThatAreNotPositiveGiveTimeZero) {
     DANIMATION animation = Animation(0.001f);
     m_model.SetAnimations(1, &animation);
     for (float time : {1e30f, std::numeric_limits<float>::infinity()}) {
@@ -116,9 +115,7 @@ TEST_F(ModelTest, HugeTimesWrapInOneStep) {
         EXPECT_GT(t, 0.0f);
         EXPECT_LE(t, 1.0001f);
     }
-}
-
-TEST_F(ModelTest, DurationsThatAreNotPositiveNumbersGiveTimeZero) {
+    // Durations that are not positive numbers give time zero.
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float infinity = std::numeric_limits<float>::infinity();
     DANIMATION animations[] = {Animation(0.0f), Animation(-2.0f), Animation(nan),

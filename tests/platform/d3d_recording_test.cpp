@@ -107,19 +107,8 @@ TEST_F(RecordingD3DTest, ReferenceCountingIsLoggedButReferencesObjectsTakeAreNot
                                    "Device::GetCurrentViewport", "Viewport::Release",
                                    "Viewport::AddRef", "Viewport::Release", "Viewport::Release"}));
     EXPECT_EQ(device->CurrentViewport()->ReferenceCount(), 1u);
-}
-
-TEST_F(RecordingD3DTest, NamesAndCountsIgnoreWhichObjectWasCalled) {
-    IDirect3DLight* a = nullptr;
-    IDirect3DLight* b = nullptr;
-    direct3D->CreateLight(&a, nullptr);
-    direct3D->CreateLight(&b, nullptr);
-    a->Release();
-    b->Release();
-    EXPECT_EQ(log->Count("Light::Release"), 2u);
-    EXPECT_EQ(log->Count("Direct3D::CreateLight"), 2u);
+    EXPECT_EQ(log->Count("Viewport::Release"), 3u) << "counts ignore which object was called";
     EXPECT_EQ(log->Count("Light::SetLight"), 0u);
-    EXPECT_EQ(log->Calls().back().Line(), "Light#2::Release()");
 }
 
 // --- Injected failures ----------------------------------------------------------------------
@@ -138,19 +127,16 @@ TEST_F(RecordingD3DTest, AFailingCallReturnsTheCodeIsLoggedAndChangesNothing) {
     EXPECT_EQ(device->RenderState(D3DRENDERSTATE_SRCBLEND), D3DBLEND_ONE);
 }
 
-TEST_F(RecordingD3DTest, AnOccurrenceRuleFailsOnlyThatCallCountedFromWhenItWasAdded) {
+TEST_F(RecordingD3DTest, AnOccurrenceRuleFailsOnlyThatCallAndTheFirstAddedRuleGivesTheCode) {
     device->BeginScene();
     device->EndScene();
-    log->FailCall("Device::BeginScene", DDERR_GENERIC, 2);
+    log->FailCall("Device::BeginScene", DDERR_GENERIC, 2); // counted from when it was added
     EXPECT_EQ(device->BeginScene(), D3D_OK);
     device->EndScene();
     EXPECT_EQ(device->BeginScene(), DDERR_GENERIC);
     EXPECT_FALSE(device->InScene());
     EXPECT_EQ(device->BeginScene(), D3D_OK);
-    device->EndScene();
-}
 
-TEST_F(RecordingD3DTest, WhenRulesFireTogetherTheFirstAddedGivesTheCode) {
     constexpr HRESULT kFirst = MakeResultCode(0x88760001);
     constexpr HRESULT kSecond = MakeResultCode(0x88760002);
     log->FailCall("Device::EndScene", kFirst, 2);
@@ -171,17 +157,13 @@ TEST_F(RecordingD3DTest, AFailedCreationGivesNullAndCreatesNothing) {
     light->Release();
 }
 
-TEST_F(RecordingD3DTest, ReferenceCountingCannotBeMadeToFail) {
+TEST_F(RecordingD3DTest, ReferenceCountingCannotFailAndClearingCallsKeepsTheRules) {
     log->FailCall("Device::AddRef", DDERR_GENERIC);
     log->FailCall("Device::Release", DDERR_GENERIC);
+    log->FailCall("Device::GetCaps", DDERR_GENERIC);
     EXPECT_EQ(device->AddRef(), 2u);
     EXPECT_EQ(device->Release(), 1u);
     EXPECT_EQ(log->Count("Device::AddRef"), 1u);
-}
-
-TEST_F(RecordingD3DTest, ClearingCallsKeepsTheRules) {
-    log->FailCall("Device::GetCaps", DDERR_GENERIC);
-    device->EndScene();
     log->ClearCalls();
     EXPECT_TRUE(log->Calls().empty());
     D3DDEVICEDESC hardware{};

@@ -77,67 +77,73 @@ protected:
     SoftwareDevice* device = nullptr;
 };
 
-// --- Reference counting ---------------------------------------------------------------------
-
 TEST_F(SoftwareD3DTest, ObjectsAreDestroyedExactlyWhenTheLastReferenceGoes) {
     DWORD before = device->LiveObjectCount();
     SoftwareMaterial* material = NewMaterial();
     EXPECT_EQ(material->ReferenceCount(), 1u);
+    EXPECT_EQ(material->Label(), "Material#1");
     EXPECT_EQ(device->LiveObjectCount(), before + 1);
     EXPECT_EQ(material->AddRef(), 2u);
     EXPECT_EQ(material->Release(), 1u);
     EXPECT_EQ(device->LiveObjectCount(), before + 1);
     EXPECT_EQ(material->Release(), 0u);
     EXPECT_EQ(device->LiveObjectCount(), before);
-}
 
-TEST_F(SoftwareD3DTest, ViewportKeepsItsLightsAlive) {
-    DWORD before = device->LiveObjectCount();
-    SoftwareViewport* viewport = NewViewport();
-    SoftwareLight* light = NewLight();
-    ASSERT_EQ(viewport->AddLight(light), D3D_OK);
-    EXPECT_EQ(light->Release(), 1u);
-    EXPECT_EQ(device->LiveObjectCount(), before + 2);
-    EXPECT_EQ(viewport->Lights().front(), light);
-    viewport->Release();
+    // Creation refuses an outer object and a null out pointer.
+    IDirect3DLight* light = reinterpret_cast<IDirect3DLight*>(this);
+    EXPECT_EQ(direct3D->CreateLight(&light, device), DDERR_INVALIDPARAMS);
+    EXPECT_EQ(light, nullptr);
+    EXPECT_EQ(direct3D->CreateMaterial(nullptr, nullptr), DDERR_INVALIDPARAMS);
     EXPECT_EQ(device->LiveObjectCount(), before);
 }
 
-TEST_F(SoftwareD3DTest, DeletingALightDropsTheViewportsReference) {
-    SoftwareViewport* viewport = NewViewport();
-    SoftwareLight* light = NewLight();
-    viewport->AddLight(light);
-    EXPECT_EQ(light->ReferenceCount(), 2u);
-    ASSERT_EQ(viewport->DeleteLight(light), D3D_OK);
-    EXPECT_EQ(light->ReferenceCount(), 1u);
-    EXPECT_EQ(light->Viewport(), nullptr);
-    light->Release();
-    viewport->Release();
+TEST_F(SoftwareD3DTest, ALightBelongsToOneViewportAtATimeWhichKeepsItAlive) {
+    DWORD before = device->LiveObjectCount();
+    SoftwareViewport* first = NewViewport();
+    SoftwareViewport* second = NewViewport();
+    SoftwareLight* a = NewLight();
+    SoftwareLight* b = NewLight();
+    EXPECT_EQ(b->Label(), "Light#2");
+    ASSERT_EQ(first->AddLight(a), D3D_OK);
+    ASSERT_EQ(first->AddLight(b), D3D_OK);
+    EXPECT_EQ(a->ReferenceCount(), 2u);
+    EXPECT_EQ(first->Lights(), (std::vector<SoftwareLight*>{a, b}));
+    EXPECT_EQ(a->Viewport(), first);
+    EXPECT_EQ(first->AddLight(a), D3DERR_LIGHTHASVIEWPORT);
+    EXPECT_EQ(second->AddLight(a), D3DERR_LIGHTHASVIEWPORT);
+    EXPECT_EQ(second->DeleteLight(a), D3DERR_LIGHTNOTINTHISVIEWPORT);
+
+    ASSERT_EQ(first->DeleteLight(a), D3D_OK);
+    EXPECT_EQ(a->ReferenceCount(), 1u);
+    EXPECT_EQ(a->Viewport(), nullptr);
+    EXPECT_EQ(first->Lights(), (std::vector<SoftwareLight*>{b}));
+    ASSERT_EQ(second->AddLight(a), D3D_OK);
+    EXPECT_EQ(a->Viewport(), second);
+    EXPECT_EQ(a->Release(), 1u);
+    EXPECT_EQ(b->Release(), 1u);
+    EXPECT_EQ(device->LiveObjectCount(), before + 4);
+    first->Release();
+    second->Release();
+    EXPECT_EQ(device->LiveObjectCount(), before);
 }
 
 TEST_F(SoftwareD3DTest, DeviceHoldsItsCurrentViewportAndGetCurrentViewportAddsOne) {
+    IDirect3DViewport3* current = reinterpret_cast<IDirect3DViewport3*>(this);
+    EXPECT_EQ(device->GetCurrentViewport(&current), D3DERR_NOCURRENTVIEWPORT);
+    EXPECT_EQ(current, nullptr);
     SoftwareViewport* first = NewViewport();
     SoftwareViewport* second = NewViewport();
     ASSERT_EQ(device->SetCurrentViewport(first), D3D_OK);
     EXPECT_EQ(first->ReferenceCount(), 2u);
-
-    IDirect3DViewport3* current = nullptr;
     ASSERT_EQ(device->GetCurrentViewport(&current), D3D_OK);
     EXPECT_EQ(current, first);
     EXPECT_EQ(first->ReferenceCount(), 3u);
     current->Release();
-
     ASSERT_EQ(device->SetCurrentViewport(second), D3D_OK);
     EXPECT_EQ(first->ReferenceCount(), 1u);
     EXPECT_EQ(second->ReferenceCount(), 2u);
     first->Release();
     second->Release();
-}
-
-TEST_F(SoftwareD3DTest, GetCurrentViewportWithoutOneGivesNull) {
-    IDirect3DViewport3* current = reinterpret_cast<IDirect3DViewport3*>(this);
-    EXPECT_EQ(device->GetCurrentViewport(&current), D3DERR_NOCURRENTVIEWPORT);
-    EXPECT_EQ(current, nullptr);
 }
 
 TEST_F(SoftwareD3DTest, DeviceHoldsBoundTexturesUntilUnboundOrDestroyed) {
@@ -149,11 +155,9 @@ TEST_F(SoftwareD3DTest, DeviceHoldsBoundTexturesUntilUnboundOrDestroyed) {
     ASSERT_EQ(device->SetTexture(0, &second), D3D_OK);
     EXPECT_EQ(first.references, 1u);
     EXPECT_EQ(device->Texture(0), &second);
-
     device->SetRenderState(D3DRENDERSTATE_TEXTUREHANDLE, 0);
     EXPECT_EQ(second.references, 1u);
     EXPECT_EQ(device->Texture(0), nullptr);
-
     device->SetTexture(3, &second);
     EXPECT_EQ(second.references, 2u);
     std::exchange(device, nullptr)->Release();
@@ -177,78 +181,19 @@ TEST_F(SoftwareD3DTest, ObjectsMayOutliveTheDirect3DObjectAndDevice) {
     viewport->Release();
 }
 
-// --- Creation -------------------------------------------------------------------------------
-
-TEST_F(SoftwareD3DTest, CreationRefusesAnOuterObjectAndANullOutPointer) {
-    IDirect3DLight* light = reinterpret_cast<IDirect3DLight*>(this);
-    EXPECT_EQ(direct3D->CreateLight(&light, device), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(light, nullptr);
-    EXPECT_EQ(direct3D->CreateMaterial(nullptr, nullptr), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(device->LiveObjectCount(), 2u);
-}
-
-TEST_F(SoftwareD3DTest, LabelsCountPerKindInCreationOrder) {
-    SoftwareLight* first = NewLight();
-    SoftwareLight* second = NewLight();
-    SoftwareMaterial* material = NewMaterial();
-    EXPECT_EQ(device->Label(), "Device#1");
-    EXPECT_EQ(second->Label(), "Light#2");
-    EXPECT_EQ(material->Label(), "Material#1");
-    first->Release();
-    second->Release();
-    material->Release();
-}
-
-// --- Device state ---------------------------------------------------------------------------
-
-TEST_F(SoftwareD3DTest, TransformsStartAsIdentityAndKeepWhatIsSet) {
-    EXPECT_TRUE(SameMatrix(device->Transform(D3DTRANSFORMSTATE_VIEW), IdentityMatrix()));
+TEST_F(SoftwareD3DTest, StateSettersRefuseInvalidArguments) {
     D3DMATRIX view = TranslateMatrix(1, 2, 3);
-    ASSERT_EQ(device->SetTransform(D3DTRANSFORMSTATE_VIEW, &view), D3D_OK);
-    EXPECT_TRUE(SameMatrix(device->Transform(D3DTRANSFORMSTATE_VIEW), view));
-    EXPECT_TRUE(SameMatrix(device->Transform(D3DTRANSFORMSTATE_WORLD), IdentityMatrix()));
-
     EXPECT_EQ(device->SetTransform(D3DTRANSFORMSTATE_WORLD, nullptr), DDERR_INVALIDPARAMS);
     EXPECT_EQ(device->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(4), &view),
               DDERR_INVALIDPARAMS);
-}
-
-TEST_F(SoftwareD3DTest, RenderAndTextureStageStatesAreKeptPerTypeAndStage) {
-    EXPECT_FALSE(device->RenderState(D3DRENDERSTATE_ALPHABLENDENABLE).has_value());
-    device->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, 1);
-    device->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
-    EXPECT_EQ(device->RenderState(D3DRENDERSTATE_ALPHABLENDENABLE), 1u);
-    EXPECT_EQ(device->RenderState(D3DRENDERSTATE_SRCBLEND), D3DBLEND_ONE);
-
-    ASSERT_EQ(device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_MODULATE), D3D_OK);
-    EXPECT_EQ(device->TextureStageState(1, D3DTSS_COLOROP), D3DTOP_MODULATE);
-    EXPECT_FALSE(device->TextureStageState(0, D3DTSS_COLOROP).has_value());
     EXPECT_EQ(device->SetTextureStageState(D3DDP_MAXTEXCOORD, D3DTSS_COLOROP, 1),
               DDERR_INVALIDPARAMS);
     EXPECT_EQ(device->SetTexture(D3DDP_MAXTEXCOORD, nullptr), DDERR_INVALIDPARAMS);
+    EXPECT_FALSE(device->RenderState(D3DRENDERSTATE_ALPHABLENDENABLE).has_value());
+    EXPECT_FALSE(device->TextureStageState(0, D3DTSS_COLOROP).has_value());
 }
 
-TEST_F(SoftwareD3DTest, CurrentMaterialIsFoundByItsHandle) {
-    SoftwareMaterial* material = NewMaterial();
-    D3DMATERIAL red = RedMaterial();
-    material->SetMaterial(&red);
-    D3DMATERIALHANDLE handle = 0;
-    ASSERT_EQ(material->GetHandle(device, &handle), D3D_OK);
-    ASSERT_EQ(device->SetLightState(D3DLIGHTSTATE_MATERIAL, handle), D3D_OK);
-    EXPECT_EQ(device->CurrentMaterialHandle(), handle);
-    ASSERT_NE(device->CurrentMaterial(), nullptr);
-    EXPECT_EQ(device->CurrentMaterial()->dcvDiffuse.g, 0.0f);
-
-    EXPECT_EQ(device->SetLightState(D3DLIGHTSTATE_MATERIAL, handle + 1), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(device->CurrentMaterialHandle(), handle);
-    material->Release();
-    EXPECT_EQ(device->CurrentMaterial(), nullptr);
-    EXPECT_EQ(device->SetLightState(D3DLIGHTSTATE_MATERIAL, 0), D3D_OK);
-}
-
-// --- Materials and lights -------------------------------------------------------------------
-
-TEST_F(SoftwareD3DTest, MaterialsKeepValidRecordsUnderDistinctHandles) {
+TEST_F(SoftwareD3DTest, MaterialsKeepValidRecordsUnderDistinctHandlesOfTheirDriver) {
     SoftwareMaterial* first = NewMaterial();
     SoftwareMaterial* second = NewMaterial();
     D3DMATERIALHANDLE a = 0;
@@ -257,30 +202,34 @@ TEST_F(SoftwareD3DTest, MaterialsKeepValidRecordsUnderDistinctHandles) {
     second->GetHandle(device, &b);
     EXPECT_NE(a, 0u);
     EXPECT_NE(a, b);
-
     D3DMATERIAL red = RedMaterial();
     ASSERT_EQ(first->SetMaterial(&red), D3D_OK);
-    EXPECT_EQ(first->Record().dcvDiffuse.r, 1.0f);
     EXPECT_EQ(device->Material(a)->dwRampSize, 16u);
     D3DMATERIAL wrongSize = red;
     wrongSize.dwSize = 84;
     wrongSize.dwRampSize = 1;
     EXPECT_EQ(first->SetMaterial(&wrongSize), DDERR_INVALIDPARAMS);
     EXPECT_EQ(first->Record().dwRampSize, 16u);
-    first->Release();
-    second->Release();
-}
 
-TEST_F(SoftwareD3DTest, HandlesAreOnlyGivenForDevicesOfTheSameDriver) {
+    // The current material is found by its handle and forgotten when it goes.
+    ASSERT_EQ(device->SetLightState(D3DLIGHTSTATE_MATERIAL, a), D3D_OK);
+    ASSERT_NE(device->CurrentMaterial(), nullptr);
+    EXPECT_EQ(device->CurrentMaterial()->dcvDiffuse.r, 1.0f);
+    EXPECT_EQ(device->SetLightState(D3DLIGHTSTATE_MATERIAL, a + b), DDERR_INVALIDPARAMS);
+    EXPECT_EQ(device->CurrentMaterialHandle(), a);
+    first->Release();
+    EXPECT_EQ(device->CurrentMaterial(), nullptr);
+    EXPECT_EQ(device->SetLightState(D3DLIGHTSTATE_MATERIAL, 0), D3D_OK);
+
+    // Handles are only given for devices of the same driver.
     SoftwareDirect3D* otherDirect3D = nullptr;
     SoftwareDevice* otherDevice = nullptr;
     ASSERT_EQ(CreateSoftwareDirect3D({}, &otherDirect3D, &otherDevice), D3D_OK);
-    SoftwareMaterial* material = NewMaterial();
     D3DMATERIALHANDLE handle = 0;
-    EXPECT_EQ(material->GetHandle(otherDevice, &handle), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(material->GetHandle(nullptr, &handle), DDERR_INVALIDPARAMS);
+    EXPECT_EQ(second->GetHandle(otherDevice, &handle), DDERR_INVALIDPARAMS);
+    EXPECT_EQ(second->GetHandle(nullptr, &handle), DDERR_INVALIDPARAMS);
     EXPECT_EQ(handle, 0u);
-    material->Release();
+    second->Release();
     otherDevice->Release();
     otherDirect3D->Release();
 }
@@ -289,9 +238,6 @@ TEST_F(SoftwareD3DTest, LightsTakeOnlyWellFormedDescriptions) {
     SoftwareLight* light = NewLight();
     D3DLIGHT2 description = DirectionalLight();
     ASSERT_EQ(light->SetLight(&description), D3D_OK);
-    EXPECT_EQ(light->Description().dltType, D3DLIGHT_DIRECTIONAL);
-    EXPECT_EQ(light->Description().dvDirection.z, 1.0f);
-
     D3DLIGHT2 untyped = description;
     untyped.dltType = static_cast<D3DLIGHTTYPE>(0);
     EXPECT_EQ(light->SetLight(&untyped), DDERR_INVALIDPARAMS);
@@ -301,28 +247,6 @@ TEST_F(SoftwareD3DTest, LightsTakeOnlyWellFormedDescriptions) {
     EXPECT_EQ(light->SetLight(nullptr), DDERR_INVALIDPARAMS);
     EXPECT_EQ(light->Description().dltType, D3DLIGHT_DIRECTIONAL);
     light->Release();
-}
-
-TEST_F(SoftwareD3DTest, ALightBelongsToOneViewportAtATime) {
-    SoftwareViewport* first = NewViewport();
-    SoftwareViewport* second = NewViewport();
-    SoftwareLight* a = NewLight();
-    SoftwareLight* b = NewLight();
-    ASSERT_EQ(first->AddLight(a), D3D_OK);
-    ASSERT_EQ(first->AddLight(b), D3D_OK);
-    EXPECT_EQ(first->Lights(), (std::vector<SoftwareLight*>{a, b}));
-    EXPECT_EQ(a->Viewport(), first);
-    EXPECT_EQ(first->AddLight(a), D3DERR_LIGHTHASVIEWPORT);
-    EXPECT_EQ(second->AddLight(a), D3DERR_LIGHTHASVIEWPORT);
-    EXPECT_EQ(second->DeleteLight(a), D3DERR_LIGHTNOTINTHISVIEWPORT);
-
-    ASSERT_EQ(first->DeleteLight(a), D3D_OK);
-    EXPECT_EQ(first->Lights(), (std::vector<SoftwareLight*>{b}));
-    ASSERT_EQ(second->AddLight(a), D3D_OK);
-    EXPECT_EQ(a->Viewport(), second);
-    for (IUnknown* object : std::vector<IUnknown*>{a, b, first, second}) {
-        object->Release();
-    }
 }
 
 TEST_F(SoftwareD3DTest, ViewportsRefuseForeignAndMissingObjects) {
@@ -344,22 +268,7 @@ TEST_F(SoftwareD3DTest, ViewportsRefuseForeignAndMissingObjects) {
     EXPECT_TRUE(viewport->Lights().empty());
     EXPECT_EQ(device->CurrentViewport(), nullptr);
 
-    viewport->Release();
-    foreignViewport->Release();
-    foreignLight->Release();
-    otherDevice->Release();
-    otherDirect3D->Release();
-}
-
-TEST_F(SoftwareD3DTest, ViewportKeepsBackgroundAndCountsValidClears) {
-    SoftwareViewport* viewport = NewViewport();
-    SoftwareMaterial* material = NewMaterial();
-    D3DMATERIAL red = RedMaterial();
-    material->SetMaterial(&red);
-    ASSERT_EQ(viewport->SetBackground(material->Handle()), D3D_OK);
-    ASSERT_NE(viewport->BackgroundMaterial(), nullptr);
-    EXPECT_EQ(viewport->BackgroundMaterial()->dcvDiffuse.r, 1.0f);
-
+    // Only well-formed clears count.
     D3DRECT whole{0, 0, 640, 480};
     ASSERT_EQ(viewport->Clear(1, &whole, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER), D3D_OK);
     EXPECT_EQ(viewport->Clear(0, &whole, D3DCLEAR_TARGET), DDERR_INVALIDPARAMS);
@@ -367,8 +276,12 @@ TEST_F(SoftwareD3DTest, ViewportKeepsBackgroundAndCountsValidClears) {
     EXPECT_EQ(viewport->Clear(1, &whole, 0x4), DDERR_INVALIDPARAMS);
     EXPECT_EQ(viewport->ClearCount(), 1u);
     EXPECT_EQ(viewport->LastClearFlags(), D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER);
-    material->Release();
+
     viewport->Release();
+    foreignViewport->Release();
+    foreignLight->Release();
+    otherDevice->Release();
+    otherDirect3D->Release();
 }
 
 // --- Scenes and draws -----------------------------------------------------------------------
@@ -418,7 +331,7 @@ TEST_F(SoftwareD3DDrawTest, DrawsRecordTheStateTheyWereDrawnWith) {
     material->Release();
 }
 
-TEST_F(SoftwareD3DDrawTest, MalformedDrawsFailAndAreNotRecorded) {
+TEST_F(SoftwareD3DDrawTest, MalformedDrawsAndDrawsOutsideASceneFailAndAreNotRecorded) {
     EXPECT_EQ(Draw(3, static_cast<D3DPRIMITIVETYPE>(5)), D3DERR_INVALIDPRIMITIVETYPE);
     EXPECT_EQ(Draw(3, D3DPT_TRIANGLELIST, D3DFVF_XYZ), D3DERR_INVALIDVERTEXFORMAT);
     EXPECT_EQ(Draw(4), DDERR_INVALIDPARAMS);
@@ -427,9 +340,7 @@ TEST_F(SoftwareD3DDrawTest, MalformedDrawsFailAndAreNotRecorded) {
         device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, D3DFVF_VERTEX, vertices, 3, nullptr, 3, 0),
         DDERR_INVALIDPARAMS);
     EXPECT_TRUE(device->SceneDraws().empty());
-}
 
-TEST_F(SoftwareD3DDrawTest, DrawsNeedASceneAndEachSceneStartsAfresh) {
     ASSERT_EQ(Draw(3), D3D_OK);
     EXPECT_EQ(device->BeginScene(), D3DERR_SCENE_IN_SCENE);
     ASSERT_EQ(device->EndScene(), D3D_OK);
@@ -438,7 +349,7 @@ TEST_F(SoftwareD3DDrawTest, DrawsNeedASceneAndEachSceneStartsAfresh) {
     EXPECT_EQ(Draw(3), D3DERR_SCENE_NOT_IN_SCENE);
     EXPECT_EQ(device->SceneDraws().size(), 1u);
     ASSERT_EQ(device->BeginScene(), D3D_OK);
-    EXPECT_TRUE(device->SceneDraws().empty());
+    EXPECT_TRUE(device->SceneDraws().empty()) << "each scene starts afresh";
 }
 
 TEST_F(SoftwareD3DTest, DrawsNeedACurrentViewport) {
@@ -494,13 +405,17 @@ TEST_F(SoftwareD3DConfigTest, CapabilitiesComeInTheConfiguredDescription) {
     SoftwareDeviceConfig config;
     config.textureCaps = D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_SQUAREONLY;
     config.reportAsHardware = false;
+    config.textureFormats.clear();
     Create(config);
     CapsPair caps;
     ASSERT_EQ(device->GetCaps(&caps.hardware, &caps.software), D3D_OK);
     EXPECT_EQ(caps.hardware.dwFlags, 0u);
     EXPECT_EQ(caps.software.dwFlags, D3DDD_TRICAPS);
     EXPECT_EQ(caps.software.dpcTriCaps.dwTextureCaps, config.textureCaps);
-    EXPECT_EQ(caps.hardware.dwSize, sizeof(D3DDEVICEDESC));
+    caps.software.dwSize = 204;
+    EXPECT_EQ(device->GetCaps(&caps.hardware, &caps.software), DDERR_INVALIDPARAMS);
+    EXPECT_EQ(device->GetCaps(&caps.hardware, nullptr), DDERR_INVALIDPARAMS);
+    EXPECT_TRUE(Enumerate().empty()) << "an empty format list offers nothing";
 }
 
 TEST_F(SoftwareD3DConfigTest, DefaultCapabilitiesAreHardwareWithAlphaPalettes) {
@@ -510,10 +425,6 @@ TEST_F(SoftwareD3DConfigTest, DefaultCapabilitiesAreHardwareWithAlphaPalettes) {
     EXPECT_EQ(caps.hardware.dwFlags, D3DDD_TRICAPS);
     EXPECT_EQ(caps.hardware.dpcTriCaps.dwTextureCaps, D3DPTEXTURECAPS_ALPHAPALETTE);
     EXPECT_EQ(caps.software.dwFlags, 0u);
-
-    caps.software.dwSize = 204;
-    EXPECT_EQ(device->GetCaps(&caps.hardware, &caps.software), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(device->GetCaps(&caps.hardware, nullptr), DDERR_INVALIDPARAMS);
 }
 
 TEST_F(SoftwareD3DConfigTest, FormatsAreOfferedInOrderUntilTheCallbackCancels) {
@@ -527,13 +438,6 @@ TEST_F(SoftwareD3DConfigTest, FormatsAreOfferedInOrderUntilTheCallbackCancels) {
     EXPECT_EQ(all[2].dwRGBBitCount, 32u);
     EXPECT_EQ(Enumerate(2).size(), 2u);
     EXPECT_EQ(device->EnumTextureFormats(nullptr, nullptr), DDERR_INVALIDPARAMS);
-}
-
-TEST_F(SoftwareD3DConfigTest, AnEmptyFormatListOffersNothing) {
-    SoftwareDeviceConfig config;
-    config.textureFormats.clear();
-    Create(config);
-    EXPECT_TRUE(Enumerate().empty());
 }
 
 TEST(SoftwareTextureFormats, StandardListCoversPalettised16And32BitWithAndWithoutAlpha) {

@@ -78,41 +78,35 @@ protected:
     testkit::ScratchDir m_scratch;
 };
 
-TEST_F(FileTest, WritesAndReadsBack) {
-    const Bytes data = Sequence(10);
-    HANDLE file = MustOpen("new.bin", GENERIC_WRITE, CREATE_NEW);
-    Write(file, data);
-    EXPECT_TRUE(CloseHandle(file));
-    EXPECT_EQ(m_scratch.ReadFile("new.bin"), data);
-
-    file = MustOpen("new.bin", GENERIC_READ, OPEN_EXISTING);
-    EXPECT_EQ(Read(file, 10), data);
-    EXPECT_TRUE(CloseHandle(file));
-}
-
-TEST_F(FileTest, ReadsExactCountsThenShortAtEnd) {
-    const Bytes data = Sequence(10);
-    m_scratch.WriteFile("ten.bin", data);
-    HANDLE file = MustOpen("ten.bin", GENERIC_READ, OPEN_EXISTING);
-    EXPECT_EQ(Read(file, 4), Bytes(data.begin(), data.begin() + 4));
-    EXPECT_EQ(Read(file, 16), Bytes(data.begin() + 4, data.end()));
-    EXPECT_EQ(Read(file, 16), Bytes());
-    EXPECT_TRUE(CloseHandle(file));
-}
-
-TEST_F(FileTest, SeeksRelativeToEachOrigin) {
+TEST_F(FileTest, WritesReadsAndSeeksRelativeToEachOrigin) {
     const Bytes data = Sequence(100);
-    m_scratch.WriteFile("seek.bin", data);
-    HANDLE file = MustOpen("seek.bin", GENERIC_READ, OPEN_EXISTING);
+    HANDLE file = MustOpen("new.bin", GENERIC_READ | GENERIC_WRITE, CREATE_NEW);
+    EXPECT_EQ(GetFileSize(file), 0u);
+    Write(file, data);
+    EXPECT_EQ(GetFileSize(file), 100u);
+    EXPECT_EQ(m_scratch.ReadFile("new.bin"), data);
     EXPECT_EQ(SetFilePointer(file, 20, FILE_BEGIN), 20u);
-    EXPECT_EQ(SetFilePointer(file, -5, FILE_CURRENT), 15u);
-    EXPECT_EQ(SetFilePointer(file, 0, FILE_CURRENT), 15u);
+    EXPECT_EQ(Read(file, 4), Bytes(data.begin() + 20, data.begin() + 24));
+    EXPECT_EQ(SetFilePointer(file, -9, FILE_CURRENT), 15u);
     EXPECT_EQ(Read(file, 1), Bytes{data[15]});
     EXPECT_EQ(SetFilePointer(file, 0, FILE_CURRENT), 16u);
     EXPECT_EQ(SetFilePointer(file, -10, FILE_END), 90u);
-    EXPECT_EQ(Read(file, 1), Bytes{data[90]});
+    EXPECT_EQ(Read(file, 16), Bytes(data.begin() + 90, data.end())) << "short at the end";
+    EXPECT_EQ(Read(file, 16), Bytes());
     EXPECT_EQ(SetFilePointer(file, 10, FILE_END), 110u);
     EXPECT_EQ(Read(file, 1), Bytes());
+
+    // Refused seeks leave the position alone.
+    ASSERT_EQ(SetFilePointer(file, 15, FILE_BEGIN), 15u);
+    ExpectSeekFails(file, -16, FILE_CURRENT, EINVAL);
+    ExpectSeekFails(file, -1, FILE_BEGIN, EINVAL);
+    ExpectSeekFails(file, -101, FILE_END, EINVAL);
+    ExpectSeekFails(file, 0, 7, EINVAL);
+    EXPECT_EQ(SetFilePointer(file, 0, FILE_CURRENT), 15u);
+    // Writing past the end grows the file.
+    EXPECT_EQ(SetFilePointer(file, 150, FILE_BEGIN), 150u);
+    Write(file, Sequence(1));
+    EXPECT_EQ(GetFileSize(file), 151u);
     EXPECT_TRUE(CloseHandle(file));
 }
 
@@ -139,29 +133,6 @@ TEST_F(FileTest, BufferedReadsFollowSeeksWritesAndLargeTransfers) {
     EXPECT_TRUE(CloseHandle(file));
 }
 
-TEST_F(FileTest, RefusedSeeksLeaveThePositionAlone) {
-    m_scratch.WriteFile("seek.bin", Sequence(100));
-    HANDLE file = MustOpen("seek.bin", GENERIC_READ, OPEN_EXISTING);
-    ASSERT_EQ(SetFilePointer(file, 15, FILE_BEGIN), 15u);
-    ExpectSeekFails(file, -16, FILE_CURRENT, EINVAL);
-    ExpectSeekFails(file, -1, FILE_BEGIN, EINVAL);
-    ExpectSeekFails(file, -101, FILE_END, EINVAL);
-    ExpectSeekFails(file, 0, 7, EINVAL);
-    EXPECT_EQ(SetFilePointer(file, 0, FILE_CURRENT), 15u);
-    EXPECT_TRUE(CloseHandle(file));
-}
-
-TEST_F(FileTest, SizeFollowsWrites) {
-    HANDLE file = MustOpen("grow.bin", GENERIC_READ | GENERIC_WRITE, CREATE_NEW);
-    EXPECT_EQ(GetFileSize(file), 0u);
-    Write(file, Sequence(33));
-    EXPECT_EQ(GetFileSize(file), 33u);
-    EXPECT_EQ(SetFilePointer(file, 50, FILE_BEGIN), 50u);
-    Write(file, Sequence(1));
-    EXPECT_EQ(GetFileSize(file), 51u);
-    EXPECT_TRUE(CloseHandle(file));
-}
-
 TEST_F(FileTest, FilesOfFourGibibytesHaveNoSize) {
     m_scratch.WriteFile("huge.bin", {});
     std::error_code error;
@@ -178,44 +149,48 @@ TEST_F(FileTest, FilesOfFourGibibytesHaveNoSize) {
 }
 
 TEST_F(FileTest, CreationDispositions) {
-    const Bytes old = Sequence(8);
-    m_scratch.WriteFile("a.bin", old);
-    ExpectOpenFails("a.bin", GENERIC_WRITE, CREATE_NEW, EEXIST);
-    ExpectOpenFails("missing.bin", GENERIC_READ, OPEN_EXISTING, ENOENT);
-    ExpectOpenFails("missing.bin", GENERIC_WRITE, TRUNCATE_EXISTING, ENOENT);
+    m_scratch.WriteFile("a.bin", Sequence(8));
+    fs::create_directory(m_scratch.HostPath("dir"));
+    const struct {
+        const char* name;
+        DWORD access, disposition;
+        int error;
+    } refused[] = {
+        {"a.bin", GENERIC_WRITE, CREATE_NEW, EEXIST},
+        {"missing.bin", GENERIC_READ, OPEN_EXISTING, ENOENT},
+        {"missing.bin", GENERIC_WRITE, TRUNCATE_EXISTING, ENOENT},
+        {"dir", GENERIC_READ, OPEN_EXISTING, EISDIR},
+        // Meaningless modes.
+        {"a.bin", 0, OPEN_EXISTING, EINVAL},
+        {"a.bin", GENERIC_READ, TRUNCATE_EXISTING, EINVAL},
+        {"a.bin", GENERIC_READ, 0, EINVAL},
+        {"a.bin", GENERIC_READ, 6, EINVAL},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.name);
+        ExpectOpenFails(c.name, c.access, c.disposition, c.error);
+    }
+    EXPECT_EQ(m_scratch.ReadFile("a.bin"), Sequence(8));
 
     HANDLE file = MustOpen("a.bin", GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
     EXPECT_EQ(GetFileSize(file), 8u);
     EXPECT_TRUE(CloseHandle(file));
-    file = MustOpen("b.bin", GENERIC_WRITE, OPEN_ALWAYS);
-    EXPECT_TRUE(CloseHandle(file));
-    EXPECT_TRUE(fs::exists(m_scratch.HostPath("b.bin")));
-
     file = MustOpen("a.bin", GENERIC_WRITE, CREATE_ALWAYS);
     EXPECT_EQ(GetFileSize(file), 0u);
     Write(file, Sequence(3));
     EXPECT_TRUE(CloseHandle(file));
     EXPECT_EQ(m_scratch.ReadFile("a.bin"), Sequence(3));
-
     file = MustOpen("a.bin", GENERIC_WRITE, TRUNCATE_EXISTING);
     EXPECT_EQ(GetFileSize(file), 0u);
     EXPECT_TRUE(CloseHandle(file));
-
-    file = MustOpen("c.bin", GENERIC_WRITE, CREATE_ALWAYS);
-    EXPECT_TRUE(CloseHandle(file));
-    EXPECT_TRUE(fs::exists(m_scratch.HostPath("c.bin")));
+    for (DWORD disposition : {OPEN_ALWAYS, CREATE_ALWAYS}) {
+        const std::string name = "new" + std::to_string(disposition) + ".bin";
+        EXPECT_TRUE(CloseHandle(MustOpen(name, GENERIC_WRITE, disposition)));
+        EXPECT_TRUE(fs::exists(m_scratch.HostPath(name)));
+    }
 }
 
-TEST_F(FileTest, RefusesMeaninglessModes) {
-    m_scratch.WriteFile("a.bin", Sequence(8));
-    ExpectOpenFails("a.bin", 0, OPEN_EXISTING, EINVAL);
-    ExpectOpenFails("a.bin", GENERIC_READ, TRUNCATE_EXISTING, EINVAL);
-    ExpectOpenFails("a.bin", GENERIC_READ, 0, EINVAL);
-    ExpectOpenFails("a.bin", GENERIC_READ, 6, EINVAL);
-    EXPECT_EQ(m_scratch.ReadFile("a.bin"), Sequence(8));
-}
-
-TEST_F(FileTest, AccessModesLimitTransfers) {
+TEST_F(FileTest, AccessModesLimitTransfersAndStaleHandlesAreRefused) {
     m_scratch.WriteFile("a.bin", Sequence(8));
     Bytes buffer(8);
     DWORD moved = 99;
@@ -234,11 +209,8 @@ TEST_F(FileTest, AccessModesLimitTransfers) {
     EXPECT_EQ(moved, 0u);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(EBADF));
     EXPECT_TRUE(CloseHandle(file));
-}
 
-TEST_F(FileTest, ClosedAndInvalidHandlesAreRefused) {
-    HANDLE file = MustOpen("a.bin", GENERIC_READ | GENERIC_WRITE, CREATE_NEW);
-    ASSERT_TRUE(CloseHandle(file));
+    // Closed and invalid handles are refused.
     for (HANDLE stale : {file, INVALID_HANDLE_VALUE}) {
         Bytes buffer(4);
         DWORD moved = 99;
@@ -259,17 +231,25 @@ TEST_F(FileTest, ClosedAndInvalidHandlesAreRefused) {
     }
 }
 
-TEST_F(FileTest, DeletesFiles) {
-    m_scratch.WriteFile("Games/Old.SAV", Sequence(4));
-    const std::string path = m_scratch.EnginePath("games/old.sav");
+TEST_F(FileTest, LowerCasePathsFindMixedCaseFilesAndOtherDrivesAreRefused) {
+    const Bytes data = Sequence(5);
+    m_scratch.WriteFile("Games/Level1.VMM", data);
+    HANDLE file = MustOpen("games\\level1.vmm", GENERIC_READ, OPEN_EXISTING);
+    EXPECT_EQ(Read(file, 5), data);
+    EXPECT_TRUE(CloseHandle(file));
+    // A new file goes into the existing directory under the name as written.
+    file = MustOpen("games\\save1.sav", GENERIC_WRITE, CREATE_NEW);
+    Write(file, data);
+    EXPECT_TRUE(CloseHandle(file));
+    EXPECT_EQ(m_scratch.ReadFile("Games/save1.sav"), data);
+
+    const std::string path = m_scratch.EnginePath("games/level1.vmm");
     EXPECT_TRUE(DeleteFileA(path.c_str()));
-    EXPECT_FALSE(fs::exists(m_scratch.HostPath("Games/Old.SAV")));
+    EXPECT_FALSE(fs::exists(m_scratch.HostPath("Games/Level1.VMM")));
     SetLastError(0);
     EXPECT_FALSE(DeleteFileA(path.c_str()));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ENOENT));
-}
 
-TEST_F(FileTest, OtherDrivesAndDirectoriesAreNotFiles) {
     SetLastError(0);
     EXPECT_EQ(CreateFileA("d:\\games\\a.bin", GENERIC_READ, 0, OPEN_EXISTING),
               INVALID_HANDLE_VALUE);
@@ -277,23 +257,6 @@ TEST_F(FileTest, OtherDrivesAndDirectoriesAreNotFiles) {
     SetLastError(0);
     EXPECT_FALSE(DeleteFileA("d:\\games\\a.bin"));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ENODEV));
-
-    fs::create_directory(m_scratch.HostPath("dir"));
-    ExpectOpenFails("dir", GENERIC_READ, OPEN_EXISTING, EISDIR);
-}
-
-TEST_F(FileTest, LowerCasePathsOpenMixedCaseFiles) {
-    const Bytes data = Sequence(5);
-    m_scratch.WriteFile("Games/Level1.VMM", data);
-    HANDLE file = MustOpen("games\\level1.vmm", GENERIC_READ, OPEN_EXISTING);
-    EXPECT_EQ(Read(file, 5), data);
-    EXPECT_TRUE(CloseHandle(file));
-
-    // A new file goes into the existing directory under the name as written.
-    file = MustOpen("games\\save1.sav", GENERIC_WRITE, CREATE_NEW);
-    Write(file, data);
-    EXPECT_TRUE(CloseHandle(file));
-    EXPECT_EQ(m_scratch.ReadFile("Games/save1.sav"), data);
 }
 
 TEST_F(FileTest, RelativePathsOpenInCurrentDirectory) {

@@ -40,70 +40,42 @@ std::string CurrentWindowsPath() {
     return platform::HostToWindowsPath(fs::current_path().string());
 }
 
-struct Resolution {
-    const char* path;
-    const char* full;
-};
-
-void ExpectResolutions(const std::vector<Resolution>& cases) {
-    for (const Resolution& c : cases) {
-        EXPECT_EQ(FullPath(c.path), c.full) << "input " << c.path;
-    }
-}
-
-TEST(GetFullPathName, RemovesCurrentAndParentComponents) {
-    ExpectResolutions({
+TEST(GetFullPathName, ResolvesComponentsSeparatorsAndDrivesTextually) {
+    const struct {
+        const char* path;
+        const char* full;
+    } cases[] = {
+        // Current and parent components go; the parent of the root stays at the root.
         {"c:\\games\\lev\\..\\tex\\.\\a.bmp", "c:\\games\\tex\\a.bmp"},
         {"c:\\a\\b\\c\\..\\..\\d", "c:\\a\\d"},
         {"c:\\a\\.\\.\\b", "c:\\a\\b"},
         {"c:\\a\\b\\..", "c:\\a"},
         {"c:\\a\\b\\.", "c:\\a\\b"},
         {"c:\\a\\..b\\.c", "c:\\a\\..b\\.c"},
-    });
-}
-
-TEST(GetFullPathName, ParentOfRootStaysAtRoot) {
-    ExpectResolutions({
         {"c:\\..\\..\\x", "c:\\x"},
         {"c:\\..", "c:\\"},
         {"c:\\a\\..\\..\\b", "c:\\b"},
         {"c:\\", "c:\\"},
-    });
-}
-
-TEST(GetFullPathName, AcceptsForwardAndRepeatedSeparators) {
-    ExpectResolutions({
+        // Forward and repeated separators; the trailing separator and letter case stay.
         {"c:/games/lev/a.vmm", "c:\\games\\lev\\a.vmm"},
         {"c:\\\\games//lev\\/a.vmm", "c:\\games\\lev\\a.vmm"},
         {"c:/games\\lev/", "c:\\games\\lev\\"},
-    });
-}
-
-TEST(GetFullPathName, KeepsTrailingSeparatorAndLetterCase) {
-    ExpectResolutions({
-        {"c:\\games\\", "c:\\games\\"},
         {"c:\\games\\lev\\..\\", "c:\\games\\"},
         {"C:\\Games\\Level1.LEV", "C:\\Games\\Level1.LEV"},
-    });
-}
-
-TEST(GetFullPathName, PathWithoutDriveIsRootedOnHostDrive) {
-    ExpectResolutions({
+        // Without a drive a path is rooted on the host drive; other drives resolve textually.
         {"\\tmp\\a.vmm", "c:\\tmp\\a.vmm"},
         {"/tmp/a.vmm", "c:\\tmp\\a.vmm"},
         {"/", "c:\\"},
-    });
-}
-
-TEST(GetFullPathName, OtherDrivesResolveTextually) {
-    ExpectResolutions({
         {"d:\\x\\..\\y.bmp", "d:\\y.bmp"},
         {"D:x.bmp", "D:\\x.bmp"},
         {"e:", "e:\\"},
-    });
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FullPath(c.path), c.full) << "input " << c.path;
+    }
 }
 
-TEST(GetFullPathName, ReportsFilePart) {
+TEST(GetFullPathName, ReportsFilePartAndSizeNeededWhenTheBufferIsTooSmall) {
     char buffer[64];
     char* filePart = buffer;
     ASSERT_EQ(GetFullPathNameA("c:\\games\\a.vmm", sizeof buffer, buffer, &filePart), 14u);
@@ -112,13 +84,10 @@ TEST(GetFullPathName, ReportsFilePart) {
 
     ASSERT_EQ(GetFullPathNameA("c:\\games\\", sizeof buffer, buffer, &filePart), 9u);
     EXPECT_EQ(filePart, nullptr);
-}
 
-TEST(GetFullPathName, TooSmallBufferGetsSizeNeededAndStaysUntouched) {
     const char* path = "c:\\games\\a.vmm"; // 14 characters
-    char buffer[32];
     std::memset(buffer, '#', sizeof buffer);
-    char* filePart = buffer;
+    filePart = buffer;
     EXPECT_EQ(GetFullPathNameA(path, 14, buffer, &filePart), 15u);
     EXPECT_EQ(filePart, nullptr);
     EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, '#'));
@@ -226,27 +195,26 @@ protected:
     testkit::ScratchDir m_scratch;
 };
 
-TEST_F(MapToHostPathTest, ExistingPathMapsAsWritten) {
-    EXPECT_EQ(HostPathOf(Engine("Games\\Level1.VMM")), Host("Games/Level1.VMM"));
-    EXPECT_EQ(HostPathOf(Engine("Games/../Games/./Level1.VMM")), Host("Games/Level1.VMM"));
-    EXPECT_EQ(HostPathOf("c:\\"), "/");
-}
-
-TEST_F(MapToHostPathTest, MatchesComponentsIgnoringCase) {
-    EXPECT_EQ(HostPathOf(Engine("games\\level1.vmm")), Host("Games/Level1.VMM"));
-    EXPECT_EQ(HostPathOf(Engine("GAMES\\LEVEL1.vmm")), Host("Games/Level1.VMM"));
-    EXPECT_EQ(HostPathOf(Engine("games\\")), Host("Games/"));
-}
-
-TEST_F(MapToHostPathTest, PrefersExactMatchThenFirstInByteOrder) {
-    EXPECT_EQ(HostPathOf(Engine("data\\abc")), Host("Data/abc"));
-    EXPECT_EQ(HostPathOf(Engine("data\\ABC")), Host("Data/ABC"));
-    EXPECT_EQ(HostPathOf(Engine("data\\aBc")), Host("Data/ABC"));
-}
-
-TEST_F(MapToHostPathTest, UnmatchedComponentsStayAsWritten) {
-    EXPECT_EQ(HostPathOf(Engine("games\\NewFile.dat")), Host("Games/NewFile.dat"));
-    EXPECT_EQ(HostPathOf(Engine("NoDir\\level1.vmm")), Host("NoDir/level1.vmm"));
+TEST_F(MapToHostPathTest, MatchesComponentsIgnoringCasePreferringExactThenByteOrder) {
+    const struct {
+        std::string engine, host;
+    } cases[] = {
+        {Engine("Games\\Level1.VMM"), Host("Games/Level1.VMM")},
+        {Engine("Games/../Games/./Level1.VMM"), Host("Games/Level1.VMM")},
+        {"c:\\", "/"},
+        {Engine("games\\level1.vmm"), Host("Games/Level1.VMM")},
+        {Engine("GAMES\\LEVEL1.vmm"), Host("Games/Level1.VMM")},
+        {Engine("games\\"), Host("Games/")},
+        {Engine("data\\abc"), Host("Data/abc")},
+        {Engine("data\\ABC"), Host("Data/ABC")},
+        {Engine("data\\aBc"), Host("Data/ABC")},
+        // Unmatched components stay as written.
+        {Engine("games\\NewFile.dat"), Host("Games/NewFile.dat")},
+        {Engine("NoDir\\level1.vmm"), Host("NoDir/level1.vmm")},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(HostPathOf(c.engine), c.host) << c.engine;
+    }
 }
 
 TEST_F(MapToHostPathTest, RefusesOtherDrivesAndOverlongPaths) {

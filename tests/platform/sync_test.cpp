@@ -38,26 +38,6 @@ TEST(CriticalSectionTest, IsReentrantForTheHoldingThread) {
     DeleteCriticalSection(&section);
 }
 
-TEST(CriticalSectionTest, SerialisesThreads) {
-    CRITICAL_SECTION section;
-    InitializeCriticalSection(&section);
-    int counter = 0;
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&] {
-            for (int i = 0; i < 10000; ++i) {
-                CriticalSectionLock lock(&section);
-                ++counter;
-            }
-        });
-    }
-    for (auto& thread : threads) {
-        thread.join();
-    }
-    EXPECT_EQ(counter, 40000);
-    DeleteCriticalSection(&section);
-}
-
 TEST(CriticalSectionTest, ThreadStartedWhileHeldIsWokenByTheRelease) {
     // Taken while this process may still have a single thread; the waiter started afterwards
     // must still be woken when the section is left.
@@ -77,18 +57,23 @@ TEST(CriticalSectionTest, ThreadStartedWhileHeldIsWokenByTheRelease) {
     DeleteCriticalSection(&section);
 }
 
-TEST(CriticalSectionTest, ContendedHoldersSleepAndTakeTurns) {
+TEST(CriticalSectionTest, SerialisesContendedThreads) {
     CRITICAL_SECTION section;
     InitializeCriticalSection(&section);
     int inside = 0;
     int maxInside = 0;
+    int counter = 0;
     std::vector<std::thread> threads;
-    for (int t = 0; t < 3; ++t) {
-        threads.emplace_back([&] {
-            for (int i = 0; i < 20; ++i) {
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 10000; ++i) {
                 CriticalSectionLock lock(&section);
                 maxInside = std::max(maxInside, ++inside);
-                std::this_thread::sleep_for(std::chrono::microseconds(200));
+                ++counter;
+                // Some holders sleep inside, so that waiters must sleep too.
+                if (t == 0 && i % 500 == 0) {
+                    std::this_thread::sleep_for(std::chrono::microseconds(200));
+                }
                 --inside;
             }
         });
@@ -97,36 +82,30 @@ TEST(CriticalSectionTest, ContendedHoldersSleepAndTakeTurns) {
         thread.join();
     }
     EXPECT_EQ(maxInside, 1);
+    EXPECT_EQ(counter, 40000);
     DeleteCriticalSection(&section);
 }
 
-TEST(EventTest, AutoResetReleasesOneWaitAndFallsBack) {
+TEST(EventTest, AutoResetReleasesOneWaitAndManualResetStaysSignalled) {
     HANDLE event = CreateEventA(FALSE, FALSE);
     ASSERT_NE(event, nullptr);
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
     EXPECT_EQ(SetEvent(event), TRUE);
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(event, 10), WAIT_TIMEOUT) << "the wait consumed the signal";
-    EXPECT_EQ(CloseHandle(event), TRUE);
-}
-
-TEST(EventTest, InitiallySignalledAndManualReset) {
-    HANDLE event = CreateEventA(TRUE, TRUE);
-    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
-    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0) << "manual reset stays signalled";
-    EXPECT_EQ(ResetEvent(event), TRUE);
-    EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
-    CloseHandle(event);
-}
-
-TEST(EventTest, WakesAWaiterInAnotherThread) {
-    HANDLE event = CreateEventA(FALSE, FALSE);
     std::atomic<DWORD> result{WAIT_FAILED};
     std::thread waiter([&] { result = WaitForSingleObject(event, INFINITE); });
     SetEvent(event);
     waiter.join();
-    EXPECT_EQ(result.load(), WAIT_OBJECT_0);
-    CloseHandle(event);
+    EXPECT_EQ(result.load(), WAIT_OBJECT_0) << "a waiter in another thread wakes";
+    EXPECT_EQ(CloseHandle(event), TRUE);
+
+    HANDLE manual = CreateEventA(TRUE, TRUE);
+    EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_OBJECT_0) << "initially signalled";
+    EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(ResetEvent(manual), TRUE);
+    EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_TIMEOUT);
+    CloseHandle(manual);
 }
 
 TEST(EventTest, StaleOrForeignHandlesAreRefused) {

@@ -6,6 +6,7 @@
 #include "platform/os/file.h"
 #include "testkit/bytes.h"
 #include "testkit/debug_capture.h"
+#include "testkit/math_expect.h"
 #include "testkit/scratch_dir.h"
 
 #include <gtest/gtest.h>
@@ -54,16 +55,8 @@ protected:
         CloseHandle(file);
         return result;
     }
-    static float FloatAt(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
-        float value;
-        std::memcpy(&value, bytes.data() + offset, 4);
-        return value;
-    }
-    static std::uint32_t WordAt(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
-        std::uint32_t value;
-        std::memcpy(&value, bytes.data() + offset, 4);
-        return value;
-    }
+    static constexpr auto FloatAt = &testkit::FieldAt<float>;
+    static constexpr auto WordAt = &testkit::FieldAt<std::uint32_t>;
     static void PutFloat(std::vector<std::uint8_t>& bytes, std::size_t offset, float value) {
         std::memcpy(bytes.data() + offset, &value, 4);
     }
@@ -76,23 +69,10 @@ protected:
 };
 
 void ExpectNear(const D3DVECTOR& v, float x, float y, float z, float tolerance = 1e-5f) {
-    EXPECT_NEAR(v.x, x, tolerance);
-    EXPECT_NEAR(v.y, y, tolerance);
-    EXPECT_NEAR(v.z, z, tolerance);
+    testkit::ExpectVectorNear(v, {x, y, z}, tolerance);
 }
 
-TEST_F(CameraTest, NewCameraHasItsStartValues) {
-    CCamera camera;
-    EXPECT_EQ(camera.GetFOV(), 90.0f * 3.1415927f / 180.0f);
-    ExpectNear(camera.GetOrientation(), 1, 1, 1, 0);
-    EXPECT_EQ(camera.GetMode(), 0u);
-    EXPECT_EQ(camera.GetState(), 0u);
-    EXPECT_EQ(camera.GetType(), 0u);
-    EXPECT_EQ(camera.IsListener(), 0);
-    EXPECT_EQ(camera.IsPlayerAllowedToMove(), 0);
-}
-
-TEST_F(CameraTest, OrbitAdvancesOneTurnEveryThreeSeconds) {
+TEST_F(CameraTest, OrbitAdvancesOneTurnEveryThreeSecondsAndKeepsExactlyTwoPi) {
     CCamera camera;
     camera.SetState(CCamera::CAMERA_STATE_ORBIT);
     D3DVECTOR base(10, 0, 0);
@@ -102,11 +82,7 @@ TEST_F(CameraTest, OrbitAdvancesOneTurnEveryThreeSeconds) {
     EXPECT_NEAR(FloatAt(Record(camera), 336), kPi, 1e-6f);
     // Half a turn about the vertical axis through the target at the origin.
     ExpectNear(camera.GetPosition(), -10, 0, 0, 1e-4f);
-}
 
-TEST_F(CameraTest, OrbitAngleOfExactlyTwoPiIsKeptUntilExceeded) {
-    CCamera camera;
-    camera.SetState(CCamera::CAMERA_STATE_ORBIT);
     std::vector<std::uint8_t> record = Record(camera);
     PutFloat(record, 336, 6.2831855f);
     ASSERT_EQ(LoadRecord(camera, record), 1);
@@ -174,20 +150,17 @@ TEST_F(CameraTest, FollowsItsOwnerAndTakesTheOwnersUpVector) {
     ExpectNear(camera.GetOrientation(), 0, 0, 1);
     ExpectNear(camera.GetUpVector(), 1, 0, 0);
     ExpectNear(camera.GetRightVector(), 0, -1, 0);
-}
 
-TEST_F(CameraTest, DetachedModeIgnoresTheOwner) {
-    CBaseEntity* owner = vgSpawnParentEntity();
-    owner->SetWorldPosition(D3DVECTOR(5, 5, 5));
-    CCamera camera;
-    camera.SetState(CCamera::CAMERA_STATE_FOLLOW_OWNER);
-    camera.SetMode(CCamera::CAMERA_MODE_DETACHED);
-    camera.SetOwner(4242); // missing, but never looked up in this mode
+    // A detached camera ignores its owner, even a missing one.
+    CCamera detached;
+    detached.SetState(CCamera::CAMERA_STATE_FOLLOW_OWNER);
+    detached.SetMode(CCamera::CAMERA_MODE_DETACHED);
+    detached.SetOwner(4242);
     m_capture.Clear();
     D3DVECTOR base(0, 0, -1);
-    camera.SetFirstPerson(base);
-    Update(camera);
-    ExpectNear(camera.GetBasePosition(), 0, 0, -1);
+    detached.SetFirstPerson(base);
+    Update(detached);
+    ExpectNear(detached.GetBasePosition(), 0, 0, -1);
     EXPECT_FALSE(m_capture.Contains("Failed to find owner"));
 }
 
@@ -224,7 +197,7 @@ TEST_F(CameraTest, TrackedTargetIsLookedAt) {
     ExpectNear(camera.WorldToView(&ahead), 0, 0, 5);
 }
 
-TEST_F(CameraTest, SphereVisibilityAtTheFarAndNearLimits) {
+TEST_F(CameraTest, SphereVisibilityAtTheLimitsAndFarPoints) {
     CCamera camera;
     D3DVECTOR eye(0, 0, 0);
     D3DVECTOR target(0, 0, 1);
@@ -242,14 +215,8 @@ TEST_F(CameraTest, SphereVisibilityAtTheFarAndNearLimits) {
     // Far to the side, outside the 90-degree horizontal field of view.
     D3DVECTOR aside(50, 0, 10);
     EXPECT_EQ(camera.IsBoundingSphereVisible(&aside, 1.0f), 0);
-}
 
-TEST_F(CameraTest, FarPointsSpanTheFarRegion) {
-    CCamera camera;
-    D3DVECTOR eye(0, 0, 0);
-    D3DVECTOR target(0, 0, 1);
-    camera.SetFirstPerson(eye);
-    camera.SetTargetPosition(target);
+    // The far points span the far region.
     Update(camera, 10.0f, 50.0f);
     D3DVECTOR points[4];
     camera.GetFarPoints(points);
@@ -270,9 +237,9 @@ TEST_F(CameraTest, RecordHoldsIdThenTheFieldsInOrder) {
     std::vector<std::uint8_t> record = Record(camera);
     ASSERT_EQ(record.size(), 340u);
     EXPECT_EQ(WordAt(record, 0), 0x1A4D4143u);
-    EXPECT_EQ(FloatAt(record, 56), camera.GetFOV());
-    EXPECT_EQ(FloatAt(record, 188), 1.0f); // view direction (1, 1, 1)
-    EXPECT_EQ(WordAt(record, 200), 7u);    // saved mode
+    EXPECT_EQ(FloatAt(record, 56), 90.0f * 3.1415927f / 180.0f); // the start field of view
+    EXPECT_EQ(FloatAt(record, 188), 1.0f);                       // view direction (1, 1, 1)
+    EXPECT_EQ(WordAt(record, 200), 7u);                          // saved mode
     EXPECT_EQ(FloatAt(record, 252 + 4), 2.0f);
     EXPECT_EQ(WordAt(record, 300), 7u);
     EXPECT_EQ(WordAt(record, 304), 2u);

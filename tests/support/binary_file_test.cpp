@@ -47,7 +47,10 @@ TEST_F(BinaryFileTest, ReadsLittleEndianFields) {
     EXPECT_EQ(reader.Remaining(), 0u);
 }
 
-TEST_F(BinaryFileTest, ShortReadFailsAndTheFailureStays) {
+TEST_F(BinaryFileTest, ShortReadsAndInvalidHandlesFailAndTheFailureStays) {
+    CFileReader invalid(INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(invalid.Failed());
+
     CFileReader reader(OpenWith({1, 2, 3, 4, 5, 6}));
     DWORD value = 0;
     EXPECT_TRUE(reader.ReadU32(value));
@@ -112,13 +115,6 @@ TEST_F(BinaryFileTest, WriteFailureStays) {
     EXPECT_FALSE(writer.WriteU32(1));
     EXPECT_TRUE(writer.Failed());
     EXPECT_FALSE(writer.WriteZeros(1));
-}
-
-TEST_F(BinaryFileTest, InvalidHandleFailsTheReader) {
-    CFileReader reader(INVALID_HANDLE_VALUE);
-    EXPECT_TRUE(reader.Failed());
-    DWORD value = 0;
-    EXPECT_FALSE(reader.ReadU32(value));
 }
 
 } // namespace

@@ -26,31 +26,16 @@ protected:
     DWORD m_baseline = 0;
 };
 
-TEST_F(MemoryTest, ZeroSizedBlocksAreValidDistinctAndCountNothing) {
+TEST_F(MemoryTest, BlocksAreAlignedWritableAndCountedWithThePeak) {
+    // Zero-sized blocks are valid and distinct but count nothing.
     void* first = CMemory::Allocate(0, 0);
     void* second = CMemory::Allocate(0, 0);
     ASSERT_NE(first, nullptr);
-    ASSERT_NE(second, nullptr);
     EXPECT_NE(first, second);
     EXPECT_EQ(Used(), 0u);
     CMemory::Deallocate(first);
     CMemory::Deallocate(second);
-}
 
-TEST_F(MemoryTest, TotalsAndPeakFollowAllocations) {
-    DWORD peakBefore = CMemory::GetMaxMemoryUsed();
-    void* hundred = CMemory::Allocate(100, 0);
-    void* fifty = CMemory::Allocate(50, 0);
-    EXPECT_EQ(Used(), 150u);
-    CMemory::Deallocate(hundred);
-    EXPECT_EQ(Used(), 50u);
-    EXPECT_GE(CMemory::GetMaxMemoryUsed(), m_baseline + 150);
-    EXPECT_GE(CMemory::GetMaxMemoryUsed(), peakBefore);
-    CMemory::Deallocate(fifty);
-    EXPECT_GE(CMemory::GetMaxMemoryUsed(), m_baseline + 150) << "freeing never lowers the peak";
-}
-
-TEST_F(MemoryTest, BlocksAreAlignedAndWritable) {
     std::vector<void*> blocks;
     for (DWORD size : {1u, 3u, 16u, 17u, 4096u}) {
         void* block = CMemory::Allocate(size, 0);
@@ -59,45 +44,19 @@ TEST_F(MemoryTest, BlocksAreAlignedAndWritable) {
         std::memset(block, 0xAB, size);
         blocks.push_back(block);
     }
-    for (void* block : blocks) {
-        CMemory::Deallocate(block);
+    EXPECT_EQ(Used(), 4133u);
+    EXPECT_GE(CMemory::GetMaxMemoryUsed(), m_baseline + 4133);
+    // Foreign pointers are freed without accounting.
+    CMemory::Deallocate(std::malloc(64));
+    CMemory::Deallocate(nullptr);
+    // Newest first in the accountant's list: free head, middle and tail, then the rest.
+    for (int index : {4, 2, 0, 3}) {
+        CMemory::Deallocate(blocks[index]);
     }
-}
-
-TEST_F(MemoryTest, FreeingHeadMiddleAndTailKeepsTheListConsistent) {
-    // Allocated oldest first, so the list holds them newest first: e, d, c, b, a.
-    std::vector<void*> blocks;
-    for (DWORD size = 1; size <= 5; ++size) {
-        blocks.push_back(CMemory::Allocate(size, 0));
-    }
-    CMemory::Deallocate(blocks[4]); // head
-    CMemory::Deallocate(blocks[2]); // middle
-    CMemory::Deallocate(blocks[0]); // tail
-    EXPECT_EQ(Used(), 2u + 4u);
-
-    // The remaining blocks are still found and freed with their sizes.
-    CMemory::Deallocate(blocks[3]);
-    EXPECT_EQ(Used(), 2u);
+    EXPECT_EQ(Used(), 3u);
     CMemory::Deallocate(blocks[1]);
     EXPECT_EQ(Used(), 0u);
-}
-
-TEST_F(MemoryTest, FreeingTheOnlyBlockEmptiesTheList) {
-    void* only = CMemory::Allocate(12, 0);
-    CMemory::Deallocate(only);
-    EXPECT_EQ(Used(), 0u);
-    void* again = CMemory::Allocate(12, 0);
-    EXPECT_EQ(Used(), 12u);
-    CMemory::Deallocate(again);
-}
-
-TEST_F(MemoryTest, ForeignPointersAreFreedWithoutAccounting) {
-    void* foreign = std::malloc(64);
-    void* ours = CMemory::Allocate(64, 0);
-    CMemory::Deallocate(foreign);
-    EXPECT_EQ(Used(), 64u);
-    CMemory::Deallocate(ours);
-    CMemory::Deallocate(nullptr);
+    EXPECT_GE(CMemory::GetMaxMemoryUsed(), m_baseline + 4133) << "freeing never lowers the peak";
 }
 
 TEST_F(MemoryTest, RandomOrderChurnKeepsExactTotals) {
@@ -125,54 +84,44 @@ TEST_F(MemoryTest, RandomOrderChurnKeepsExactTotals) {
     }
 }
 
-TEST_F(MemoryTest, FailureHookFailsExactlyTheNthAllocation) {
+TEST_F(MemoryTest, FailureHookFailsExactlyTheNthAllocationOnce) {
+    CMemory::FailAllocationAfter(1);
+    CMemory::FailAllocationAfter(0); // disarmed
     CMemory::FailAllocationAfter(3);
-    void* first = CMemory::Allocate(8, 0);
-    void* second = CMemory::Allocate(8, 0);
-    void* third = CMemory::Allocate(8, 0);
-    void* fourth = CMemory::Allocate(8, 0);
-    EXPECT_NE(first, nullptr);
-    EXPECT_NE(second, nullptr);
-    EXPECT_EQ(third, nullptr);
-    EXPECT_NE(fourth, nullptr) << "the hook fires once";
+    void* blocks[4];
+    for (void*& block : blocks) {
+        block = CMemory::Allocate(8, 0);
+    }
+    EXPECT_NE(blocks[0], nullptr);
+    EXPECT_NE(blocks[1], nullptr);
+    EXPECT_EQ(blocks[2], nullptr);
+    EXPECT_NE(blocks[3], nullptr) << "the hook fires once";
     EXPECT_EQ(Used(), 24u) << "a failed allocation counts nothing";
-    for (void* block : {first, second, fourth}) {
+    for (void* block : blocks) {
         CMemory::Deallocate(block);
     }
 }
 
-TEST_F(MemoryTest, FailureHookCanBeDisarmed) {
-    CMemory::FailAllocationAfter(1);
-    CMemory::FailAllocationAfter(0);
-    void* block = CMemory::Allocate(8, 0);
-    EXPECT_NE(block, nullptr);
-    CMemory::Deallocate(block);
-}
-
-TEST_F(MemoryTest, CurrentStatisticsAreLoggedInKilobytes) {
+TEST_F(MemoryTest, StatisticsAreLoggedInKilobytes) {
     void* block = CMemory::Allocate(3 * 1024, 0);
-    testkit::DebugCapture capture;
-    CMemory::DumpMemoryStats(1);
-    ASSERT_EQ(capture.Lines().size(), 4u);
-    EXPECT_EQ(capture.Lines()[0], "==================================\n");
-    char expected[64];
-    std::snprintf(expected, sizeof expected, "Cur System Memory Used = %dK\n",
-                  static_cast<int>(CMemory::GetTotalMemoryAllocated() >> 10));
-    EXPECT_EQ(capture.Lines()[1], expected);
-    EXPECT_EQ(capture.Lines()[2].rfind("Cur Video  Memory Used = ", 0), 0u);
-    EXPECT_EQ(capture.Lines()[3], "==================================\n");
+    for (int current : {1, 0}) {
+        testkit::DebugCapture capture;
+        CMemory::DumpMemoryStats(current);
+        ASSERT_EQ(capture.Lines().size(), 4u);
+        EXPECT_EQ(capture.Lines()[0], "==================================\n");
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "%s System Memory Used = %dK\n",
+                      current ? "Cur" : "Max",
+                      static_cast<int>((current ? CMemory::GetTotalMemoryAllocated()
+                                                : CMemory::GetMaxMemoryUsed()) >>
+                                       10));
+        EXPECT_EQ(capture.Lines()[1], expected);
+        EXPECT_EQ(capture.Lines()[2].rfind(
+                      current ? "Cur Video  Memory Used = " : "Max Video  Memory Used = ", 0),
+                  0u);
+        EXPECT_EQ(capture.Lines()[3], "==================================\n");
+    }
     CMemory::Deallocate(block);
-}
-
-TEST_F(MemoryTest, PeakStatisticsAreLoggedWithZeroArgument) {
-    testkit::DebugCapture capture;
-    CMemory::DumpMemoryStats(0);
-    ASSERT_EQ(capture.Lines().size(), 4u);
-    char expected[64];
-    std::snprintf(expected, sizeof expected, "Max System Memory Used = %dK\n",
-                  static_cast<int>(CMemory::GetMaxMemoryUsed() >> 10));
-    EXPECT_EQ(capture.Lines()[1], expected);
-    EXPECT_EQ(capture.Lines()[2].rfind("Max Video  Memory Used = ", 0), 0u);
 }
 
 // The leak report belongs to the accountant object's destruction; a second, local accountant
@@ -238,9 +187,14 @@ class MemBlockTest : public MemoryTest {};
 
 TEST_F(MemBlockTest, ChainGrowsAtTheHeadAndDeletesWhole) {
     CMemBlock* head = nullptr;
+    EXPECT_EQ(CMemBlock::Create(head, 0x10000, 0x10000), nullptr) << "oversized";
+    EXPECT_EQ(head, nullptr);
     CMemBlock* first = CMemBlock::Create(head, 4, 10);
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(head, first);
+    CMemory::FailAllocationAfter(1);
+    EXPECT_EQ(CMemBlock::Create(head, 1, 8), nullptr);
+    EXPECT_EQ(head, first) << "a failed create leaves the chain unchanged";
     CMemBlock* second = CMemBlock::Create(head, 2, 3);
     EXPECT_EQ(head, second);
     EXPECT_EQ(Used(), 4u * 10 + 2 * 3 + 2 * sizeof(CMemBlock));
@@ -249,24 +203,8 @@ TEST_F(MemBlockTest, ChainGrowsAtTheHeadAndDeletesWhole) {
     auto* payload = static_cast<unsigned char*>(first->GetMemoryBlock());
     EXPECT_EQ(payload, reinterpret_cast<unsigned char*>(first) + sizeof(CMemBlock));
     std::memset(payload, 0x5A, 40);
-
     head->Delete();
     EXPECT_EQ(Used(), 0u);
-}
-
-TEST_F(MemBlockTest, FailedCreateLeavesTheChainUnchanged) {
-    CMemBlock* head = nullptr;
-    CMemBlock* first = CMemBlock::Create(head, 1, 8);
-    CMemory::FailAllocationAfter(1);
-    EXPECT_EQ(CMemBlock::Create(head, 1, 8), nullptr);
-    EXPECT_EQ(head, first);
-    head->Delete();
-}
-
-TEST_F(MemBlockTest, OversizedChainBlockIsRefused) {
-    CMemBlock* head = nullptr;
-    EXPECT_EQ(CMemBlock::Create(head, 0x10000, 0x10000), nullptr);
-    EXPECT_EQ(head, nullptr);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "platform/os/file.h"
 #include "platform/os/path.h"
 
+#include "testkit/bytes.h"
 #include "testkit/debug_capture.h"
 #include "testkit/scratch_dir.h"
 #include "testkit/working_directory.h"
@@ -68,11 +69,11 @@ Outcome BaseOf(const std::string& file) {
     return {result, buffer.Text()};
 }
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
+Outcome BaseOfFile(const std::string&, const std::string& file) {
+    return BaseOf(file);
 }
+
+using testkit::Lower;
 
 // A full path of exactly length characters: the drive root and a run of one letter.
 std::string FullPathOfLength(std::size_t length) {
@@ -83,49 +84,66 @@ std::string CurrentWindowsPath() {
     return platform::HostToWindowsPath(std::filesystem::current_path().string());
 }
 
-TEST(MakeBaseDirectory, CutsAfterLastSeparatorAndLowerCases) {
-    EXPECT_EQ(BaseOf("c:\\Games\\Level1.LEV"), (Outcome{0, "c:\\games\\"}));
-    EXPECT_EQ(BaseOf("C:/Games/Lev/Level1.LEV"), (Outcome{0, "c:\\games\\lev\\"}));
-    EXPECT_EQ(BaseOf("c:\\games\\lev\\"), (Outcome{0, "c:\\games\\lev\\"}));
-    EXPECT_EQ(BaseOf("c:\\games\\..\\x.lev"), (Outcome{0, "c:\\"}));
-    EXPECT_EQ(BaseOf("c:\\"), (Outcome{0, "c:\\"}));
-}
-
-TEST(MakeBaseDirectory, RelativeFileUsesCurrentDirectory) {
-    testkit::ScratchDir scratch;
-    testkit::WorkingDirectory cwd(scratch.Path());
-    EXPECT_EQ(BaseOf("Lev\\Level1.LEV"), (Outcome{0, Lower(CurrentWindowsPath()) + "\\lev\\"}));
-}
-
-TEST(MakeBaseDirectory, RefusesWhatDoesNotFitAndLeavesBaseAlone) {
-    std::string longest = FullPathOfLength(kPathBufferSize - 1);
-    EXPECT_EQ(BaseOf(longest), (Outcome{0, "c:\\"}));
-    EXPECT_EQ(BaseOf(FullPathOfLength(kPathBufferSize)), (Outcome{-1, "untouched"}));
-    EXPECT_EQ(BaseOf(FullPathOfLength(1000)), (Outcome{-1, "untouched"}));
-    EXPECT_EQ(BaseOf(""), (Outcome{-1, "untouched"}));
-}
-
-TEST(MakeFullPath, ResolvesAgainstBase) {
-    EXPECT_EQ(Full("c:\\games\\lev\\", "..\\tex\\a.bmp"), (Outcome{0, "c:\\games\\tex\\a.bmp"}));
-    EXPECT_EQ(Full("c:\\games\\lev\\", "Tex/A.BMP"), (Outcome{0, "c:\\games\\lev\\tex\\a.bmp"}));
-    EXPECT_EQ(Full("c:\\games\\lev\\", ".\\a.bmp"), (Outcome{0, "c:\\games\\lev\\a.bmp"}));
-    EXPECT_EQ(Full("c:\\Games\\", "..\\..\\A.BMP"), (Outcome{0, "c:\\a.bmp"}));
-    // Two characters are not yet a full path, so "c:" is appended to the base.
-    EXPECT_EQ(Full("c:\\games\\", "c:"), (Outcome{0, "c:\\games\\c:"}));
-}
-
-TEST(MakeFullPath, LeavesEmptyAndDrivePathsExactlyAsTheyAre) {
-    for (const std::string base : {"c:\\games\\", "", "no base at all"}) {
-        EXPECT_EQ(Full(base, "D:\\X.BMP"), (Outcome{0, "D:\\X.BMP"}));
-        EXPECT_EQ(Full(base, "c:Mixed"), (Outcome{0, "c:Mixed"}));
-        EXPECT_EQ(Full(base, ""), (Outcome{0, ""}));
+// Each function against a table of inputs and exact outcomes; BaseOf ignores the base.
+TEST(PathFunctions, TableOfResolutions) {
+    const struct {
+        Outcome (*function)(const std::string&, const std::string&);
+        std::string base, path;
+        Outcome expected;
+    } cases[] = {
+        // The base directory is cut after the last separator and lower-cased.
+        {BaseOfFile, "", "c:\\Games\\Level1.LEV", {0, "c:\\games\\"}},
+        {BaseOfFile, "", "C:/Games/Lev/Level1.LEV", {0, "c:\\games\\lev\\"}},
+        {BaseOfFile, "", "c:\\games\\lev\\", {0, "c:\\games\\lev\\"}},
+        {BaseOfFile, "", "c:\\games\\..\\x.lev", {0, "c:\\"}},
+        {BaseOfFile, "", "c:\\", {0, "c:\\"}},
+        // What does not fit is refused and the base is left alone.
+        {BaseOfFile, "", FullPathOfLength(kPathBufferSize - 1), {0, "c:\\"}},
+        {BaseOfFile, "", FullPathOfLength(kPathBufferSize), {-1, "untouched"}},
+        {BaseOfFile, "", FullPathOfLength(1000), {-1, "untouched"}},
+        {BaseOfFile, "", "", {-1, "untouched"}},
+        // Full paths resolve against the base.
+        {Full, "c:\\games\\lev\\", "..\\tex\\a.bmp", {0, "c:\\games\\tex\\a.bmp"}},
+        {Full, "c:\\games\\lev\\", "Tex/A.BMP", {0, "c:\\games\\lev\\tex\\a.bmp"}},
+        {Full, "c:\\games\\lev\\", ".\\a.bmp", {0, "c:\\games\\lev\\a.bmp"}},
+        {Full, "c:\\Games\\", "..\\..\\A.BMP", {0, "c:\\a.bmp"}},
+        // Two characters are not yet a full path, so "c:" is appended to the base.
+        {Full, "c:\\games\\", "c:", {0, "c:\\games\\c:"}},
+        // Empty and drive paths stay exactly as they are, whatever the base.
+        {Full, "c:\\games\\", "D:\\X.BMP", {0, "D:\\X.BMP"}},
+        {Full, "", "c:Mixed", {0, "c:Mixed"}},
+        {Full, "no base at all", "", {0, ""}},
+        {Full, "", "", {0, ""}},
+        // Relative paths climb out of the base and are lower-cased.
+        {Relative, "c:\\games\\lev\\", "C:\\Games\\Level2\\Map.Tex", {0, "..\\level2\\map.tex"}},
+        {Relative, "c:\\games\\", "c:\\games\\tex\\a.bmp", {0, "tex\\a.bmp"}},
+        {Relative, "c:\\a\\b\\c\\", "c:\\a\\x\\y.bmp", {0, "..\\..\\x\\y.bmp"}},
+        {Relative, "c:\\a\\b\\", "c:\\a.bmp", {0, "..\\..\\a.bmp"}},
+        // Only the directory of base counts: whatever follows its last backslash is ignored.
+        {Relative, "c:\\games\\level1.lev", "c:\\games\\a.bmp", {0, "a.bmp"}},
+        // Shared partial names are not shared directories; the base keeps its case.
+        {Relative, "c:\\games\\lev\\", "c:\\games\\levels\\a.bmp", {0, "..\\levels\\a.bmp"}},
+        {Relative, "c:\\gamesx\\", "c:\\games\\a.bmp", {0, "..\\games\\a.bmp"}},
+        {Relative, "c:\\ab\\cd\\", "c:\\abc\\a.bmp", {0, "..\\..\\abc\\a.bmp"}},
+        {Relative, "c:\\Games\\", "c:\\games\\a.bmp", {0, "..\\games\\a.bmp"}},
+        // Failures leave the path lower-cased.
+        {Relative, "c:\\a\\b\\", "D:\\A\\X.BMP", {-1, "d:\\a\\x.bmp"}},
+        {Relative, "c:\\a\\", "C:A.BMP", {-2, "c:a.bmp"}},
+        {Relative, "c:games", "c:\\Games\\A.bmp", {-3, "c:\\games\\a.bmp"}},
+        {Relative, "", "A.BMP", {-1, "a.bmp"}},
+        {Relative, "", "", {-2, ""}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.function(c.base, c.path), c.expected) << c.base << " | " << c.path;
     }
 }
 
-TEST(MakeFullPath, EmptyBaseUsesCurrentDirectory) {
+TEST(PathFunctions, RelativeFilesResolveAgainstTheCurrentDirectory) {
     testkit::ScratchDir scratch;
     testkit::WorkingDirectory cwd(scratch.Path());
-    EXPECT_EQ(Full("", "Tex\\A.BMP"), (Outcome{0, Lower(CurrentWindowsPath()) + "\\tex\\a.bmp"}));
+    const std::string current = Lower(CurrentWindowsPath());
+    EXPECT_EQ(BaseOf("Lev\\Level1.LEV"), (Outcome{0, current + "\\lev\\"}));
+    EXPECT_EQ(Full("", "Tex\\A.BMP"), (Outcome{0, current + "\\tex\\a.bmp"}));
 }
 
 TEST(MakeFullPath, RefusesFullPathsOfResolutionLimit) {
@@ -156,36 +174,6 @@ TEST(MakeFullPath, RefusesConcatenationsLongerThanBuffer) {
     testkit::DebugCapture capture;
     EXPECT_EQ(Full(base, tooLong), (Outcome{-2, tooLong}));
     EXPECT_EQ(capture.Text(), base + tooLong + "\r\n");
-}
-
-TEST(MakeRelativePath, ClimbsOutOfBaseAndLowerCases) {
-    EXPECT_EQ(Relative("c:\\games\\lev\\", "C:\\Games\\Level2\\Map.Tex"),
-              (Outcome{0, "..\\level2\\map.tex"}));
-    EXPECT_EQ(Relative("c:\\games\\", "c:\\games\\tex\\a.bmp"), (Outcome{0, "tex\\a.bmp"}));
-    EXPECT_EQ(Relative("c:\\games\\", "c:\\games\\a.bmp"), (Outcome{0, "a.bmp"}));
-    EXPECT_EQ(Relative("c:\\a\\b\\c\\", "c:\\a\\x\\y.bmp"), (Outcome{0, "..\\..\\x\\y.bmp"}));
-    EXPECT_EQ(Relative("c:\\a\\b\\", "c:\\a.bmp"), (Outcome{0, "..\\..\\a.bmp"}));
-    // Only the directory of base counts: whatever follows its last backslash is ignored.
-    EXPECT_EQ(Relative("c:\\games\\level1.lev", "c:\\games\\a.bmp"), (Outcome{0, "a.bmp"}));
-}
-
-TEST(MakeRelativePath, SharedPartialNamesAreNotSharedDirectories) {
-    EXPECT_EQ(Relative("c:\\games\\lev\\", "c:\\games\\levels\\a.bmp"),
-              (Outcome{0, "..\\levels\\a.bmp"}));
-    EXPECT_EQ(Relative("c:\\gamesx\\", "c:\\games\\a.bmp"), (Outcome{0, "..\\games\\a.bmp"}));
-    EXPECT_EQ(Relative("c:\\ab\\cd\\", "c:\\abc\\a.bmp"), (Outcome{0, "..\\..\\abc\\a.bmp"}));
-}
-
-TEST(MakeRelativePath, BaseIsComparedWithItsCase) {
-    EXPECT_EQ(Relative("c:\\Games\\", "c:\\games\\a.bmp"), (Outcome{0, "..\\games\\a.bmp"}));
-}
-
-TEST(MakeRelativePath, FailuresLeavePathLowerCased) {
-    EXPECT_EQ(Relative("c:\\a\\b\\", "D:\\A\\X.BMP"), (Outcome{-1, "d:\\a\\x.bmp"}));
-    EXPECT_EQ(Relative("c:\\a\\", "C:A.BMP"), (Outcome{-2, "c:a.bmp"}));
-    EXPECT_EQ(Relative("c:games", "c:\\Games\\A.bmp"), (Outcome{-3, "c:\\games\\a.bmp"}));
-    EXPECT_EQ(Relative("", "A.BMP"), (Outcome{-1, "a.bmp"}));
-    EXPECT_EQ(Relative("", ""), (Outcome{-2, ""}));
 }
 
 TEST(MakeRelativePath, RefusesResultsLongerThanBuffer) {

@@ -15,16 +15,12 @@ protected:
     void TearDown() override { platform::OverridePerformanceFrequency(-1); }
 };
 
-TEST_F(TimerTest, UsesTheHighResolutionCounter) {
+TEST_F(TimerTest, HighResolutionReadingsCountFromConstructionAndNeverDecrease) {
     CTimer timer;
     EXPECT_TRUE(timer.IsHighResolution());
-    EXPECT_LT(timer.GetDWORDMillisecTicks(), 1000u) << "counts from construction";
-}
-
-TEST_F(TimerTest, ReadingsNeverDecrease) {
-    CTimer timer;
     DWORD previous = timer.GetDWORDMillisecTicks();
     float previousFloat = timer.GetFloatMillisecTicks();
+    EXPECT_LT(previous, 1000u) << "counts from construction";
     for (int i = 0; i < 2000; ++i) {
         DWORD now = timer.GetDWORDMillisecTicks();
         float nowFloat = timer.GetFloatMillisecTicks();
@@ -33,18 +29,19 @@ TEST_F(TimerTest, ReadingsNeverDecrease) {
         previous = now;
         previousFloat = nowFloat;
     }
-}
-
-TEST_F(TimerTest, MeasuresElapsedMilliseconds) {
-    CTimer timer;
-    DWORD start = timer.GetDWORDMillisecTicks();
-    float startFloat = timer.GetFloatMillisecTicks();
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_GE(timer.GetDWORDMillisecTicks() - start, 30u);
-    EXPECT_GE(timer.GetFloatMillisecTicks() - startFloat, 29.5f);
+    EXPECT_GE(timer.GetDWORDMillisecTicks() - previous, 30u);
+    EXPECT_GE(timer.GetFloatMillisecTicks() - previousFloat, 29.5f);
+    CTimer copy;
+    copy = timer;
+    EXPECT_GE(copy.GetDWORDMillisecTicks(), 30u) << "copies keep the origin";
 }
 
-TEST_F(TimerTest, FallsBackToTheSystemClockWithoutACounter) {
+TEST_F(TimerTest, FallsBackToTheSystemClockBelowOneKilohertz) {
+    platform::OverridePerformanceFrequency(1000);
+    EXPECT_TRUE(CTimer().IsHighResolution());
+    platform::OverridePerformanceFrequency(999);
+    EXPECT_FALSE(CTimer().IsHighResolution());
     platform::OverridePerformanceFrequency(0);
     CTimer timer;
     EXPECT_FALSE(timer.IsHighResolution());
@@ -54,24 +51,6 @@ TEST_F(TimerTest, FallsBackToTheSystemClockWithoutACounter) {
     EXPECT_GE(reading, system);
     EXPECT_LE(reading - system, 50u);
     EXPECT_NEAR(timer.GetFloatMillisecTicks(), static_cast<float>(timeGetTime()), 1000.0f);
-}
-
-TEST_F(TimerTest, FallsBackWhenTheCounterIsSlowerThanOneKilohertz) {
-    platform::OverridePerformanceFrequency(999);
-    CTimer slow;
-    EXPECT_FALSE(slow.IsHighResolution());
-
-    platform::OverridePerformanceFrequency(1000);
-    CTimer justFastEnough;
-    EXPECT_TRUE(justFastEnough.IsHighResolution());
-}
-
-TEST_F(TimerTest, CopiesKeepTheOrigin) {
-    CTimer original;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    CTimer copy;
-    copy = original;
-    EXPECT_GE(copy.GetDWORDMillisecTicks(), 5u);
 }
 
 } // namespace

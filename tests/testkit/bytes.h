@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cctype>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -52,5 +54,20 @@ private:
 
     std::vector<std::uint8_t> m_bytes;
 };
+
+// The field of type T at offset in bytes, read raw as the engine reads its records.
+template <class T> T FieldAt(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
+    T value;
+    std::memcpy(&value, bytes.data() + offset, sizeof value);
+    return value;
+}
+
+// The text in lower case, as the engine's path functions leave names.
+inline std::string Lower(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
 
 } // namespace testkit

@@ -7,9 +7,10 @@
 #include "model/model.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace {
+
+using testkit::Lower;
 
 using lvltest::AppendModel;
 using lvltest::AppendTrigger;

@@ -3,11 +3,12 @@
 #include "level_info.h"
 
 #include <algorithm>
-#include <cctype>
 #include <functional>
 #include <sstream>
 
 namespace {
+
+using testkit::Lower;
 
 class LevelInfoTest : public AccountedTest {
 protected:

@@ -1,6 +1,7 @@
 #include "obj_to_model.h"
 #include "tools_fixture.h"
 
+#include "testkit/bytes.h"
 #include "testkit/scratch_dir.h"
 
 #include "model/material.h"
@@ -20,6 +21,8 @@ using vmmtool::MakeSummary;
 std::vector<std::uint8_t> Text(const std::string& text) {
     return {text.begin(), text.end()};
 }
+
+using testkit::Lower;
 
 // A ship in art/: a hull square with a painted texture and a metal fin, in two groups.
 class MakeVmmTest : public AccountedTest {

@@ -1,6 +1,8 @@
 #include "obj_to_model.h"
 #include "tools_fixture.h"
 
+#include "testkit/math_expect.h"
+
 #include "math/matrix.h"
 #include "math/quaternion.h"
 #include "model/material.h"
@@ -59,9 +61,7 @@ D3DVECTOR WindingNormal(C3DModelFrame& frame, DWORD face) {
 }
 
 void ExpectVector(const D3DVECTOR& v, float x, float y, float z) {
-    EXPECT_NEAR(v.x, x, 1e-5f);
-    EXPECT_NEAR(v.y, y, 1e-5f);
-    EXPECT_NEAR(v.z, z, 1e-5f);
+    testkit::ExpectVectorNear(v, {x, y, z}, 1e-5f);
 }
 
 std::vector<std::string> FrameNames(const C3DModel& model) {
@@ -231,7 +231,7 @@ TEST_F(ObjToModelTest, TextureNamesBecomeFullEnginePaths) {
     EXPECT_EQ(model.GetFrameCount(), 0u);
 }
 
-TEST_F(ObjToModelTest, RefusesWhatTheModelCannotHold) {
+TEST_F(ObjToModelTest, RefusesWhatTheModelCannotHoldOrItsIndicesCannotReach) {
     const std::string triangle = Lines({"v 0 0 0", "v 1 0 0", "v 0 1 0"});
     C3DModel model;
     EXPECT_FALSE(Build(triangle + Lines({"", "usemtl missing", "f 1 2 3"}), model));
@@ -248,9 +248,7 @@ TEST_F(ObjToModelTest, RefusesWhatTheModelCannotHold) {
     EXPECT_FALSE(Build(groups, model));
     EXPECT_EQ(m_error.message, "more than 256 frames (objects or groups times materials)");
     EXPECT_EQ(model.GetFrameCount(), 0u);
-}
 
-TEST_F(ObjToModelTest, RefusesFramesBeyondSixteenBitIndices) {
     // 21846 triangles of their own three positions: 65538 vertices in one frame.
     std::string text = "g big\n";
     const int triangles = 21846;
@@ -261,7 +259,6 @@ TEST_F(ObjToModelTest, RefusesFramesBeyondSixteenBitIndices) {
         text += "f " + std::to_string(3 * t + 1) + " " + std::to_string(3 * t + 2) + " " +
                 std::to_string(3 * t + 3) + "\n";
     }
-    C3DModel model;
     EXPECT_FALSE(Build(text, model));
     EXPECT_EQ(m_error.message, "frame 'big': more than 65536 vertices, the most the engine's "
                                "16-bit indices reach; split it into groups");

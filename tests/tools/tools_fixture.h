@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
 #include <initializer_list>
 #include <sstream>
 #include <string>
@@ -19,13 +17,6 @@ inline std::string Lines(std::initializer_list<std::string_view> lines) {
     for (std::string_view line : lines) {
         text.append(line).push_back('\n');
     }
-    return text;
-}
-
-// Engine paths compare in lower case.
-inline std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
 }
 

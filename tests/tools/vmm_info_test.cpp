@@ -1,6 +1,7 @@
 #include "tools_fixture.h"
 #include "vmm_info.h"
 
+#include "model/vmm_bytes.h"
 #include "testkit/bytes.h"
 #include "testkit/debug_capture.h"
 #include "testkit/scratch_dir.h"
@@ -12,38 +13,18 @@
 
 namespace {
 
-using testkit::ByteBuilder;
+using namespace vmm_bytes;
 
 constexpr std::uint32_t kNone = 0xFFFFFFFF;
 
-ByteBuilder FileStart() {
-    ByteBuilder b;
-    b.U8(0x56).U8(0x4D).U8(0x4D).U8(0x1A);
-    b.U32(0x1004).U32(4).U32(0x201);
-    return b;
-}
-
-// One triangle (0,0,0), (2,0,0), (0,4,0) named name; declaredExtra is added to the length in
-// the tag.
-void TriangleFrame(ByteBuilder& b, const std::string& name, std::uint32_t declaredExtra = 0) {
-    b.U32(0x1010).U32(68 + 3 * 32 + 12 + declaredExtra);
-    b.Chars(name, 32).U32(3);
-    const float corners[3][2] = {{0, 0}, {2, 0}, {0, 4}};
-    for (const auto& c : corners) {
-        b.F32(c[0]).F32(c[1]).F32(0).F32(0).F32(0).F32(-1).F32(0).F32(0);
-    }
-    b.U32(1).U32(0).U32(1).U32(2);
-    b.Fill(0, 24).U32(kNone);
-}
-
-void AnimationChunk(ByteBuilder& b, std::uint32_t final, float duration) {
-    b.U32(0x1070).U32(16 + 48).U32(1).U32(0).U32(final).U32(7);
-    b.Fill(0, 40).F32(duration).F32(0);
+// One triangle (0,0,0), (2,0,0), (0,4,0) named name.
+void TriangleFrame(ByteBuilder& b, const std::string& name) {
+    FrameChunk(b, name, Triangle(2, 4), {0, 1, 2}, kNone);
 }
 
 TEST(VmmChunkWalkTest, ListsChunksAsTheReadLoopTakesThem) {
     ByteBuilder b = FileStart();
-    AnimationChunk(b, 0, 2.0f);
+    AnimationChunk(b, 0, 0, 7, {2.0f});
     b.U32(0x2000).U32(3).Fill(0xAA, 3); // unknown: skipped by its length
     TriangleFrame(b, "hull");
     b.U32(0x10A0).U32(64);
@@ -67,9 +48,11 @@ TEST(VmmChunkWalkTest, ListsChunksAsTheReadLoopTakesThem) {
 
 TEST(VmmChunkWalkTest, AKnownChunkTakesWhatItsCountsSayWhateverItsTag) {
     ByteBuilder b = FileStart();
-    TriangleFrame(b, "hull", 8); // declares 8 bytes more than it holds
-    b.U32(0x1005).U32(0);        // read as the next tag
-    vmmtool::VmmChunkWalk walk = vmmtool::WalkVmmChunks(b.Bytes());
+    TriangleFrame(b, "hull");
+    b.U32(0x1005).U32(0); // read as the next tag
+    std::vector<std::uint8_t> bytes = b.Bytes();
+    bytes[16 + 4] += 8; // the frame declares 8 bytes more than it holds
+    vmmtool::VmmChunkWalk walk = vmmtool::WalkVmmChunks(bytes);
     ASSERT_EQ(walk.chunks.size(), 3u);
     EXPECT_EQ(walk.chunks[1].length, 68u + 96 + 12 + 8);
     EXPECT_EQ(walk.chunks[1].read, 68u + 96 + 12);
@@ -145,7 +128,7 @@ TEST_F(DescribeVmmTest, ReportsTheModelTheEngineLoads) {
     b.U32(0x1020).U32(212).U32(80);
     b.F32(0.5f).F32(0.25f).F32(1).F32(1).Fill(0, 16).Fill(0, 16).Fill(0, 16);
     b.F32(8).U32(0).U32(16).Chars("tex\\hull.bmp", 128).U32(3);
-    AnimationChunk(b, 4, 2.5f);
+    AnimationChunk(b, 0, 4, 7, {2.5f});
     TriangleFrame(b, "hull");
     ASSERT_TRUE(Describe(b)) << m_error;
     EXPECT_TRUE(Shows("keyframes 0..4 (extra 7)")) << m_out.str();

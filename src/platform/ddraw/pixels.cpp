@@ -6,36 +6,10 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace platform {
 namespace {
-
-// A mask's channel as 8 bits: narrower channels repeat their bits downwards so that all ones
-// becomes 255 and zero stays 0; wider ones keep their top 8 bits.
-DWORD ExpandChannel(DWORD value, DWORD mask) {
-    if (mask == 0) {
-        return 0;
-    }
-    const int width = std::popcount(mask);
-    value = (value & mask) >> std::countr_zero(mask);
-    if (width >= 8) {
-        return value >> (width - 8);
-    }
-    DWORD result = 0;
-    for (int shift = 8 - width; shift > -width; shift -= width) {
-        result |= shift >= 0 ? value << shift : value >> -shift;
-    }
-    return result & 0xFF;
-}
-
-DWORD NarrowChannel(DWORD channel, DWORD mask) {
-    if (mask == 0) {
-        return 0;
-    }
-    const int width = std::popcount(mask);
-    const DWORD value = width >= 8 ? channel << (width - 8) : channel >> (8 - width);
-    return (value << std::countr_zero(mask)) & mask;
-}
 
 int ColourDistance(Argb a, Argb b) {
     int distance = 0;
@@ -166,17 +140,51 @@ void WritePixel(const PixelView& view, LONG x, LONG y, DWORD value) {
     }
 }
 
+ChannelCodec::ChannelCodec(DWORD mask)
+    : m_mask(mask), m_shift(mask != 0 ? std::countr_zero(mask) : 0), m_width(std::popcount(mask)) {
+    if (m_width == 0 || m_width > 8) {
+        return;
+    }
+    for (int value = 0; value < (1 << m_width); ++value) {
+        DWORD result = 0;
+        for (int shift = 8 - m_width; shift > -m_width; shift -= m_width) {
+            result |= shift >= 0 ? DWORD(value) << shift : DWORD(value) >> -shift;
+        }
+        m_expanded[static_cast<std::size_t>(value)] = static_cast<BYTE>(result);
+    }
+}
+
+DWORD ChannelCodec::Expand(DWORD value) const {
+    const DWORD channel = (value & m_mask) >> m_shift;
+    return m_width > 8 ? channel >> (m_width - 8) : m_expanded[channel];
+}
+
+DWORD ChannelCodec::Narrow(DWORD channel) const {
+    const DWORD value = m_width >= 8 ? channel << (m_width - 8) : channel >> (8 - m_width);
+    return (value << m_shift) & m_mask;
+}
+
+ColourCodec::ColourCodec(const PixelLayout& layout)
+    : m_red(layout.redMask), m_green(layout.greenMask), m_blue(layout.blueMask),
+      m_alpha(layout.alphaMask), m_opaque(layout.alphaMask == 0) {}
+
+Argb ColourCodec::Unpack(DWORD value) const {
+    const DWORD alpha = m_opaque ? 0xFF : m_alpha.Expand(value);
+    return (alpha << 24) | (m_red.Expand(value) << 16) | (m_green.Expand(value) << 8) |
+           m_blue.Expand(value);
+}
+
+DWORD ColourCodec::Pack(Argb colour) const {
+    return m_alpha.Narrow(colour >> 24) | m_red.Narrow((colour >> 16) & 0xFF) |
+           m_green.Narrow((colour >> 8) & 0xFF) | m_blue.Narrow(colour & 0xFF);
+}
+
 Argb UnpackArgb(const PixelLayout& layout, DWORD value) {
-    const DWORD alpha = layout.alphaMask != 0 ? ExpandChannel(value, layout.alphaMask) : 0xFF;
-    return (alpha << 24) | (ExpandChannel(value, layout.redMask) << 16) |
-           (ExpandChannel(value, layout.greenMask) << 8) | ExpandChannel(value, layout.blueMask);
+    return ColourCodec(layout).Unpack(value);
 }
 
 DWORD PackArgb(const PixelLayout& layout, Argb colour) {
-    return NarrowChannel(colour >> 24, layout.alphaMask) |
-           NarrowChannel((colour >> 16) & 0xFF, layout.redMask) |
-           NarrowChannel((colour >> 8) & 0xFF, layout.greenMask) |
-           NarrowChannel(colour & 0xFF, layout.blueMask);
+    return ColourCodec(layout).Pack(colour);
 }
 
 Argb PixelToArgb(const PixelView& view, DWORD value) {
@@ -215,7 +223,8 @@ bool SameColours(const PixelView& a, const PixelView& b) {
 }
 
 PixelConverter::PixelConverter(const PixelView& source, const PixelView& target)
-    : m_source(source), m_target(target), m_identity(SameColours(source, target)) {}
+    : m_source(source), m_target(target), m_sourceCodec(source.layout),
+      m_targetCodec(target.layout), m_identity(SameColours(source, target)) {}
 
 DWORD PixelConverter::operator()(DWORD value) {
     if (m_identity) {
@@ -223,7 +232,13 @@ DWORD PixelConverter::operator()(DWORD value) {
     }
     if (!m_haveLast || value != m_lastValue) {
         m_lastValue = value;
-        m_lastResult = ArgbToPixel(m_target, PixelToArgb(m_source, value));
+        const Argb colour =
+            m_source.layout.Indexed()
+                ? (value < m_source.paletteCount ? m_source.palette[value] : kOpaqueBlack)
+                : m_sourceCodec.Unpack(value);
+        m_lastResult = m_target.layout.Indexed()
+                           ? NearestPaletteIndex(m_target.palette, m_target.paletteCount, colour)
+                           : m_targetCodec.Pack(colour);
         m_haveLast = true;
     }
     return m_lastResult;

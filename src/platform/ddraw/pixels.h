@@ -7,6 +7,8 @@
 #include "platform/ddraw/ddraw_types.h"
 #include "platform/export.h"
 
+#include <array>
+
 namespace platform {
 
 // A colour as 0xAARRGGBB.
@@ -67,8 +69,34 @@ struct PixelView {
 VELCORE_API DWORD ReadPixel(const PixelView& view, LONG x, LONG y);
 VELCORE_API void WritePixel(const PixelView& view, LONG x, LONG y, DWORD value);
 
+// One channel of an RGB layout: where its bits are, and each of its values as 8 bits
+// (narrower channels repeat their bits downwards, so all ones is 255 and zero stays 0).
+class VELCORE_API ChannelCodec {
+public:
+    explicit ChannelCodec(DWORD mask);
+    DWORD Expand(DWORD value) const;
+    DWORD Narrow(DWORD channel) const;
+
+private:
+    DWORD m_mask;
+    int m_shift;
+    int m_width;
+    std::array<BYTE, 256> m_expanded{}; // for widths up to 8
+};
+
 // Channel values from and to raw values of an RGB layout; a layout without alpha reads as
-// opaque.
+// opaque. Building one costs more than a conversion: keep it for a block of pixels.
+class VELCORE_API ColourCodec {
+public:
+    explicit ColourCodec(const PixelLayout& layout);
+    Argb Unpack(DWORD value) const;
+    DWORD Pack(Argb colour) const;
+
+private:
+    ChannelCodec m_red, m_green, m_blue, m_alpha;
+    bool m_opaque;
+};
+
 VELCORE_API Argb UnpackArgb(const PixelLayout& layout, DWORD value);
 VELCORE_API DWORD PackArgb(const PixelLayout& layout, Argb colour);
 
@@ -90,9 +118,23 @@ public:
     DWORD operator()(DWORD value);
 
 private:
+    // A source channel moved straight into a target channel of at most its width.
+    struct ChannelMove {
+        int rightShift;
+        DWORD mask;
+        int leftShift;
+    };
+    DWORD Convert(DWORD value) const;
+    bool PrepareDirectMoves();
+
     const PixelView& m_source;
     const PixelView& m_target;
+    ColourCodec m_sourceCodec;
+    ColourCodec m_targetCodec;
     bool m_identity;
+    std::array<ChannelMove, 4> m_moves{};
+    DWORD m_opaqueBits = 0; // target alpha bits set when the source has no alpha
+    bool m_direct = false;
     bool m_haveLast = false;
     DWORD m_lastValue = 0;
     DWORD m_lastResult = 0;

@@ -1,0 +1,273 @@
+#include "engine/element_table.h"
+#include "engine/engine.h"
+#include "engine/globals.h"
+#include "engine/level_loader.h"
+#include "engine/state.h"
+#include "entity/entity.h"
+#include "event/event_manager.h"
+#include "math/random.h"
+#include "model/material.h"
+#include "model/model.h"
+#include "platform/os/clock.h"
+#include "platform/os/path.h"
+#include "scene/texture.h"
+#include "support/machine_code.h"
+#include "support/memory.h"
+#include "table_bytes.h"
+#include "testkit/bitmap_images.h"
+#include "testkit/debug_capture.h"
+#include "testkit/device_host.h"
+#include "testkit/scratch_dir.h"
+
+#include "../model/vmm_bytes.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <functional>
+
+using namespace table_bytes;
+
+namespace {
+
+// A model 4 x 2 x 1 whose one material names texture `texture`.
+Bytes BoxModel(const std::string& texture, float depth = 1.0f) {
+    auto b = vmm_bytes::FileStart();
+    const std::vector<vmm_bytes::Vertex> corners = {
+        {0, 0, 0, 0, 0, 1, 0, 0}, {4, 0, 0, 0, 0, 1, 1, 0}, {0, 2, depth, 0, 0, 1, 0, 1}};
+    vmm_bytes::FrameChunk(b, "body", corners, {0, 1, 2}, 0);
+    vmm_bytes::MaterialChunk(b, {0.5f, 0.5f, 0.5f, 1}, {0.2f, 0.2f, 0.2f, 1}, texture, 0);
+    vmm_bytes::BoxKeysChunk(b, 0, 0, 0, {vmm_bytes::BoxKey{0, 0}});
+    vmm_bytes::ModelBoxesChunk(b, {vmm_bytes::BoxKey{0, 0, {0, 0, 0}, {4, 2, depth}}});
+    return b.Bytes();
+}
+
+// The level: three model records (0 and 2 name one file in other letter case, 1 overrides
+// its texture), two textures, a sound, a music record and one timed trigger for model 0.
+class LevelLoaderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        vgDisable();
+        vgEnable();
+        m_systemBefore = CMemory::GetTotalMemoryAllocated();
+        WriteLevel(m_level);
+    }
+    void TearDown() override {
+        vgDisable();
+        platform::ThawClock();
+    }
+
+    ModelSample Model(const std::string& file, std::uint32_t textureOverride) {
+        ModelSample model;
+        model.modelFile = file;
+        model.prefix = "Physics";
+        model.modulePath = platform::HostToWindowsPath(PHYSICSMODULE);
+        model.textureOverride = textureOverride;
+        return model;
+    }
+
+    void WriteLevel(const LevelSample& level) {
+        m_dir.WriteFile("level.vlf", LevelInfoFile(level));
+        m_dir.WriteFile("models.tbl", Table(kModelId, 3,
+                                            {ModelRecord(Model("box.vmm", 0xFFFFFFFF)),
+                                             ModelRecord(Model("plain.vmm", 1)),
+                                             ModelRecord(Model("BOX.VMM", 0xFFFFFFFF))}));
+        m_dir.WriteFile("box.vmm", BoxModel("skin.bmp"));
+        m_dir.WriteFile("plain.vmm", BoxModel("skin.bmp"));
+        m_dir.WriteFile("textures.tbl", Table(kTextureId, 2,
+                                              {TextureRecord("grey.bmp", 0, 0, 0, 0),
+                                               TextureRecord("SKIN.bmp", 0, 0, 2, 0)}));
+        for (const char* name : {"grey.bmp", "skin.bmp"}) {
+            m_dir.WriteFile(name, testkit::BmpFile(testkit::TrueColourImage(2, 2, {0, 0, 0, 0})));
+        }
+        m_dir.WriteFile("sounds.tbl", Table(kSoundId, 1, {SoundRecord("boom.wav")}));
+        m_dir.WriteFile("music.tbl", Table(kMusicId, 1, {MusicRecord("a.mid", "b.mid")}));
+        m_dir.WriteFile("events.evt", EventFile({{700, 0, 0.0f}}));
+    }
+
+    int NewGame() { return vgNewGame(m_dir.EnginePath("level.vlf").c_str()); }
+
+    // Nothing of a level may be left: no tables, models, textures, triggers or script.
+    void ExpectNoLevel() {
+        EXPECT_EQ(vgIsGameLoaded(), 0);
+        EXPECT_EQ(vgGetModelCount() + vgGetTextureCount() + vgGetSoundCount() + vgGetMusicCount(),
+                  0u);
+        EXPECT_EQ(g_level.pp3DModels, nullptr);
+        EXPECT_EQ(g_level.ppTextureObjects, nullptr);
+        EXPECT_EQ(g_level.pszMissionText, nullptr);
+        EXPECT_EQ(m_host.DirectDraw()->LiveSurfaceCount(), 0u);
+        EXPECT_EQ(g_eventManager.GetTriggerCount(), 0u);
+        EXPECT_EQ(g_missionCode.GetAMXBufferSize(), 0u);
+        EXPECT_EQ(CMemory::GetTotalMemoryAllocated(), m_systemBefore);
+    }
+
+    testkit::DeviceHost m_host;
+    testkit::DebugCapture m_log;
+    testkit::ScratchDir m_dir;
+    LevelSample m_level;
+    DWORD m_systemBefore = 0;
+};
+
+TEST_F(LevelLoaderTest, NewGameLoadsEveryPartOfTheLevel) {
+    m_level.hasCode = true;
+    m_level.code = {1, 2, 3};
+    m_level.skipped = Bytes(5, 0xAB);
+    m_level.text = "Find the beacon.";
+    WriteLevel(m_level);
+    ASSERT_EQ(NewGame(), 1) << m_log.Text();
+    EXPECT_EQ(vgIsGameLoaded(), 1);
+    EXPECT_EQ(vgIsGamePaused(), 1);
+    EXPECT_STREQ(g_level.pszMissionText, "Find the beacon.");
+    EXPECT_EQ(g_missionCode.GetAMXBufferSize(), 3u);
+    EXPECT_EQ(g_level.info.szEventTable, Lower(m_dir.EnginePath("events.evt")));
+    EXPECT_EQ(g_engine.gameState.fWorldSize, 2048.0f);
+    EXPECT_EQ((std::vector<DWORD>{vgGetModelCount(), vgGetTextureCount(), vgGetSoundCount(),
+                                  vgGetMusicCount()}),
+              (std::vector<DWORD>{3, 2, 1, 1}));
+    // The seed is the level's: the float table matches one generated from it.
+    const float first = rgRandomFT();
+    rgRandomize(3.5);
+    rgGenerateTable(RANDOM_TABLE_FLOAT);
+    EXPECT_EQ(first, rgRandomFT());
+
+    // Records 0 and 2 share one model; the slot of 2 is never loaded.
+    EXPECT_EQ(vgGet3DModel(2), vgGet3DModel(0));
+    EXPECT_EQ(g_level.pp3DModels[2], nullptr);
+    D3DVECTOR min, max;
+    vgGet3DModel(0)->GetBoundingBox(0, 0.0f, min, max);
+    EXPECT_FLOAT_EQ(max.x - min.x, 1.0f);
+    EXPECT_FLOAT_EQ(max.y - min.y, 0.5f);
+    EXPECT_FLOAT_EQ(max.z - min.z, 0.25f);
+
+    // Names bind in any letter case, except for a record that overrides its texture; every
+    // material turns white.
+    CMaterial* bound = vgGet3DModel(0)->GetMaterial(0);
+    EXPECT_EQ(bound->GetTextureIndex(), 1u);
+    EXPECT_EQ(vgGet3DModel(1)->GetMaterial(0)->GetTextureIndex(), kNoIndex);
+    EXPECT_EQ(bound->GetDiffuse().y, 1.0f);
+    EXPECT_EQ(bound->GetAmbient().z, 1.0f);
+    EXPECT_EQ(g_level.ppTextureObjects[1]->GetFlags(), kTextureBlackTransparent);
+    EXPECT_EQ(m_host.DirectDraw()->LiveSurfaceCount(), 2u);
+
+    // The level's trigger spawns its entity in the first tick.
+    platform::FreezeClock();
+    vgPauseGame(0);
+    platform::AdvanceFrozenClock(20'000'000);
+    vgGamePhysicsTick();
+    EXPECT_NE(vgFindEntity(700), nullptr);
+}
+
+TEST_F(LevelLoaderTest, SecondNewGameLeavesNothingOfTheFirst) {
+    ASSERT_EQ(NewGame(), 1);
+    m_dir.WriteFile("models.tbl", Table(kModelId, 1, {ModelRecord(Model("plain.vmm", 0))}));
+    m_dir.WriteFile("textures.tbl", Table(kTextureId, 0, {}));
+    m_dir.WriteFile("events.evt", EventFile({}));
+    ASSERT_EQ(NewGame(), 1);
+    EXPECT_EQ(vgGetModelCount(), 1u);
+    EXPECT_EQ(m_host.DirectDraw()->LiveSurfaceCount(), 0u);
+    EXPECT_EQ(g_eventManager.GetTriggerCount(), 0u);
+    vgDisable();
+    EXPECT_EQ(CMemory::GetTotalMemoryAllocated(), m_systemBefore);
+}
+
+TEST_F(LevelLoaderTest, RefusedLevelsLeaveNothingBehind) {
+    using Edit = std::function<void(LevelSample&)>;
+    using Damage = std::function<void(testkit::ScratchDir&)>;
+    const auto remove = [](const char* name) {
+        return [name](testkit::ScratchDir& dir) { std::filesystem::remove(dir.HostPath(name)); };
+    };
+    const auto cut = [](std::size_t size, LevelSample level) {
+        return [size, level](testkit::ScratchDir& dir) {
+            Bytes bytes = LevelInfoFile(level);
+            bytes.resize(size);
+            dir.WriteFile("level.vlf", bytes);
+        };
+    };
+    LevelSample withCode;
+    withCode.hasCode = true;
+    withCode.code = {1, 2, 3, 4};
+    struct Case {
+        Edit edit;
+        Damage damage;
+        const char* message;
+    };
+    const Case cases[] = {
+        {[](LevelSample& l) { l.magic = 0x1A464C42; }, nullptr, "Load error or wrong file type!"},
+        {nullptr, cut(931, LevelSample{}), "Load error or wrong file type!"},
+        {[](LevelSample& l) { l.skipField = 64; }, nullptr,
+         "Skip of 64 bytes runs past the end of the file!"},
+        // A signed seek would move backwards by this much.
+        {[](LevelSample& l) { l.skipField = 0x80000000; }, nullptr,
+         "Skip of 2147483648 bytes runs past the end of the file!"},
+        {nullptr, cut(932 + 4 + 2, withCode), "Failed to load mission script code"},
+        {[](LevelSample& l) { l.textLengthField = 64; }, nullptr, "Failed to load mission text"},
+        {[](LevelSample& l) { l.textLengthField = 0xFFFFFFF8; }, nullptr,
+         "Failed to load mission text"},
+        {nullptr,
+         [](testkit::ScratchDir& d) { d.WriteFile("models.tbl", Table(kTextureId, 0, {})); },
+         "Header ID check failed. Expected 1A464C4D got 1A464C42"},
+        {nullptr, remove("events.evt"), "VelEng::vgLoadLevelInfo() Failed to open '"},
+        {nullptr, remove("skin.bmp"), "Failed to load texture '"},
+        {nullptr, remove("plain.vmm"), "Failed to load model 2 out of 3"},
+    };
+    for (const Case& c : cases) {
+        LevelSample level;
+        level.text = "Brief.";
+        if (c.edit) {
+            c.edit(level);
+        }
+        WriteLevel(level);
+        if (c.damage) {
+            c.damage(m_dir);
+        }
+        m_log.Clear();
+        EXPECT_EQ(NewGame(), 0) << c.message;
+        EXPECT_TRUE(m_log.Contains(c.message)) << c.message << "\n" << m_log.Text();
+        EXPECT_TRUE(m_log.Contains("VelEng::vgLoadLevelInfo() Level '")) << c.message;
+        ExpectNoLevel();
+    }
+}
+
+TEST_F(LevelLoaderTest, MinimalFilesAndOptionalEvents) {
+    // No code, no text: the file may end with the record; without events the event file is
+    // never opened.
+    m_level.text.clear();
+    WriteLevel(m_level);
+    std::filesystem::remove(m_dir.HostPath("events.evt"));
+    const std::string path = m_dir.EnginePath("level.vlf");
+    const std::string directory = m_dir.EnginePath("");
+    ASSERT_EQ(vgLoadLevelInfo(path.c_str(), directory.c_str(), 0), 1) << m_log.Text();
+    EXPECT_EQ(g_level.pszMissionText, nullptr);
+}
+
+TEST_F(LevelLoaderTest, ModelsWithoutSizeKeepItAndUnknownTexturesOnlyWarn) {
+    m_dir.WriteFile("box.vmm", BoxModel("nowhere.bmp", 0.0f));
+    auto flat = vmm_bytes::FileStart();
+    vmm_bytes::FrameChunk(flat, "dot", {{0, 0, 0, 0, 0, 1, 0, 0}}, {0, 0, 0}, 0);
+    m_dir.WriteFile("plain.vmm", flat.Bytes());
+    ASSERT_EQ(NewGame(), 1) << m_log.Text();
+    EXPECT_TRUE(m_log.Contains("VelEng::vgLoadLevelInfo() Failed to find texture '"));
+    EXPECT_TRUE(m_log.Contains("nowhere.bmp'!"));
+    EXPECT_TRUE(m_log.Contains("Model 2 has no size to normalise"));
+    D3DVECTOR min, max;
+    vgGet3DModel(0)->GetBoundingBox(0, 0.0f, min, max);
+    EXPECT_FLOAT_EQ(max.x - min.x, 1.0f); // a flat model still scales by its longest side
+    EXPECT_TRUE(std::isfinite(max.y));
+}
+
+TEST_F(LevelLoaderTest, EveryAllocationFailureFailsCleanly) {
+    for (DWORD failAt = 1;; ++failAt) {
+        CMemory::FailAllocationAfter(failAt);
+        const int loaded = NewGame();
+        CMemory::FailAllocationAfter(0);
+        if (loaded) {
+            EXPECT_GT(failAt, 10u); // the level allocates tables, models, frames, textures
+            break;
+        }
+        ExpectNoLevel();
+        ASSERT_EQ(NewGame(), 1) << "after failing allocation " << failAt;
+    }
+}
+
+} // namespace
