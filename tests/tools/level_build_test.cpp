@@ -55,9 +55,10 @@ TEST_F(LevelBuildTest, TablesHoldTheRecordsWithNamesRelativeToTheLevel) {
     EXPECT_EQ(Out("demo.tex"), textures.Bytes());
 
     ByteBuilder models = TableHeader(kModelTableId, 2);
-    AppendModel(models,
-                {"Ship", "Ship", "ship.so", 1, 0, 1.0f, {1, 2, 3}, {0, 0, 1}, {0.5f, 0, 0}});
-    AppendModel(models, {"Wing", "", "", 0xFFFFFFFF, 1, 2.0f, {1, 1, 1}, {0, 1, 0}, {0, 0, 0}});
+    AppendModel(
+        models,
+        {"Ship", "Ship", "ship.so", 0xFFFFFFFF, 0, 1.0f, {1, 2, 3}, {0, 0, 1}, {0.5f, 0, 0}});
+    AppendModel(models, {"Wing", "", "", 1, 1, 2.0f, {1, 1, 1}, {0, 1, 0}, {0, 0, 0}});
     EXPECT_EQ(Out("demo.mdl"), models.Bytes());
 
     ByteBuilder sounds = TableHeader(kSoundTableId, 1);

@@ -7,6 +7,7 @@
 #include "level_build.h"
 #include "tools_fixture.h"
 
+#include "testkit/bitmap_images.h"
 #include "testkit/bmp_builder.h"
 #include "testkit/bytes.h"
 #include "testkit/scratch_dir.h"
@@ -21,14 +22,9 @@ inline std::vector<std::uint8_t> Bytes(const std::string& text) {
     return {text.begin(), text.end()};
 }
 
-// A 2 x 2 palettised bitmap.
+// A 2 x 2 bitmap.
 inline std::vector<std::uint8_t> SmallBmp() {
-    testkit::BmpImage image;
-    image.width = 2;
-    image.height = 2;
-    image.colours = {0x000000, 0xFFFFFF};
-    image.pixels = testkit::StoredRows(2, 2, 8, {0, 1, 1, 0});
-    return testkit::BmpFile(image);
+    return testkit::BmpFile(testkit::TrueColourImage(2, 2, {0x000000, 0xFFFFFF, 0xFFFFFF, 0}));
 }
 
 // The description every test starts from; src/ holds the files it names.
@@ -50,12 +46,12 @@ inline std::string DemoDescription() {
         "  type Ship",
         "  module behave/ship.so",
         "  prefix Ship",
-        "  texture-override sky.bmp",
         "  scale 1 2 3",
         "  camera-up 0 0 1",
         "  sphere-offset 0.5 0 0",
         "model art/ship.obj   # a second kind sharing the model",
         "  type Wing",
+        "  texture-override sky.bmp",
         "  scale 2",
         "sound boom.wav",
         "music theme.mid loop.mid",

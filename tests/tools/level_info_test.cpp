@@ -53,9 +53,9 @@ TEST_F(LevelInfoTest, ABuiltLevelPassesAndIsReportedAsTheEngineReadsIt) {
         "    2 records of 2436 bytes\n",
         "  model 0 'Ship', prefix 'Ship'\n",
         "    model 0 path 2: ship.so -> " + Engine("out/ship.so") + "\n",
-        "    texture override 1, scale (1, 2, 3) (per axis), camera up (0, 0, 1), sphere offset "
+        "    texture override none, scale (1, 2, 3) (per axis), camera up (0, 0, 1), sphere offset "
         "(0.5, 0, 0)\n",
-        "    texture override none, scale 2 (uniform), camera up (0, 1, 0), sphere offset (0, 0, "
+        "    texture override 1, scale 2 (uniform), camera up (0, 1, 0), sphere offset (0, 0, "
         "0)\n",
         "  texture 0: mipmaps 2, stage 1, transparent black, prefer 32-bit\n",
         "    music 0 path 2: loop.mid -> " + Engine("out/loop.mid") + "\n",
