@@ -15,15 +15,18 @@ bool Parse(const std::string& text, LevelDescription& level, lvltool::Diagnostic
 TEST(LevelDescription, DefaultsAndReferencesByIndex) {
     LevelDescription level;
     lvltool::Diagnostic error;
-    ASSERT_TRUE(Parse(
-        Lines({"world 100", "texture a.bmp", "texture b.bmp", "model ships/Big.vmm",
-               "  texture-override 1", "trigger proximity", "  spawn 0", "  position -50 49.5 0"}),
-        level, error))
+    ASSERT_TRUE(
+        Parse(Lines({"world 100", "texture a.bmp", "texture b.bmp", "model ships/Big.vmm",
+                     "  texture-override 1", "trigger proximity", "  spawn 0",
+                     "  position -50 49.5 0", "model a-model-file-named-at-some-length.obj"}),
+              level, error))
         << error.Text();
     EXPECT_FALSE(level.wrap);
     EXPECT_FALSE(level.hasText);
     EXPECT_TRUE(level.codeFile.empty());
-    ASSERT_EQ(level.models.size(), 1u);
+    ASSERT_EQ(level.models.size(), 2u);
+    // A type name taken from the file's stem is cut to what its field keeps.
+    EXPECT_EQ(level.models[1].typeName, "a-model-file-named-at-some-leng");
     const lvltool::ModelEntry& model = level.models[0];
     EXPECT_EQ(model.file, std::filesystem::path("dir/ships/Big.vmm"));
     EXPECT_EQ(model.typeName, "Big");

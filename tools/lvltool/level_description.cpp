@@ -353,7 +353,7 @@ void Parser::AddModel(const Arguments& a) {
     ModelEntry model;
     model.line = m_line;
     model.file = a.Path(0);
-    model.typeName = model.file.stem().string();
+    model.typeName = model.file.stem().string().substr(0, kTypeNameLimit);
     m_level.models.push_back(model);
     m_element = Element::Model;
 }
