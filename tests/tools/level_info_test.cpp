@@ -102,6 +102,11 @@ TEST_F(LevelInfoTest, EveryFaultIsReported) {
         {[&] { truncate("demo.evt", 4); },
          "event file: refused (-3): CVelEvent::Load() Failed to read quad helper."},
         {[&] { truncate("demo.vlf", 1); }, "the mission text of 30 bytes is cut short"},
+        // The skip count, after the record's paths and four fields.
+        {[this] {
+             Patch("demo.vlf", 792, {0, 1});
+         },
+         "the 256 bytes to skip run past the end"},
     };
     for (const Case& c : cases) {
         SetUp();

@@ -3,7 +3,6 @@
 // What the level's files are called and how the tool reaches them through the engine's own
 // file layer.
 
-#include "engine/level_records.h"
 #include "platform/types.h"
 
 #include <filesystem>

@@ -113,21 +113,26 @@ bool Inspector::ReadInfo() {
     }
     vmmtool::EngineMessages messages;
     CAbstractMachineCode code;
-    if (!reader.Skip(m_info.dwSkip) || (m_info.dwHasCode != 0 && !code.Load(file.Handle()))) {
+    if (!reader.Skip(m_info.dwSkip)) {
+        Problem("the " + std::to_string(m_info.dwSkip) + " bytes to skip run past the end");
+        return true;
+    }
+    if (m_info.dwHasCode != 0 && !code.Load(file.Handle())) {
         Problem("the script code cannot be read: " + messages.Text());
         return true;
     }
     m_out << "  script code: "
           << (m_info.dwHasCode != 0 ? std::to_string(code.GetAMXBufferSize()) + " bytes" : "none")
           << "\n";
+    // The length is checked against the file before anything is allocated for it.
     CFileReader textReader(file.Handle());
-    std::string text(m_info.dwTextLength, '\0');
-    if (!textReader.Require(m_info.dwTextLength, 1) ||
-        !textReader.Read(text.data(), m_info.dwTextLength)) {
+    if (!textReader.Require(m_info.dwTextLength, 1)) {
         Problem("the mission text of " + std::to_string(m_info.dwTextLength) +
                 " bytes is cut short");
         return true;
     }
+    std::string text(m_info.dwTextLength, '\0');
+    textReader.Read(text.data(), m_info.dwTextLength);
     m_out << "  mission text: " << (text.empty() ? "none" : Quoted(text)) << "\n";
     return true;
 }
