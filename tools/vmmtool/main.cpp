@@ -1,5 +1,6 @@
 // vmmtool: inspects VMM model files and makes them from Wavefront OBJ files.
 
+#include "command_line.h"
 #include "engine_messages.h"
 #include "obj_to_model.h"
 #include "vmm_info.h"
@@ -14,8 +15,8 @@
 
 namespace {
 
-constexpr int kFailure = 1;
-constexpr int kUsageError = 2;
+using vmmtool::Arguments;
+using vmmtool::kFailure;
 
 const char kUsage[] =
     "usage:\n"
@@ -32,11 +33,10 @@ const char kUsage[] =
     "  vmmtool --help\n";
 
 int UsageError(const std::string& message) {
-    std::fprintf(stderr, "vmmtool: %s\n%s", message.c_str(), kUsage);
-    return kUsageError;
+    return vmmtool::UsageError("vmmtool", kUsage, message);
 }
 
-int Info(const std::vector<std::string_view>& arguments) {
+int Info(const Arguments& arguments) {
     if (arguments.size() != 1) {
         return UsageError("info takes one file");
     }
@@ -56,9 +56,8 @@ bool ParseSeconds(std::string_view text, float& seconds) {
 }
 
 // Splits make's arguments into the two files and the options; false with error.
-bool ParseMakeArguments(const std::vector<std::string_view>& arguments,
-                        std::vector<std::string>& files, vmmtool::MakeOptions& options,
-                        std::string& error) {
+bool ParseMakeArguments(const Arguments& arguments, std::vector<std::string>& files,
+                        vmmtool::MakeOptions& options, std::string& error) {
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         std::string_view argument = arguments[i];
         if (argument == "--frames-per-group") {
@@ -82,7 +81,7 @@ bool ParseMakeArguments(const std::vector<std::string_view>& arguments,
     return true;
 }
 
-int Make(const std::vector<std::string_view>& arguments) {
+int Make(const Arguments& arguments) {
     std::vector<std::string> files;
     vmmtool::MakeOptions options;
     std::string usage;
@@ -108,21 +107,5 @@ int Make(const std::vector<std::string_view>& arguments) {
 
 int main(int argc, char** argv) {
     vmmtool::SilenceEngineOutput();
-    std::vector<std::string_view> arguments(argv + 1, argv + argc);
-    if (arguments.empty()) {
-        return UsageError("no command");
-    }
-    std::string_view command = arguments[0];
-    arguments.erase(arguments.begin());
-    if (command == "--help" || command == "-h" || command == "help") {
-        std::printf("%s", kUsage);
-        return 0;
-    }
-    if (command == "info") {
-        return Info(arguments);
-    }
-    if (command == "make") {
-        return Make(arguments);
-    }
-    return UsageError("unknown command " + std::string(command));
+    return vmmtool::RunCommand(argc, argv, "vmmtool", kUsage, {{"info", &Info}, {"make", &Make}});
 }

@@ -387,7 +387,9 @@ bool ReadLibraries(const ObjScene& scene, const std::filesystem::path& objPath, 
     return true;
 }
 
-bool Save(C3DModel& model, const std::filesystem::path& vmmPath, Diagnostic& error) {
+} // namespace
+
+bool SaveVmm(C3DModel& model, const std::filesystem::path& vmmPath, Diagnostic& error) {
     std::filesystem::path full = std::filesystem::absolute(vmmPath);
     EngineMessages messages;
     if (model.SaveModel(platform::HostToWindowsPath(full.string()).c_str())) {
@@ -398,8 +400,6 @@ bool Save(C3DModel& model, const std::filesystem::path& vmmPath, Diagnostic& err
     error = {vmmPath.string(), 0, "cannot be written: " + messages.Text()};
     return false;
 }
-
-} // namespace
 
 bool BuildModel(const ObjScene& scene, const MtlLibrary& library, const std::string& unnamed,
                 const MakeOptions& options, C3DModel& model, MakeSummary& summary,
@@ -419,8 +419,8 @@ bool BuildModel(const ObjScene& scene, const MtlLibrary& library, const std::str
     }
 }
 
-bool MakeVmm(const std::filesystem::path& objPath, const std::filesystem::path& vmmPath,
-             const MakeOptions& options, MakeSummary& summary, Diagnostic& error) {
+bool ConvertObj(const std::filesystem::path& objPath, const MakeOptions& options, C3DModel& model,
+                MakeSummary& summary, Diagnostic& error) {
     std::ifstream in(objPath, std::ios::binary);
     if (!in) {
         error = {objPath.string(), 0, "cannot be opened"};
@@ -432,7 +432,6 @@ bool MakeVmm(const std::filesystem::path& objPath, const std::filesystem::path& 
         !ReadLibraries(scene, objPath, library, error)) {
         return false;
     }
-    C3DModel model;
     error.file = objPath.string();
     if (!BuildModel(scene, library, objPath.stem().string(), options, model, summary, error)) {
         return false;
@@ -440,7 +439,13 @@ bool MakeVmm(const std::filesystem::path& objPath, const std::filesystem::path& 
     for (const Diagnostic& warning : scene.warnings) {
         summary.warnings.push_back(warning.Text());
     }
-    return Save(model, vmmPath, error);
+    return true;
+}
+
+bool MakeVmm(const std::filesystem::path& objPath, const std::filesystem::path& vmmPath,
+             const MakeOptions& options, MakeSummary& summary, Diagnostic& error) {
+    C3DModel model;
+    return ConvertObj(objPath, options, model, summary, error) && SaveVmm(model, vmmPath, error);
 }
 
 } // namespace vmmtool

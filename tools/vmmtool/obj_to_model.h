@@ -52,6 +52,16 @@ bool BuildModel(const ObjScene& scene, const MtlLibrary& library, const std::str
                 Diagnostic& error);
 
 // Reads the OBJ file and the MTL libraries it names (relative to its directory; texture names
+// are taken relative to each library's directory) and builds the model from them. False with
+// error (the file, and the line for text that is refused).
+bool ConvertObj(const std::filesystem::path& objPath, const MakeOptions& options, C3DModel& model,
+                MakeSummary& summary, Diagnostic& error);
+
+// Saves the model with the engine's writer; false with error, and no file left behind, when
+// the engine refuses.
+bool SaveVmm(C3DModel& model, const std::filesystem::path& vmmPath, Diagnostic& error);
+
+// Reads the OBJ file and the MTL libraries it names (relative to its directory; texture names
 // are taken relative to each library's directory), builds the model and saves it as a VMM
 // file. False with error (the file, and the line for text that is refused); no output file is
 // left then.

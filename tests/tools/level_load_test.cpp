@@ -1,0 +1,92 @@
+#include "level_fixture.h"
+
+#include "engine/element_table.h"
+#include "engine/globals.h"
+#include "engine/lifecycle.h"
+#include "engine/model_table.h"
+#include "engine/state.h"
+#include "event/event_manager.h"
+#include "model/material.h"
+#include "model/model.h"
+#include "scene/texture.h"
+#include "support/machine_code.h"
+#include "testkit/debug_capture.h"
+#include "testkit/device_host.h"
+
+#include <cstring>
+
+namespace {
+
+using testkit::Lower;
+
+// The demo level built by lvltool and started by the engine.
+class LevelLoadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        vgDisable();
+        vgEnable();
+        lvltest::WriteDemoSources(m_dir);
+        lvltool::BuildSummary summary;
+        lvltool::Diagnostic error;
+        ASSERT_TRUE(lvltest::BuildDemo(m_dir, summary, error)) << error.Text();
+    }
+    void TearDown() override { vgDisable(); }
+
+    std::string Engine(const std::string& name) const { return Lower(m_dir.EnginePath(name)); }
+
+    testkit::DeviceHost m_host;
+    testkit::DebugCapture m_log;
+    testkit::ScratchDir m_dir;
+};
+
+TEST_F(LevelLoadTest, TheEngineLoadsEveryPartOfABuiltLevel) {
+    ASSERT_EQ(vgNewGame(m_dir.EnginePath("out/demo.vlf").c_str()), 1) << m_log.Text();
+    EXPECT_EQ((std::vector<DWORD>{vgGetModelCount(), vgGetTextureCount(), vgGetSoundCount(),
+                                  vgGetMusicCount()}),
+              (std::vector<DWORD>{2, 2, 1, 2}));
+    EXPECT_STREQ(g_level.pszMissionText, "Reach the beacon.\nGood \"luck\".");
+    EXPECT_EQ(g_missionCode.GetAMXBufferSize(), 3u);
+    EXPECT_EQ(g_level.info.dwWrap, 1u);
+    EXPECT_EQ(g_engine.gameState.fWorldSize, 256.0f);
+
+    // Every path the tool wrote relative is full against the output directory.
+    const MODEL_INFO& ship = *vgGetModel(0);
+    EXPECT_STREQ(ship.szTypeName, "Ship");
+    EXPECT_EQ(ship.szModelFile, Engine("out/ship.vmm"));
+    EXPECT_EQ(ship.szModulePath, Engine("out/ship.so"));
+    EXPECT_EQ(vgGetModel(1)->dwTextureOverride, 1u);
+    EXPECT_EQ(g_level.pTextures[1].szTextureFile, Engine("out/sky.bmp"));
+    EXPECT_EQ(g_level.pSounds[0].szSoundFile, Engine("out/boom.wav"));
+    EXPECT_EQ(g_level.pMusic[0].szSecondFile, Engine("out/loop.mid"));
+
+    // Both records share the converted model, whose box keys let the loader scale it to a
+    // longest side of 1, and whose material found the texture copied with it.
+    ASSERT_NE(vgGet3DModel(0), nullptr);
+    EXPECT_EQ(vgGet3DModel(1), vgGet3DModel(0));
+    D3DVECTOR min, max;
+    vgGet3DModel(0)->GetBoundingBox(0, 0.0f, min, max);
+    EXPECT_FLOAT_EQ(max.x - min.x, 1.0f);
+    EXPECT_FLOAT_EQ(max.y - min.y, 0.5f);
+    EXPECT_FLOAT_EQ(max.z - min.z, 0.25f);
+    EXPECT_EQ(vgGet3DModel(0)->GetMaterial(0)->GetTextureIndex(), 0u);
+    EXPECT_EQ(g_level.ppTextureObjects[0]->GetFlags(),
+              kTextureBlackTransparent | kTexturePrefer32Bit);
+    EXPECT_EQ(g_level.ppTextureObjects[0]->GetMipMapCount(), 2u);
+
+    // The time trigger went to the absolute list; the other two stay in their quadrants.
+    EXPECT_EQ(g_eventManager.GetTriggerCount(), 3u);
+    CLinkedList<tagGAME_TRIGGER>& centre = *g_eventManager.GetTriggerList(42);
+    ASSERT_EQ(centre.GetCount(), 1u);
+    EXPECT_EQ(centre.GetHead()->dwType, kTriggerProximityDelayed);
+    EXPECT_EQ(centre.GetHead()->fFireTime, 2.5f);
+    CLinkedList<tagGAME_TRIGGER>& corner = *g_eventManager.GetTriggerList(56);
+    ASSERT_EQ(corner.GetCount(), 1u);
+    const tagGAME_TRIGGER& near = *corner.GetHead();
+    EXPECT_EQ(near.dwModelIndex, 1u);
+    EXPECT_EQ(near.fRadius, 20.0f);
+    EXPECT_TRUE(near.bUseRadius);
+    ASSERT_EQ(near.dwCreateBlockSize, 2u);
+    EXPECT_EQ(std::memcmp(near.pCreateBlock, "\x10\x20", 2), 0);
+}
+
+} // namespace
