@@ -7,7 +7,6 @@
 #include "level_build.h"
 #include "tools_fixture.h"
 
-#include "testkit/bitmap_images.h"
 #include "testkit/bmp_builder.h"
 #include "testkit/bytes.h"
 #include "testkit/scratch_dir.h"
@@ -24,7 +23,7 @@ inline std::vector<std::uint8_t> Bytes(const std::string& text) {
 
 // A 2 x 2 bitmap.
 inline std::vector<std::uint8_t> SmallBmp() {
-    return testkit::BmpFile(testkit::TrueColourImage(2, 2, {0x000000, 0xFFFFFF, 0xFFFFFF, 0}));
+    return testkit::BmpFile(testkit::SimpleImage(2, 2, 24, {0x000000, 0xFFFFFF, 0xFFFFFF, 0}));
 }
 
 // The description every test starts from; src/ holds the files it names.
