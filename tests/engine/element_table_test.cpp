@@ -264,24 +264,12 @@ TEST_F(ElementTableTest, PathThatFillsItsFieldIsCutToStayAString) {
 }
 
 TEST_F(ElementTableTest, LevelInfoRecordReadsRaw) {
-    Bytes info = testkit::ByteBuilder()
-                     .U32(0x1A464C56)
-                     .U32(9)
-                     .Chars("first.dat", 128)
-                     .Chars("sounds.tbl", 128)
-                     .Chars("models.tbl", 128)
-                     .Chars("music.tbl", 128)
-                     .Chars("textures.tbl", 128)
-                     .Chars("events.evt", 128)
-                     .U32(9)
-                     .F32(1234.5f)
-                     .F32(256.0f)
-                     .U32(1)
-                     .U32(12)
-                     .U32(1)
-                     .U32(40)
-                     .Fill(0xEE, 128)
-                     .Bytes();
+    testkit::ByteBuilder builder;
+    builder.U32(0x1A464C56).U32(9).Chars("first.dat", 128).Chars("sounds.tbl", 128);
+    builder.Chars("models.tbl", 128).Chars("music.tbl", 128).Chars("textures.tbl", 128);
+    builder.Chars("events.evt", 128).U32(9).F32(1234.5f).F32(256.0f);
+    builder.U32(1).U32(12).U32(1).U32(40).Fill(0xEE, 128);
+    Bytes info = builder.Bytes();
     ASSERT_EQ(info.size(), 932u);
     m_dir.WriteFile("level.vlf", info);
     HANDLE file = CreateFileA(m_dir.EnginePath("level.vlf").c_str(), GENERIC_READ, FILE_SHARE_READ,

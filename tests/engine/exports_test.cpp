@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -63,67 +64,22 @@ std::set<std::string> ExportsTest::s_symbols;
 
 TEST_F(ExportsTest, EngineFunctionsDataTablesAndPathFunctionsHaveUndecoratedNames) {
     ASSERT_GT(s_symbols.size(), 50u);
-    for (const char* name : {"vgSetGlobals",
-                             "vgGetGlobals",
-                             "vgIsGameLoaded",
-                             "vgIsGamePaused",
-                             "vgGetCurrentRenderTime",
-                             "vgGetCurrentRenderFTime",
-                             "vgGetDeltaRenderTime",
-                             "vgGetDeltaRenderFTime",
-                             "vgGetCurrentPhysicsTime",
-                             "vgGetCurrentPhysicsFTime",
-                             "vgGetDeltaPhysicsTime",
-                             "vgGetDeltaPhysicsFTime",
-                             "vgGetActiveCamera",
-                             "vgSetActiveCamera",
-                             "vgGetActiveViewMatrix",
-                             "vgErrorMsg",
-                             "vgWarningMsg",
-                             "vgEnable",
-                             "vgDisable",
-                             "vgGetModelCount",
-                             "vgGetModel",
-                             "vgGet3DModel",
-                             "vgGetSoundCount",
-                             "vgGetMusicCount",
-                             "vgGetTextureCount",
-                             "vgLoadModelTable",
-                             "vgInitialiseWorldSize",
-                             "vgGetQuadrant",
-                             "vgRandomUnitVector",
-                             "vgGetEntityList",
-                             "vgGetNextEntityID",
-                             "vgSpawnParentEntity",
-                             "vgSpawnChildEntity",
-                             "vgFindEntity",
-                             "vgDeleteEntity",
-                             "vgNewGame",
-                             "vgPauseGame",
-                             "vgGamePhysicsTick",
-                             "propImpulseTable",
-                             "propWarpTable",
-                             "MakeBaseDirectory",
-                             "MakeFullPath",
-                             "MakeRelativePath",
-                             "CreateVMM",
-                             "OpenVMM",
-                             "rgRandomize",
-                             "rgRandom",
-                             "rgRandomF",
-                             "rgRandomN",
-                             "rgGenerateTable",
-                             "rgRandomT",
-                             "rgRandomFT",
-                             "rgRandomNT",
-                             "DDLoadBitmap",
-                             "DDReLoadBitmap",
-                             "DDCopyBitmap",
-                             "DDLoadPalette",
-                             "DDColorMatch",
-                             "DDSetColorKey",
-                             "vgLoadLevelInfo"}) {
-        EXPECT_TRUE(Exports(name)) << name;
+    std::istringstream names(
+        "vgSetGlobals vgGetGlobals vgIsGameLoaded vgIsGamePaused vgGetCurrentRenderTime "
+        "vgGetCurrentRenderFTime vgGetDeltaRenderTime vgGetDeltaRenderFTime "
+        "vgGetCurrentPhysicsTime vgGetCurrentPhysicsFTime vgGetDeltaPhysicsTime "
+        "vgGetDeltaPhysicsFTime vgGetActiveCamera vgSetActiveCamera vgGetActiveViewMatrix "
+        "vgErrorMsg vgWarningMsg vgEnable vgDisable vgGetModelCount vgGetModel "
+        "vgGet3DModel vgGetSoundCount vgGetMusicCount vgGetTextureCount vgLoadModelTable "
+        "vgInitialiseWorldSize vgGetQuadrant vgRandomUnitVector vgGetEntityList "
+        "vgGetNextEntityID vgSpawnParentEntity vgSpawnChildEntity vgFindEntity "
+        "vgDeleteEntity vgNewGame vgPauseGame vgGamePhysicsTick propImpulseTable "
+        "propWarpTable MakeBaseDirectory MakeFullPath MakeRelativePath CreateVMM OpenVMM "
+        "rgRandomize rgRandom rgRandomF rgRandomN rgGenerateTable rgRandomT rgRandomFT "
+        "rgRandomNT DDLoadBitmap DDReLoadBitmap DDCopyBitmap DDLoadPalette DDColorMatch "
+        "DDSetColorKey vgLoadLevelInfo");
+    for (std::string name; names >> name;) {
+        EXPECT_TRUE(Exports(name.c_str())) << name;
     }
 }
 

@@ -106,17 +106,6 @@ TEST_F(LifecycleTest, PausingTakesTheLightOutOfTheViewportAndResumingPutsItBack)
               m_host.Log().Count("Viewport::Release"));
 }
 
-TEST_F(LifecycleTest, ResumingRebasesBothClocks) {
-    platform::FreezeClock();
-    vgEnable();
-    platform::AdvanceFrozenClock(5000 * 1000000LL);
-    vgPauseGame(0);
-    EXPECT_EQ(g_engine.dwLastPhysicsTicks, g_engine.dwLastRenderTicks);
-    platform::AdvanceFrozenClock(20 * 1000000LL);
-    vgGamePhysicsTick();
-    EXPECT_EQ(vgGetDeltaPhysicsTime(), 20u);
-}
-
 TEST_F(LifecycleTest, PauseWithoutAViewportStillPauses) {
     vgEnable();
     m_host.Globals().pDevice = nullptr; // a device without a viewport answers the same

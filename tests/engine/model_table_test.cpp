@@ -112,22 +112,6 @@ TEST_F(ModelTableTest, RecordsGetTheThreeDModelTheirMapEntryNames) {
     EXPECT_EQ(vgGet3DModel(2), scout);
 }
 
-TEST_F(ModelTableTest, CountsComeFromTheTableHeaders) {
-    Load("sounds.tbl", Table(kSoundId, 2, {SoundRecord("a.wav"), SoundRecord("b.wav")}),
-         g_level.soundHeader, g_level.pSounds, kSoundTableId);
-    Load("music.tbl", Table(kMusicId, 1, {MusicRecord("a.mid", "a.txt")}), g_level.musicHeader,
-         g_level.pMusic, kMusicTableId);
-    Load("textures.tbl",
-         Table(kTextureId, 3,
-               {TextureRecord("a.bmp", 0, 0, 1, 0), TextureRecord("b.bmp", 0, 0, 2, 0),
-                TextureRecord("c.bmp", 0, 0, 0, 1)}),
-         g_level.textureHeader, g_level.pTextures, kTextureTableId);
-    EXPECT_EQ(vgGetSoundCount(), 2u);
-    EXPECT_EQ(vgGetMusicCount(), 1u);
-    EXPECT_EQ(vgGetTextureCount(), 3u);
-    EXPECT_EQ(vgGetModelCount(), 0u);
-}
-
 TEST_F(ModelTableTest, LevelResetReleasesEveryTable) {
     DWORD before = CMemory::GetTotalMemoryAllocated();
     LoadModels({"scout", "fighter"});

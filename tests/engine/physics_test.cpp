@@ -85,6 +85,7 @@ TEST_F(PhysicsTest, TickAdvancesTheClockByTheTimerStepUnlessPausedOrDisabled) {
     EXPECT_EQ(vgGetCurrentPhysicsTime(), 1540u);
     EXPECT_TRUE(PerformAICalls().empty());
     vgPauseGame(0);
+    EXPECT_EQ(g_engine.dwLastPhysicsTicks, g_engine.dwLastRenderTicks) << "both are rebased";
     Advance(16);
     vgGamePhysicsTick();
     EXPECT_EQ(vgGetDeltaPhysicsTime(), 16u) << "resuming rebases the clock";

@@ -19,19 +19,6 @@ protected:
     }
 };
 
-TEST_F(BoundsTest, RangeZeroToZeroGivesOneBoxAtTimeZero) {
-    m_model.AddFrame(BoxedFrame("hull", Triangle(2, 4), 0, 0));
-    m_model.CalculateBoundingBox();
-    ASSERT_EQ(m_model.GetBoxCount(), 1u);
-    const DBOX_KEYFRAME& box = m_model.GetBoxes()[0];
-    EXPECT_EQ(box.dwKeyframe, 0u);
-    EXPECT_EQ(box.fTime, 0.0f);
-    ExpectVector(box.vMin, 0, 0, 0);
-    ExpectVector(box.vMax, 2, 4, 0);
-    ExpectVector(box.vCentre, 1, 2, 0);
-    EXPECT_FLOAT_EQ(box.fRadius, std::sqrt(20.0f) / 2);
-}
-
 TEST_F(BoundsTest, ElevenKeyframesGiveElevenBoxesFollowingTheAnimation) {
     C3DModelFrame* hull = BoxedFrame("hull", Triangle(1, 1), 0, 10);
     DPOS_KEYFRAME track[2] = {};

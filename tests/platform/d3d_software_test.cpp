@@ -1,5 +1,7 @@
-// The software 3D device: reference counting, the state it keeps, validation, capabilities
-// and texture formats.
+// The software 3D device: reference counting and lifetimes, argument validation, draws and
+// scenes, capabilities and texture formats. The state it keeps is read back by the engine
+// suites that draw through it (lights, materials, textures, cameras); this suite holds the
+// rules those suites do not reach.
 
 #include "platform/d3d/software/software_d3d.h"
 #include "platform/ddraw/software/software_ddraw.h"
@@ -8,6 +10,8 @@
 
 #include <bit>
 #include <cstdint>
+#include <cstring>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -22,33 +26,6 @@ public:
     DWORD Release() override { return --references; }
     DWORD references = 1;
 };
-
-D3DLIGHT2 DirectionalLight() {
-    D3DLIGHT2 light{};
-    light.dwSize = sizeof(D3DLIGHT2);
-    light.dltType = D3DLIGHT_DIRECTIONAL;
-    light.dcvColor = {1, 1, 1, 1};
-    light.dvDirection = D3DVECTOR(0, 0, 1);
-    light.dwFlags = D3DLIGHT_ACTIVE;
-    return light;
-}
-
-D3DMATERIAL RedMaterial() {
-    D3DMATERIAL material{};
-    material.dwSize = sizeof(D3DMATERIAL);
-    material.dcvDiffuse = {1, 0, 0, 1};
-    material.dwRampSize = 16;
-    return material;
-}
-
-bool SameMatrix(const D3DMATRIX& a, const D3DMATRIX& b) {
-    for (int i = 0; i < 16; ++i) {
-        if (a.m[i / 4][i % 4] != b.m[i / 4][i % 4]) {
-            return false;
-        }
-    }
-    return true;
-}
 
 class SoftwareD3DTest : public ::testing::Test {
 protected:
@@ -77,123 +54,161 @@ protected:
     SoftwareDevice* device = nullptr;
 };
 
-TEST_F(SoftwareD3DTest, ObjectsAreDestroyedExactlyWhenTheLastReferenceGoes) {
-    DWORD before = device->LiveObjectCount();
+TEST_F(SoftwareD3DTest, ReferencesKeepObjectsAliveExactlyAsLongAsTheyAreHeld) {
+    const DWORD before = device->LiveObjectCount();
     SoftwareMaterial* material = NewMaterial();
-    EXPECT_EQ(material->ReferenceCount(), 1u);
-    EXPECT_EQ(material->Label(), "Material#1");
-    EXPECT_EQ(device->LiveObjectCount(), before + 1);
     EXPECT_EQ(material->AddRef(), 2u);
     EXPECT_EQ(material->Release(), 1u);
     EXPECT_EQ(device->LiveObjectCount(), before + 1);
-    EXPECT_EQ(material->Release(), 0u);
-    EXPECT_EQ(device->LiveObjectCount(), before);
 
-    // Creation refuses an outer object and a null out pointer.
-    IDirect3DLight* light = reinterpret_cast<IDirect3DLight*>(this);
-    EXPECT_EQ(direct3D->CreateLight(&light, device), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(light, nullptr);
-    EXPECT_EQ(direct3D->CreateMaterial(nullptr, nullptr), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(device->LiveObjectCount(), before);
-}
-
-TEST_F(SoftwareD3DTest, ALightBelongsToOneViewportAtATimeWhichKeepsItAlive) {
-    DWORD before = device->LiveObjectCount();
+    // A light belongs to one viewport at a time, which holds a reference to it.
     SoftwareViewport* first = NewViewport();
     SoftwareViewport* second = NewViewport();
-    SoftwareLight* a = NewLight();
-    SoftwareLight* b = NewLight();
-    EXPECT_EQ(b->Label(), "Light#2");
-    ASSERT_EQ(first->AddLight(a), D3D_OK);
-    ASSERT_EQ(first->AddLight(b), D3D_OK);
-    EXPECT_EQ(a->ReferenceCount(), 2u);
-    EXPECT_EQ(first->Lights(), (std::vector<SoftwareLight*>{a, b}));
-    EXPECT_EQ(a->Viewport(), first);
-    EXPECT_EQ(first->AddLight(a), D3DERR_LIGHTHASVIEWPORT);
-    EXPECT_EQ(second->AddLight(a), D3DERR_LIGHTHASVIEWPORT);
-    EXPECT_EQ(second->DeleteLight(a), D3DERR_LIGHTNOTINTHISVIEWPORT);
+    SoftwareLight* light = NewLight();
+    ASSERT_EQ(first->AddLight(light), D3D_OK);
+    EXPECT_EQ(light->ReferenceCount(), 2u);
+    EXPECT_EQ(first->AddLight(light), D3DERR_LIGHTHASVIEWPORT);
+    EXPECT_EQ(second->AddLight(light), D3DERR_LIGHTHASVIEWPORT);
+    EXPECT_EQ(second->DeleteLight(light), D3DERR_LIGHTNOTINTHISVIEWPORT);
+    ASSERT_EQ(first->DeleteLight(light), D3D_OK);
+    EXPECT_EQ(light->ReferenceCount(), 1u);
+    EXPECT_EQ(light->Viewport(), nullptr);
+    ASSERT_EQ(second->AddLight(light), D3D_OK);
+    EXPECT_EQ(light->Release(), 1u);
 
-    ASSERT_EQ(first->DeleteLight(a), D3D_OK);
-    EXPECT_EQ(a->ReferenceCount(), 1u);
-    EXPECT_EQ(a->Viewport(), nullptr);
-    EXPECT_EQ(first->Lights(), (std::vector<SoftwareLight*>{b}));
-    ASSERT_EQ(second->AddLight(a), D3D_OK);
-    EXPECT_EQ(a->Viewport(), second);
-    EXPECT_EQ(a->Release(), 1u);
-    EXPECT_EQ(b->Release(), 1u);
-    EXPECT_EQ(device->LiveObjectCount(), before + 4);
-    first->Release();
-    second->Release();
-    EXPECT_EQ(device->LiveObjectCount(), before);
-}
-
-TEST_F(SoftwareD3DTest, DeviceHoldsItsCurrentViewportAndGetCurrentViewportAddsOne) {
+    // The device holds its current viewport; GetCurrentViewport hands out one more.
     IDirect3DViewport3* current = reinterpret_cast<IDirect3DViewport3*>(this);
     EXPECT_EQ(device->GetCurrentViewport(&current), D3DERR_NOCURRENTVIEWPORT);
     EXPECT_EQ(current, nullptr);
-    SoftwareViewport* first = NewViewport();
-    SoftwareViewport* second = NewViewport();
     ASSERT_EQ(device->SetCurrentViewport(first), D3D_OK);
-    EXPECT_EQ(first->ReferenceCount(), 2u);
     ASSERT_EQ(device->GetCurrentViewport(&current), D3D_OK);
     EXPECT_EQ(current, first);
     EXPECT_EQ(first->ReferenceCount(), 3u);
     current->Release();
     ASSERT_EQ(device->SetCurrentViewport(second), D3D_OK);
     EXPECT_EQ(first->ReferenceCount(), 1u);
-    EXPECT_EQ(second->ReferenceCount(), 2u);
     first->Release();
-    second->Release();
-}
 
-TEST_F(SoftwareD3DTest, DeviceHoldsBoundTexturesUntilUnboundOrDestroyed) {
-    CountingTexture first;
-    CountingTexture second;
-    ASSERT_EQ(device->SetTexture(0, &first), D3D_OK);
-    ASSERT_EQ(device->SetTexture(0, &first), D3D_OK);
-    EXPECT_EQ(first.references, 2u);
-    ASSERT_EQ(device->SetTexture(0, &second), D3D_OK);
-    EXPECT_EQ(first.references, 1u);
-    EXPECT_EQ(device->Texture(0), &second);
+    // Bound textures are held until unbound (also through the texture handle state) or until
+    // the device goes.
+    CountingTexture a;
+    CountingTexture b;
+    device->SetTexture(0, &a);
+    device->SetTexture(0, &a);
+    EXPECT_EQ(a.references, 2u);
+    device->SetTexture(0, &b);
+    EXPECT_EQ(a.references, 1u);
     device->SetRenderState(D3DRENDERSTATE_TEXTUREHANDLE, 0);
-    EXPECT_EQ(second.references, 1u);
-    EXPECT_EQ(device->Texture(0), nullptr);
-    device->SetTexture(3, &second);
-    EXPECT_EQ(second.references, 2u);
-    std::exchange(device, nullptr)->Release();
-    EXPECT_EQ(second.references, 1u);
-}
+    EXPECT_EQ(b.references, 1u);
+    device->SetTexture(3, &b);
 
-TEST_F(SoftwareD3DTest, ObjectsMayOutliveTheDirect3DObjectAndDevice) {
-    SoftwareMaterial* material = NewMaterial();
-    SoftwareViewport* viewport = NewViewport();
+    // Objects outlive the Direct3D object and the device; a viewport's background material
+    // is forgotten when the material goes.
     D3DMATERIALHANDLE handle = 0;
     material->GetHandle(device, &handle);
-    viewport->SetBackground(handle);
-    device->SetCurrentViewport(viewport);
+    second->SetBackground(handle);
     std::exchange(device, nullptr)->Release();
+    EXPECT_EQ(b.references, 1u);
     std::exchange(direct3D, nullptr)->Release();
-    EXPECT_EQ(viewport->ReferenceCount(), 1u);
-    EXPECT_NE(viewport->BackgroundMaterial(), nullptr);
+    EXPECT_EQ(second->ReferenceCount(), 1u);
+    EXPECT_NE(second->BackgroundMaterial(), nullptr);
     material->Release();
-    EXPECT_EQ(viewport->BackgroundMaterial(), nullptr);
-    EXPECT_EQ(viewport->LiveObjectCount(), 1u);
-    viewport->Release();
+    EXPECT_EQ(second->BackgroundMaterial(), nullptr);
+    EXPECT_EQ(second->LiveObjectCount(), 2u);
+    second->Release(); // and with it the light
 }
 
-TEST_F(SoftwareD3DTest, StateSettersRefuseInvalidArguments) {
+// Every malformed call fails with its code and changes nothing.
+TEST_F(SoftwareD3DTest, MalformedCallsAreRefused) {
+    SoftwareDirect3D* otherDirect3D = nullptr;
+    SoftwareDevice* otherDevice = nullptr;
+    ASSERT_EQ(CreateSoftwareDirect3D({}, &otherDirect3D, &otherDevice), D3D_OK);
+    IDirect3DLight* foreignLight = nullptr;
+    otherDirect3D->CreateLight(&foreignLight, nullptr);
+    IDirect3DViewport3* foreignViewport = nullptr;
+    otherDirect3D->CreateViewport(&foreignViewport, nullptr);
+    SoftwareViewport* viewport = NewViewport();
+    SoftwareLight* light = NewLight();
+    SoftwareMaterial* material = NewMaterial();
+    const DWORD live = device->LiveObjectCount();
+
     D3DMATRIX view = TranslateMatrix(1, 2, 3);
-    EXPECT_EQ(device->SetTransform(D3DTRANSFORMSTATE_WORLD, nullptr), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(device->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(4), &view),
-              DDERR_INVALIDPARAMS);
-    EXPECT_EQ(device->SetTextureStageState(D3DDP_MAXTEXCOORD, D3DTSS_COLOROP, 1),
-              DDERR_INVALIDPARAMS);
-    EXPECT_EQ(device->SetTexture(D3DDP_MAXTEXCOORD, nullptr), DDERR_INVALIDPARAMS);
-    EXPECT_FALSE(device->RenderState(D3DRENDERSTATE_ALPHABLENDENABLE).has_value());
+    D3DMATERIAL record{};
+    record.dwSize = sizeof(D3DMATERIAL);
+    record.dwRampSize = 16;
+    ASSERT_EQ(material->SetMaterial(&record), D3D_OK);
+    D3DMATERIAL wrongSizeMaterial = record;
+    wrongSizeMaterial.dwSize = 84;
+    D3DLIGHT2 description{};
+    description.dwSize = sizeof(D3DLIGHT2);
+    description.dltType = D3DLIGHT_DIRECTIONAL;
+    ASSERT_EQ(light->SetLight(&description), D3D_OK);
+    D3DLIGHT2 untyped = description;
+    untyped.dltType = static_cast<D3DLIGHTTYPE>(0);
+    D3DLIGHT2 wrongSizeLight = description;
+    wrongSizeLight.dwSize = 84;
+    D3DRECT whole{0, 0, 640, 480};
+    IDirect3DLight* created = reinterpret_cast<IDirect3DLight*>(this);
+    D3DMATERIALHANDLE handle = 0;
+
+    const std::function<HRESULT()> refused[] = {
+        [&] { return direct3D->CreateLight(&created, device); }, // an outer object
+        [&] { return direct3D->CreateMaterial(nullptr, nullptr); },
+        [&] { return device->SetTransform(D3DTRANSFORMSTATE_WORLD, nullptr); },
+        [&] { return device->SetTransform(static_cast<D3DTRANSFORMSTATETYPE>(4), &view); },
+        [&] { return device->SetTextureStageState(D3DDP_MAXTEXCOORD, D3DTSS_COLOROP, 1); },
+        [&] { return device->SetTexture(D3DDP_MAXTEXCOORD, nullptr); },
+        [&] { return device->SetCurrentViewport(foreignViewport); },
+        [&] { return device->SetCurrentViewport(nullptr); },
+        [&] { return material->SetMaterial(&wrongSizeMaterial); },
+        [&] { return material->GetHandle(otherDevice, &handle); }, // another driver's device
+        [&] { return material->GetHandle(nullptr, &handle); },
+        [&] { return light->SetLight(&untyped); },
+        [&] { return light->SetLight(&wrongSizeLight); },
+        [&] { return light->SetLight(nullptr); },
+        [&] { return viewport->AddLight(foreignLight); },
+        [&] { return viewport->AddLight(nullptr); },
+        [&] { return viewport->DeleteLight(nullptr); },
+        [&] { return viewport->SetBackground(12345); },
+        [&] { return viewport->Clear(0, &whole, D3DCLEAR_TARGET); },
+        [&] { return viewport->Clear(1, nullptr, D3DCLEAR_TARGET); },
+        [&] { return viewport->Clear(1, &whole, 0x4); },
+    };
+    for (std::size_t i = 0; i < std::size(refused); ++i) {
+        EXPECT_EQ(refused[i](), DDERR_INVALIDPARAMS) << "call " << i;
+    }
+    EXPECT_EQ(created, nullptr);
+    EXPECT_EQ(handle, 0u);
+    EXPECT_EQ(device->LiveObjectCount(), live);
+    EXPECT_EQ(material->Record().dwRampSize, 16u);
+    EXPECT_EQ(light->Description().dltType, D3DLIGHT_DIRECTIONAL);
+    EXPECT_TRUE(viewport->Lights().empty());
+    EXPECT_EQ(viewport->ClearCount(), 0u);
+    ASSERT_EQ(viewport->Clear(1, &whole, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER), D3D_OK);
+    EXPECT_EQ(viewport->ClearCount(), 1u);
+    EXPECT_EQ(viewport->LastClearFlags(), D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER);
+    EXPECT_EQ(device->CurrentViewport(), nullptr);
+    EXPECT_EQ(device->CurrentMaterial(), nullptr);
     EXPECT_FALSE(device->TextureStageState(0, D3DTSS_COLOROP).has_value());
+    // Draws need a current viewport.
+    D3DVERTEX vertices[3]{};
+    WORD indices[3] = {0, 1, 2};
+    device->BeginScene();
+    EXPECT_EQ(
+        device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, D3DFVF_VERTEX, vertices, 3, indices, 3, 0),
+        D3DERR_NOCURRENTVIEWPORT);
+    device->EndScene();
+
+    viewport->Release();
+    light->Release();
+    material->Release();
+    foreignViewport->Release();
+    foreignLight->Release();
+    otherDevice->Release();
+    otherDirect3D->Release();
 }
 
-TEST_F(SoftwareD3DTest, MaterialsKeepValidRecordsUnderDistinctHandlesOfTheirDriver) {
+TEST_F(SoftwareD3DTest, TheCurrentMaterialIsFoundByItsHandleAndForgottenWhenItGoes) {
     SoftwareMaterial* first = NewMaterial();
     SoftwareMaterial* second = NewMaterial();
     D3DMATERIALHANDLE a = 0;
@@ -202,89 +217,14 @@ TEST_F(SoftwareD3DTest, MaterialsKeepValidRecordsUnderDistinctHandlesOfTheirDriv
     second->GetHandle(device, &b);
     EXPECT_NE(a, 0u);
     EXPECT_NE(a, b);
-    D3DMATERIAL red = RedMaterial();
-    ASSERT_EQ(first->SetMaterial(&red), D3D_OK);
-    EXPECT_EQ(device->Material(a)->dwRampSize, 16u);
-    D3DMATERIAL wrongSize = red;
-    wrongSize.dwSize = 84;
-    wrongSize.dwRampSize = 1;
-    EXPECT_EQ(first->SetMaterial(&wrongSize), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(first->Record().dwRampSize, 16u);
-
-    // The current material is found by its handle and forgotten when it goes.
     ASSERT_EQ(device->SetLightState(D3DLIGHTSTATE_MATERIAL, a), D3D_OK);
-    ASSERT_NE(device->CurrentMaterial(), nullptr);
-    EXPECT_EQ(device->CurrentMaterial()->dcvDiffuse.r, 1.0f);
     EXPECT_EQ(device->SetLightState(D3DLIGHTSTATE_MATERIAL, a + b), DDERR_INVALIDPARAMS);
     EXPECT_EQ(device->CurrentMaterialHandle(), a);
     first->Release();
     EXPECT_EQ(device->CurrentMaterial(), nullptr);
     EXPECT_EQ(device->SetLightState(D3DLIGHTSTATE_MATERIAL, 0), D3D_OK);
-
-    // Handles are only given for devices of the same driver.
-    SoftwareDirect3D* otherDirect3D = nullptr;
-    SoftwareDevice* otherDevice = nullptr;
-    ASSERT_EQ(CreateSoftwareDirect3D({}, &otherDirect3D, &otherDevice), D3D_OK);
-    D3DMATERIALHANDLE handle = 0;
-    EXPECT_EQ(second->GetHandle(otherDevice, &handle), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(second->GetHandle(nullptr, &handle), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(handle, 0u);
     second->Release();
-    otherDevice->Release();
-    otherDirect3D->Release();
 }
-
-TEST_F(SoftwareD3DTest, LightsTakeOnlyWellFormedDescriptions) {
-    SoftwareLight* light = NewLight();
-    D3DLIGHT2 description = DirectionalLight();
-    ASSERT_EQ(light->SetLight(&description), D3D_OK);
-    D3DLIGHT2 untyped = description;
-    untyped.dltType = static_cast<D3DLIGHTTYPE>(0);
-    EXPECT_EQ(light->SetLight(&untyped), DDERR_INVALIDPARAMS);
-    D3DLIGHT2 wrongSize = description;
-    wrongSize.dwSize = 84;
-    EXPECT_EQ(light->SetLight(&wrongSize), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(light->SetLight(nullptr), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(light->Description().dltType, D3DLIGHT_DIRECTIONAL);
-    light->Release();
-}
-
-TEST_F(SoftwareD3DTest, ViewportsRefuseForeignAndMissingObjects) {
-    SoftwareDirect3D* otherDirect3D = nullptr;
-    SoftwareDevice* otherDevice = nullptr;
-    ASSERT_EQ(CreateSoftwareDirect3D({}, &otherDirect3D, &otherDevice), D3D_OK);
-    IDirect3DLight* foreignLight = nullptr;
-    otherDirect3D->CreateLight(&foreignLight, nullptr);
-    IDirect3DViewport3* foreignViewport = nullptr;
-    otherDirect3D->CreateViewport(&foreignViewport, nullptr);
-
-    SoftwareViewport* viewport = NewViewport();
-    EXPECT_EQ(viewport->AddLight(foreignLight), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(viewport->AddLight(nullptr), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(viewport->DeleteLight(nullptr), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(viewport->SetBackground(12345), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(device->SetCurrentViewport(foreignViewport), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(device->SetCurrentViewport(nullptr), DDERR_INVALIDPARAMS);
-    EXPECT_TRUE(viewport->Lights().empty());
-    EXPECT_EQ(device->CurrentViewport(), nullptr);
-
-    // Only well-formed clears count.
-    D3DRECT whole{0, 0, 640, 480};
-    ASSERT_EQ(viewport->Clear(1, &whole, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER), D3D_OK);
-    EXPECT_EQ(viewport->Clear(0, &whole, D3DCLEAR_TARGET), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(viewport->Clear(1, nullptr, D3DCLEAR_TARGET), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(viewport->Clear(1, &whole, 0x4), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(viewport->ClearCount(), 1u);
-    EXPECT_EQ(viewport->LastClearFlags(), D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER);
-
-    viewport->Release();
-    foreignViewport->Release();
-    foreignLight->Release();
-    otherDevice->Release();
-    otherDirect3D->Release();
-}
-
-// --- Scenes and draws -----------------------------------------------------------------------
 
 class SoftwareD3DDrawTest : public SoftwareD3DTest {
 protected:
@@ -309,29 +249,7 @@ protected:
     WORD indices[6] = {0, 1, 2, 2, 1, 3};
 };
 
-TEST_F(SoftwareD3DDrawTest, DrawsRecordTheStateTheyWereDrawnWith) {
-    SoftwareMaterial* material = NewMaterial();
-    device->SetLightState(D3DLIGHTSTATE_MATERIAL, material->Handle());
-    D3DMATRIX world = TranslateMatrix(0, 0, 5);
-    device->SetTransform(D3DTRANSFORMSTATE_WORLD, &world);
-    CountingTexture texture;
-    device->SetTexture(0, &texture);
-
-    ASSERT_EQ(Draw(3), D3D_OK);
-    ASSERT_EQ(device->SceneDraws().size(), 1u);
-    const SoftwareDraw& draw = device->SceneDraws().front();
-    EXPECT_EQ(draw.vertexCount, 3u);
-    EXPECT_EQ(draw.indexCount, 3u);
-    EXPECT_EQ(draw.flags, D3DDP_DONOTUPDATEEXTENTS);
-    EXPECT_EQ(draw.material, material->Handle());
-    EXPECT_EQ(draw.texture, &texture);
-    EXPECT_TRUE(SameMatrix(draw.world, world));
-
-    device->SetTexture(0, nullptr);
-    material->Release();
-}
-
-TEST_F(SoftwareD3DDrawTest, MalformedDrawsAndDrawsOutsideASceneFailAndAreNotRecorded) {
+TEST_F(SoftwareD3DDrawTest, OnlyWellFormedDrawsInsideASceneAreRecorded) {
     EXPECT_EQ(Draw(3, static_cast<D3DPRIMITIVETYPE>(5)), D3DERR_INVALIDPRIMITIVETYPE);
     EXPECT_EQ(Draw(3, D3DPT_TRIANGLELIST, D3DFVF_XYZ), D3DERR_INVALIDVERTEXFORMAT);
     EXPECT_EQ(Draw(4), DDERR_INVALIDPARAMS);
@@ -341,103 +259,72 @@ TEST_F(SoftwareD3DDrawTest, MalformedDrawsAndDrawsOutsideASceneFailAndAreNotReco
         DDERR_INVALIDPARAMS);
     EXPECT_TRUE(device->SceneDraws().empty());
 
+    // A draw records the state it was drawn with.
+    SoftwareMaterial* material = NewMaterial();
+    device->SetLightState(D3DLIGHTSTATE_MATERIAL, material->Handle());
+    D3DMATRIX world = TranslateMatrix(0, 0, 5);
+    device->SetTransform(D3DTRANSFORMSTATE_WORLD, &world);
+    CountingTexture texture;
+    device->SetTexture(0, &texture);
     ASSERT_EQ(Draw(3), D3D_OK);
+    ASSERT_EQ(device->SceneDraws().size(), 1u);
+    const SoftwareDraw& draw = device->SceneDraws().front();
+    EXPECT_EQ(draw.vertexCount, 3u);
+    EXPECT_EQ(draw.indexCount, 3u);
+    EXPECT_EQ(draw.flags, D3DDP_DONOTUPDATEEXTENTS);
+    EXPECT_EQ(draw.material, material->Handle());
+    EXPECT_EQ(draw.texture, &texture);
+    EXPECT_EQ(std::memcmp(&draw.world, &world, sizeof world), 0);
+    device->SetTexture(0, nullptr);
+    material->Release();
+
     EXPECT_EQ(device->BeginScene(), D3DERR_SCENE_IN_SCENE);
     ASSERT_EQ(device->EndScene(), D3D_OK);
-    EXPECT_FALSE(device->InScene());
     EXPECT_EQ(device->EndScene(), D3DERR_SCENE_NOT_IN_SCENE);
     EXPECT_EQ(Draw(3), D3DERR_SCENE_NOT_IN_SCENE);
-    EXPECT_EQ(device->SceneDraws().size(), 1u);
     ASSERT_EQ(device->BeginScene(), D3D_OK);
     EXPECT_TRUE(device->SceneDraws().empty()) << "each scene starts afresh";
 }
 
-TEST_F(SoftwareD3DTest, DrawsNeedACurrentViewport) {
-    D3DVERTEX vertices[3]{};
-    WORD indices[3] = {0, 1, 2};
-    device->BeginScene();
-    EXPECT_EQ(
-        device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, D3DFVF_VERTEX, vertices, 3, indices, 3, 0),
-        D3DERR_NOCURRENTVIEWPORT);
-    device->EndScene();
-}
-
 // --- Capabilities and texture formats -------------------------------------------------------
 
-struct CapsPair {
-    D3DDEVICEDESC hardware{};
-    D3DDEVICEDESC software{};
-    CapsPair() { hardware.dwSize = software.dwSize = sizeof(D3DDEVICEDESC); }
-};
+HRESULT CollectFormat(DDPIXELFORMAT* format, void* context) {
+    auto* formats = static_cast<std::vector<DDPIXELFORMAT>*>(context);
+    formats->push_back(*format);
+    return formats->size() < 2 ? D3DENUMRET_OK : D3DENUMRET_CANCEL;
+}
 
-class SoftwareD3DConfigTest : public ::testing::Test {
-protected:
-    void Create(const SoftwareDeviceConfig& config) {
+TEST(SoftwareD3DConfig, CapabilitiesAndFormatsComeFromTheConfiguration) {
+    SoftwareDeviceConfig custom;
+    custom.textureCaps = D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_SQUAREONLY;
+    custom.reportAsHardware = false;
+    custom.textureFormats = {Argb1555Format(), Palettized8Format(), Xrgb8888Format()};
+    for (const SoftwareDeviceConfig& config : {SoftwareDeviceConfig{}, custom}) {
+        SoftwareDirect3D* direct3D = nullptr;
+        SoftwareDevice* device = nullptr;
         ASSERT_EQ(CreateSoftwareDirect3D(config, &direct3D, &device), D3D_OK);
-    }
-    void TearDown() override {
+        D3DDEVICEDESC hardware{};
+        D3DDEVICEDESC software{};
+        hardware.dwSize = software.dwSize = sizeof(D3DDEVICEDESC);
+        ASSERT_EQ(device->GetCaps(&hardware, &software), D3D_OK);
+        const D3DDEVICEDESC& described = config.reportAsHardware ? hardware : software;
+        const D3DDEVICEDESC& other = config.reportAsHardware ? software : hardware;
+        EXPECT_EQ(described.dwFlags, D3DDD_TRICAPS);
+        EXPECT_EQ(described.dpcTriCaps.dwTextureCaps, config.textureCaps);
+        EXPECT_EQ(other.dwFlags, 0u);
+        software.dwSize = 204;
+        EXPECT_EQ(device->GetCaps(&hardware, &software), DDERR_INVALIDPARAMS);
+        EXPECT_EQ(device->GetCaps(&hardware, nullptr), DDERR_INVALIDPARAMS);
+        // Formats are offered in order until the callback cancels.
+        std::vector<DDPIXELFORMAT> formats;
+        EXPECT_EQ(device->EnumTextureFormats(&CollectFormat, &formats), D3D_OK);
+        ASSERT_EQ(formats.size(), 2u);
+        EXPECT_EQ(formats[0].dwFlags, config.textureFormats[0].dwFlags);
+        EXPECT_EQ(formats[1].dwRGBBitCount, config.textureFormats[1].dwRGBBitCount);
+        EXPECT_EQ(device->EnumTextureFormats(nullptr, nullptr), DDERR_INVALIDPARAMS);
         device->Release();
         direct3D->Release();
     }
-    std::vector<DDPIXELFORMAT> Enumerate(std::size_t stopAfter = 100) {
-        Enumeration enumeration{{}, stopAfter};
-        EXPECT_EQ(device->EnumTextureFormats(&Collect, &enumeration), D3D_OK);
-        return enumeration.formats;
-    }
-
-    SoftwareDirect3D* direct3D = nullptr;
-    SoftwareDevice* device = nullptr;
-
-private:
-    struct Enumeration {
-        std::vector<DDPIXELFORMAT> formats;
-        std::size_t stopAfter;
-    };
-    static HRESULT Collect(DDPIXELFORMAT* format, void* context) {
-        auto* enumeration = static_cast<Enumeration*>(context);
-        enumeration->formats.push_back(*format);
-        return enumeration->formats.size() < enumeration->stopAfter ? D3DENUMRET_OK
-                                                                    : D3DENUMRET_CANCEL;
-    }
-};
-
-TEST_F(SoftwareD3DConfigTest, CapabilitiesComeInTheConfiguredDescription) {
-    SoftwareDeviceConfig config;
-    config.textureCaps = D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_SQUAREONLY;
-    config.reportAsHardware = false;
-    config.textureFormats.clear();
-    Create(config);
-    CapsPair caps;
-    ASSERT_EQ(device->GetCaps(&caps.hardware, &caps.software), D3D_OK);
-    EXPECT_EQ(caps.hardware.dwFlags, 0u);
-    EXPECT_EQ(caps.software.dwFlags, D3DDD_TRICAPS);
-    EXPECT_EQ(caps.software.dpcTriCaps.dwTextureCaps, config.textureCaps);
-    caps.software.dwSize = 204;
-    EXPECT_EQ(device->GetCaps(&caps.hardware, &caps.software), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(device->GetCaps(&caps.hardware, nullptr), DDERR_INVALIDPARAMS);
-    EXPECT_TRUE(Enumerate().empty()) << "an empty format list offers nothing";
-}
-
-TEST_F(SoftwareD3DConfigTest, DefaultCapabilitiesAreHardwareWithAlphaPalettes) {
-    Create({});
-    CapsPair caps;
-    ASSERT_EQ(device->GetCaps(&caps.hardware, &caps.software), D3D_OK);
-    EXPECT_EQ(caps.hardware.dwFlags, D3DDD_TRICAPS);
-    EXPECT_EQ(caps.hardware.dpcTriCaps.dwTextureCaps, D3DPTEXTURECAPS_ALPHAPALETTE);
-    EXPECT_EQ(caps.software.dwFlags, 0u);
-}
-
-TEST_F(SoftwareD3DConfigTest, FormatsAreOfferedInOrderUntilTheCallbackCancels) {
-    SoftwareDeviceConfig config;
-    config.textureFormats = {Argb1555Format(), Palettized8Format(), Xrgb8888Format()};
-    Create(config);
-    std::vector<DDPIXELFORMAT> all = Enumerate();
-    ASSERT_EQ(all.size(), 3u);
-    EXPECT_EQ(all[0].dwFlags, DDPF_RGB | DDPF_ALPHAPIXELS);
-    EXPECT_EQ(all[1].dwFlags & DDPF_PALETTEINDEXED8, DDPF_PALETTEINDEXED8);
-    EXPECT_EQ(all[2].dwRGBBitCount, 32u);
-    EXPECT_EQ(Enumerate(2).size(), 2u);
-    EXPECT_EQ(device->EnumTextureFormats(nullptr, nullptr), DDERR_INVALIDPARAMS);
 }
 
 TEST(SoftwareTextureFormats, StandardListCoversPalettised16And32BitWithAndWithoutAlpha) {
@@ -452,11 +339,10 @@ TEST(SoftwareTextureFormats, StandardListCoversPalettised16And32BitWithAndWithou
             continue;
         }
         // Each bit of the pixel belongs to at most one channel, and all lie inside the pixel.
-        DWORD masks[] = {format.dwRBitMask, format.dwGBitMask, format.dwBBitMask,
-                         format.dwRGBAlphaBitMask};
         DWORD all = 0;
         int bits = 0;
-        for (DWORD mask : masks) {
+        for (DWORD mask :
+             {format.dwRBitMask, format.dwGBitMask, format.dwBBitMask, format.dwRGBAlphaBitMask}) {
             all |= mask;
             bits += std::popcount(mask);
         }

@@ -139,28 +139,14 @@ TEST_F(LightTest, RecordIsTheIdAndTheRawDescription) {
     CloseHandle(file);
     std::vector<std::uint8_t> bytes = m_dir.ReadFile("out.rec");
     ASSERT_EQ(bytes.size(), 84u);
-    std::vector<std::uint8_t> expected = testkit::ByteBuilder()
-                                             .U32(0x1A54474C)
-                                             .U32(80)
-                                             .U32(1) // point light
-                                             .F32(0.5f)
-                                             .F32(0.5f)
-                                             .F32(0.5f)
-                                             .F32(1.0f)
-                                             .F32(1)
-                                             .F32(2)
-                                             .F32(3)
-                                             .Fill(0, 12)
-                                             .F32(std::sqrt(std::numeric_limits<float>::max()))
-                                             .F32(1.0f)
-                                             .F32(0)
-                                             .F32(1)
-                                             .F32(0)
-                                             .F32(0)
-                                             .F32(0)
-                                             .U32(3)
-                                             .Bytes();
-    EXPECT_EQ(bytes, expected);
+    testkit::ByteBuilder expected;
+    expected.U32(0x1A54474C).U32(80).U32(1);                    // id, size, point light
+    expected.F32(0.5f).F32(0.5f).F32(0.5f).F32(1.0f);           // colour
+    expected.F32(1).F32(2).F32(3).Fill(0, 12);                  // position, direction
+    expected.F32(std::sqrt(std::numeric_limits<float>::max())); // range
+    expected.F32(1.0f).F32(0).F32(1).F32(0).F32(0).F32(0);      // falloff, attenuation, theta, phi
+    expected.U32(3);                                            // flags
+    EXPECT_EQ(bytes, expected.Bytes());
 }
 
 TEST_F(LightTest, LoadCreatesALightAndTakesTheDescription) {

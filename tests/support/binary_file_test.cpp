@@ -35,18 +35,6 @@ protected:
     HANDLE m_file = nullptr;
 };
 
-TEST_F(BinaryFileTest, ReadsLittleEndianFields) {
-    CFileReader reader(OpenWith(testkit::ByteBuilder().U32(0x1A465356).I32(-2).F32(1.5f).Bytes()));
-    DWORD id = 0;
-    LONG negative = 0;
-    float half = 0;
-    EXPECT_TRUE(reader.ReadU32(id) && reader.ReadI32(negative) && reader.ReadF32(half));
-    EXPECT_EQ(id, 0x1A465356u);
-    EXPECT_EQ(negative, -2);
-    EXPECT_EQ(half, 1.5f);
-    EXPECT_EQ(reader.Remaining(), 0u);
-}
-
 TEST_F(BinaryFileTest, ShortReadsAndInvalidHandlesFailAndTheFailureStays) {
     CFileReader invalid(INVALID_HANDLE_VALUE);
     EXPECT_TRUE(invalid.Failed());

@@ -1,6 +1,5 @@
 #include "support/path_utils.h"
 
-#include "platform/os/file.h"
 #include "platform/os/path.h"
 
 #include "testkit/bytes.h"
@@ -206,30 +205,6 @@ TEST(PathFunctions, RelativeThenFullGivesBackThePath) {
         ASSERT_EQ(relative.result, 0) << base << " " << path;
         EXPECT_EQ(Full(base, relative.path), (Outcome{0, path})) << "via " << relative.path;
     }
-}
-
-// A level directory with mixed-case names on disk, named in lower case by the engine.
-TEST(PathFunctions, ResolvedNamesOpenFilesOnDisk) {
-    testkit::ScratchDir scratch;
-    scratch.WriteFile("Games/Lev/Level1.LEV", {1});
-    scratch.WriteFile("Games/Tex/A.BMP", {7, 8, 9});
-
-    PathBuffer base("");
-    ASSERT_EQ(MakeBaseDirectory(base.Data(), scratch.EnginePath("Games/Lev/Level1.LEV").c_str()),
-              0);
-    EXPECT_EQ(base.Text(), Lower(scratch.EnginePath("Games/Lev/")));
-
-    PathBuffer texture("..\\Tex\\A.BMP");
-    ASSERT_EQ(MakeFullPath(base.Data(), texture.Data()), 0);
-    EXPECT_EQ(texture.Text(), Lower(scratch.EnginePath("Games/Tex/A.BMP")));
-
-    HANDLE file = CreateFileA(texture.Data(), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetFileSize(file), 3u);
-    EXPECT_TRUE(CloseHandle(file));
-
-    ASSERT_EQ(MakeRelativePath(base.Data(), texture.Data()), 0);
-    EXPECT_EQ(texture.Text(), "..\\tex\\a.bmp");
 }
 
 } // namespace

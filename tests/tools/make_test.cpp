@@ -62,38 +62,18 @@ TEST_F(MakeVmmTest, WritesAModelTheEngineLoadsBack) {
     C3DModel model;
     ASSERT_EQ(model.LoadModel(m_dir.EnginePath("out/ship.vmm").c_str()), 1);
     ASSERT_EQ(model.GetFrameCount(), 2u);
-    C3DModelFrame& hull = *model.GetFrame(0);
-    C3DModelFrame& fin = *model.GetFrame(1);
-    EXPECT_STREQ(hull.GetName(), "hull");
-    EXPECT_STREQ(fin.GetName(), "fin");
-    EXPECT_EQ(hull.GetVertexCount(), 4u);
-    EXPECT_EQ(hull.GetFaceCount(), 2u);
-    EXPECT_EQ(fin.GetFaceCount(), 1u);
-    EXPECT_EQ(hull.GetMaterialIndex(), 0u);
-    EXPECT_EQ(fin.GetMaterialIndex(), 1u);
-    EXPECT_EQ(hull.GetBBoxKeyframes(), 1u);
-
-    const CMaterial& paint = *model.GetMaterial(0);
-    EXPECT_EQ(paint.GetDiffuse().y, 0.25f);
-    EXPECT_EQ(paint.GetPower(), 20.0f);
+    // What the conversion makes of the scene is the conversion suite's; here: it reaches the
+    // file with its frames, material slots and boxes.
+    EXPECT_STREQ(model.GetFrame(1)->GetName(), "fin");
+    EXPECT_EQ(model.GetFrame(1)->GetMaterialIndex(), 1u);
+    EXPECT_EQ(model.GetBoxCount(), 1u);
     // The texture is named relative to the library, stored relative to the model and read
     // back as a full lower-case path.
-    ASSERT_NE(paint.GetTextureName(), nullptr);
-    EXPECT_EQ(paint.GetTextureName(), Lower(m_dir.EnginePath("art/textures/Hull.bmp")));
-    const CMaterial& metal = *model.GetMaterial(1);
-    EXPECT_EQ(metal.GetDiffuse().z, 0.8f);
-    EXPECT_EQ(metal.GetSpecular().x, 1.0f);
-    EXPECT_EQ(metal.GetTextureName(), nullptr);
-
-    ASSERT_EQ(model.GetBoxCount(), 1u);
-    D3DVECTOR min, max;
-    model.GetBoundingBox(0, 0.0f, min, max);
-    EXPECT_EQ(min.x, 0.0f);
-    EXPECT_EQ(min.y, 0.0f);
-    EXPECT_EQ(min.z, -2.0f);
-    EXPECT_EQ(max.x, 4.0f);
-    EXPECT_EQ(max.y, 3.0f);
-    EXPECT_EQ(max.z, 0.0f);
+    ASSERT_NE(model.GetMaterial(0)->GetTextureName(), nullptr);
+    EXPECT_EQ(model.GetMaterial(0)->GetTextureName(),
+              Lower(m_dir.EnginePath("art/textures/Hull.bmp")));
+    EXPECT_EQ(model.GetMaterial(0)->GetPower(), 20.0f);
+    EXPECT_EQ(model.GetMaterial(1)->GetTextureName(), nullptr);
 }
 
 TEST_F(MakeVmmTest, SpinKeysAndTheAnimationSurviveTheFile) {
