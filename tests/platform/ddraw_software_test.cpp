@@ -158,6 +158,12 @@ TEST_F(SoftwareDirectDrawTest, CopiesBetweenFormatsConvertColours) {
     WriteSurface(source, {0xF800, 0x07FF});
     ASSERT_EQ(target->BltFast(0, 0, source, nullptr, 0), DD_OK);
     EXPECT_EQ(ReadSurface(target), (std::vector<DWORD>{0xFFFF0000u, 0xFF00FFFFu}));
+    // Narrowing keeps each channel's top bits; an alpha the source lacks becomes opaque.
+    IDirectDrawSurface4* wide = Surface(Xrgb8888Format(), 2, 1);
+    IDirectDrawSurface4* narrow = Surface(Argb1555Format(), 2, 1);
+    WriteSurface(wide, {0x00FF8000, 0x000708FF});
+    ASSERT_EQ(narrow->BltFast(0, 0, wide, nullptr, 0), DD_OK);
+    EXPECT_EQ(ReadSurface(narrow), (std::vector<DWORD>{0xFE00, 0x803F}));
     // Into a palettised surface only the same palette converts.
     IDirectDrawSurface4* indexed = Surface(Palettized8Format(), 2, 1);
     EXPECT_EQ(indexed->BltFast(0, 0, source, nullptr, 0), DDERR_INVALIDPIXELFORMAT);

@@ -224,7 +224,56 @@ bool SameColours(const PixelView& a, const PixelView& b) {
 
 PixelConverter::PixelConverter(const PixelView& source, const PixelView& target)
     : m_source(source), m_target(target), m_sourceCodec(source.layout),
-      m_targetCodec(target.layout), m_identity(SameColours(source, target)) {}
+      m_targetCodec(target.layout), m_identity(SameColours(source, target)) {
+    m_direct = !m_identity && PrepareDirectMoves();
+}
+
+// Between RGB layouts whose target channels are no wider than the source's, each channel is
+// one shift, mask and shift: the top bits of the source channel, as narrowing through 8
+// bits would give them.
+bool PixelConverter::PrepareDirectMoves() {
+    const PixelLayout& from = m_source.layout;
+    const PixelLayout& to = m_target.layout;
+    if (from.Indexed() || to.Indexed()) {
+        return false;
+    }
+    const std::array<std::pair<DWORD, DWORD>, 4> channels = {{{from.redMask, to.redMask},
+                                                              {from.greenMask, to.greenMask},
+                                                              {from.blueMask, to.blueMask},
+                                                              {from.alphaMask, to.alphaMask}}};
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+        const auto [source, target] = channels[i];
+        if (target == 0 || source == 0) {
+            continue; // dropped, or an alpha the source lacks (made opaque below)
+        }
+        const int sourceWidth = std::popcount(source);
+        const int targetWidth = std::popcount(target);
+        if (targetWidth > sourceWidth || targetWidth > 8) {
+            return false;
+        }
+        m_moves[i] = {std::countr_zero(source) + sourceWidth - targetWidth,
+                      (DWORD{1} << targetWidth) - 1, std::countr_zero(target)};
+    }
+    m_opaqueBits = from.alphaMask == 0 ? to.alphaMask : 0;
+    return true;
+}
+
+DWORD PixelConverter::Convert(DWORD value) const {
+    if (m_direct) {
+        DWORD result = m_opaqueBits;
+        for (const ChannelMove& move : m_moves) {
+            result |= ((value >> move.rightShift) & move.mask) << move.leftShift;
+        }
+        return result;
+    }
+    const Argb colour =
+        m_source.layout.Indexed()
+            ? (value < m_source.paletteCount ? m_source.palette[value] : kOpaqueBlack)
+            : m_sourceCodec.Unpack(value);
+    return m_target.layout.Indexed()
+               ? NearestPaletteIndex(m_target.palette, m_target.paletteCount, colour)
+               : m_targetCodec.Pack(colour);
+}
 
 DWORD PixelConverter::operator()(DWORD value) {
     if (m_identity) {
@@ -232,13 +281,7 @@ DWORD PixelConverter::operator()(DWORD value) {
     }
     if (!m_haveLast || value != m_lastValue) {
         m_lastValue = value;
-        const Argb colour =
-            m_source.layout.Indexed()
-                ? (value < m_source.paletteCount ? m_source.palette[value] : kOpaqueBlack)
-                : m_sourceCodec.Unpack(value);
-        m_lastResult = m_target.layout.Indexed()
-                           ? NearestPaletteIndex(m_target.palette, m_target.paletteCount, colour)
-                           : m_targetCodec.Pack(colour);
+        m_lastResult = Convert(value);
         m_haveLast = true;
     }
     return m_lastResult;
