@@ -258,13 +258,17 @@ bool PixelConverter::PrepareDirectMoves() {
     return true;
 }
 
+DWORD PixelConverter::Direct(DWORD value) const {
+    DWORD result = m_opaqueBits;
+    for (const ChannelMove& move : m_moves) {
+        result |= ((value >> move.rightShift) & move.mask) << move.leftShift;
+    }
+    return result;
+}
+
 DWORD PixelConverter::Convert(DWORD value) const {
     if (m_direct) {
-        DWORD result = m_opaqueBits;
-        for (const ChannelMove& move : m_moves) {
-            result |= ((value >> move.rightShift) & move.mask) << move.leftShift;
-        }
-        return result;
+        return Direct(value);
     }
     const Argb colour =
         m_source.layout.Indexed()
@@ -287,9 +291,77 @@ DWORD PixelConverter::operator()(DWORD value) {
     return m_lastResult;
 }
 
+namespace {
+
+template <int Bytes> DWORD LoadValue(const BYTE* at) {
+    DWORD value = 0;
+    std::memcpy(&value, at, Bytes);
+    return value;
+}
+
+template <int Bytes> void StoreValue(BYTE* at, DWORD value) {
+    std::memcpy(at, &value, Bytes);
+}
+
+// Rows of whole-byte pixels between RGB layouts, without a per-pixel switch on the depth.
+template <int SourceBytes, int TargetBytes>
+void MoveRows(PixelConverter& convert, const PixelView& source, LONG sourceX, LONG sourceY,
+              const PixelView& target, LONG targetX, LONG targetY, LONG width, LONG height) {
+    for (LONG row = 0; row < height; ++row) {
+        const BYTE* in = source.bits + static_cast<std::ptrdiff_t>(sourceY + row) * source.pitch +
+                         static_cast<std::ptrdiff_t>(sourceX) * SourceBytes;
+        BYTE* out = target.bits + static_cast<std::ptrdiff_t>(targetY + row) * target.pitch +
+                    static_cast<std::ptrdiff_t>(targetX) * TargetBytes;
+        for (LONG column = 0; column < width; ++column) {
+            StoreValue<TargetBytes>(
+                out + column * TargetBytes,
+                convert.Direct(LoadValue<SourceBytes>(in + column * SourceBytes)));
+        }
+    }
+}
+
+template <int SourceBytes>
+bool MoveRowsTo(PixelConverter& convert, const PixelView& source, LONG sourceX, LONG sourceY,
+                const PixelView& target, LONG targetX, LONG targetY, LONG width, LONG height) {
+    switch (target.layout.bitCount) {
+    case 16:
+        MoveRows<SourceBytes, 2>(convert, source, sourceX, sourceY, target, targetX, targetY, width,
+                                 height);
+        return true;
+    case 32:
+        MoveRows<SourceBytes, 4>(convert, source, sourceX, sourceY, target, targetX, targetY, width,
+                                 height);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool MoveBlock(PixelConverter& convert, const PixelView& source, LONG sourceX, LONG sourceY,
+               const PixelView& target, LONG targetX, LONG targetY, LONG width, LONG height) {
+    if (!convert.IsDirect()) {
+        return false;
+    }
+    switch (source.layout.bitCount) {
+    case 24:
+        return MoveRowsTo<3>(convert, source, sourceX, sourceY, target, targetX, targetY, width,
+                             height);
+    case 32:
+        return MoveRowsTo<4>(convert, source, sourceX, sourceY, target, targetX, targetY, width,
+                             height);
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 void ConvertBlock(const PixelView& source, LONG sourceX, LONG sourceY, const PixelView& target,
                   LONG targetX, LONG targetY, LONG width, LONG height) {
     PixelConverter convert(source, target);
+    if (MoveBlock(convert, source, sourceX, sourceY, target, targetX, targetY, width, height)) {
+        return;
+    }
     for (LONG row = 0; row < height; ++row) {
         for (LONG column = 0; column < width; ++column) {
             WritePixel(target, targetX + column, targetY + row,

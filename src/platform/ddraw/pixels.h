@@ -116,6 +116,10 @@ class VELCORE_API PixelConverter {
 public:
     PixelConverter(const PixelView& source, const PixelView& target);
     DWORD operator()(DWORD value);
+    // Whether both layouts are RGB and every target channel is a narrowed source channel;
+    // then Direct converts a value with shifts and masks alone.
+    bool IsDirect() const { return m_direct; }
+    DWORD Direct(DWORD value) const;
 
 private:
     // A source channel moved straight into a target channel of at most its width.
