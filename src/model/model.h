@@ -134,6 +134,9 @@ public:
 
 protected:
     friend class CVmmModelLoader;
+    // CalculateBoundingBox for a model loaded from a file of fileSize bytes, when the file
+    // could hold one box per keyframe.
+    void CalculateBoxesWithin(DWORD fileSize);
 
     // Destroys frames and materials, frees boxes and animations, identity transform, range
     // 0..0, boxes invalid.

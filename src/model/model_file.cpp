@@ -366,6 +366,20 @@ private:
     const char* m_baseDirectory;
 };
 
+// Boxes computed for a loaded model are bounded by what its file could hold as a box chunk,
+// one box per keyframe: a small crafted file cannot claim a keyframe range whose boxes need
+// more memory than the file itself.
+void C3DModel::CalculateBoxesWithin(DWORD fileSize) {
+    const std::uint64_t keyframes = std::uint64_t{m_dwFinalKeyframe} - m_dwStartKeyframe + 1;
+    if (keyframes > fileSize / sizeof(DBOX_KEYFRAME)) {
+        DebugLog("C3DModel::LoadModel() %llu keyframes need more boxes than the file holds; "
+                 "boxes left invalid",
+                 static_cast<unsigned long long>(keyframes));
+        return;
+    }
+    CalculateBoundingBox();
+}
+
 int C3DModel::LoadModel(const char* path) {
     HANDLE file = OpenVMM(path);
     Deallocate();
@@ -374,7 +388,8 @@ int C3DModel::LoadModel(const char* path) {
         DebugLog("File='%s'", path);
         return 0;
     }
-    if (GetFileSize(file) == INVALID_FILE_SIZE) {
+    const DWORD fileSize = GetFileSize(file);
+    if (fileSize == INVALID_FILE_SIZE) {
         DebugLog("C3DModel::LoadModel() Failed to determine length of VMM file!");
         CloseHandle(file);
         return 0;
@@ -387,7 +402,7 @@ int C3DModel::LoadModel(const char* path) {
     if (!success) {
         Deallocate();
     } else if (m_bBoxesInvalid) {
-        CalculateBoundingBox();
+        CalculateBoxesWithin(fileSize);
     }
     return success;
 }
