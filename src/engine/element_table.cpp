@@ -1,6 +1,7 @@
 #include "engine/element_table.h"
 
 #include "engine/debug_log.h"
+#include "engine/render.h"
 #include "model/accounted.h"
 #include "model/model.h"
 #include "platform/os/file.h"
@@ -85,6 +86,7 @@ int ReadElementTable(CFileReader& reader, ELEMENT_TABLE_HEADER& header, Record*&
 }
 
 void ReleaseLevelTextures() {
+    ForgetCurrentMaterialAndTexture();
     for (DWORD i = 0; g_level.ppTextureObjects != nullptr && i < g_level.dwTextureObjectCount;
          ++i) {
         DeleteAccounted(g_level.ppTextureObjects[i]);
@@ -152,6 +154,8 @@ VELCORE_ELEMENT_TABLE(TEXTURE_INFO)
 
 // Each loaded model is destroyed before the slot array goes.
 void ReleaseLevelModels() {
+    // The render tick compares material pointers; a new model could reuse a freed address.
+    ForgetCurrentMaterialAndTexture();
     FreeAndClear(g_level.pModelMap);
     for (DWORD i = 0; g_level.pp3DModels != nullptr && i < g_level.dw3DModelCount; ++i) {
         DeleteAccounted(g_level.pp3DModels[i]);

@@ -6,6 +6,7 @@
 #include "engine/globals.h"
 #include "engine/level_loader.h"
 #include "engine/registry.h"
+#include "engine/render.h"
 #include "engine/state.h"
 #include "event/event_manager.h"
 #include "platform/d3d/d3d.h"
@@ -19,12 +20,6 @@
 #include <cstdio>
 
 namespace {
-
-void HostClipDistances(float& nearDistance, float& farDistance) {
-    GAME_GLOBALS* globals = vgGetGlobals();
-    nearDistance = globals != nullptr ? globals->fNearPlane : 0.0f;
-    farDistance = globals != nullptr ? globals->fFarPlane : 0.0f;
-}
 
 // The white directional light every level starts with, shining straight down.
 void CreateEngineLight() {
@@ -49,6 +44,12 @@ IDirect3DViewport3* CurrentViewport() {
 
 } // namespace
 
+void HostClipDistances(float& nearDistance, float& farDistance) {
+    GAME_GLOBALS* globals = vgGetGlobals();
+    nearDistance = globals != nullptr ? globals->fNearPlane : 0.0f;
+    farDistance = globals != nullptr ? globals->fFarPlane : 0.0f;
+}
+
 // The reset throws away what a level owns, in a fixed order: the flags first, then the
 // level's tables, its entities, triggers and script code, then the clocks and identifiers;
 // last the engine camera becomes active again and the light is made anew.
@@ -68,6 +69,7 @@ void ResetLevel() {
     HostClipDistances(nearDistance, farDistance);
     vgGetActiveCamera()->Update(g_engine.viewMatrix, nearDistance, farDistance);
     CreateEngineLight();
+    ForgetCurrentMaterialAndTexture();
 }
 
 void ResetCamera() {
@@ -135,6 +137,7 @@ void vgPauseGame(int pause) {
     if (viewport != nullptr) {
         viewport->Release();
     }
+    ForgetCurrentMaterialAndTexture();
 }
 
 } // extern "C"

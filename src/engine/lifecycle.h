@@ -30,3 +30,6 @@ void ResetLevel();
 // Makes the engine camera the active one, following its owner and looking at the origin
 // from (0, 0, -1).
 void ResetCamera();
+
+// The host's near and far clip distances; 0 and 0 before the host set its record.
+void HostClipDistances(float& nearDistance, float& farDistance);

@@ -18,6 +18,15 @@ bool IsModelIndex(DWORD index, const char* function) {
 
 } // namespace
 
+C3DModel* LevelModelOf(DWORD index) {
+    // A level whose loading stopped after the tables has no models yet.
+    if (index >= g_level.modelHeader.dwCount || g_level.pModelMap == nullptr ||
+        g_level.pModelMap[index] >= g_level.dw3DModelCount) {
+        return nullptr;
+    }
+    return g_level.pp3DModels[g_level.pModelMap[index]];
+}
+
 extern "C" {
 
 DWORD vgGetModelCount() {
@@ -29,14 +38,7 @@ MODEL_INFO* vgGetModel(DWORD index) {
 }
 
 C3DModel* vgGet3DModel(DWORD index) {
-    if (!IsModelIndex(index, "vgGet3DModel")) {
-        return nullptr;
-    }
-    // A level whose loading stopped after the tables has no models yet.
-    if (g_level.pModelMap == nullptr || g_level.pModelMap[index] >= g_level.dw3DModelCount) {
-        return nullptr;
-    }
-    return g_level.pp3DModels[g_level.pModelMap[index]];
+    return IsModelIndex(index, "vgGet3DModel") ? LevelModelOf(index) : nullptr;
 }
 
 int vgLoadModelTable(const char* path) {

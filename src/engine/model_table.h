@@ -29,3 +29,7 @@ VELCORE_API DWORD vgGetMusicCount();
 VELCORE_API DWORD vgGetTextureCount();
 
 } // extern "C"
+
+// The 3D model the index-th record uses, or null when there is none (index beyond the table,
+// no models loaded, an empty slot); silent, for callers that look up every frame.
+C3DModel* LevelModelOf(DWORD index);

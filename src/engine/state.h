@@ -24,6 +24,8 @@ struct ENGINE_STATE {
     DWORD dwLastPhysicsTicks = 0;
     // Filled by the active camera.
     D3DMATRIX viewMatrix = {};
+    // The corners of the far plane, filled by the render tick from the active camera.
+    D3DVECTOR farPoints[4] = {};
 };
 
 extern ENGINE_STATE g_engine;

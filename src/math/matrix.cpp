@@ -2,6 +2,7 @@
 
 #include "math/float4.h"
 #include "math/float_math.h"
+#include "math/inline_ops.h"
 #include "math/quaternion.h"
 
 namespace {
@@ -154,12 +155,7 @@ D3DMATRIX MatrixMult(const D3DMATRIX& a, const D3DMATRIX& b) {
 }
 
 D3DVECTOR TransformVector(const D3DVECTOR& v, const D3DMATRIX& m) {
-    float h[kOrder];
-    for (int j = 0; j < kOrder; ++j) {
-        h[j] = v.x * m(0, j) + v.y * m(1, j) + v.z * m(2, j) + m(3, j);
-    }
-    const float w = 1.0f / h[3];
-    return {h[0] * w, h[1] * w, h[2] * w};
+    return inline_ops::Transform(v, m);
 }
 
 D3DVECTOR TransformNormal(const D3DVECTOR& n, const D3DMATRIX& m) {

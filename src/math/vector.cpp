@@ -1,13 +1,15 @@
 #include "math/vector.h"
 
+#include "math/inline_ops.h"
+
 #include <cmath>
 
 D3DVECTOR operator+(const D3DVECTOR& a, const D3DVECTOR& b) {
-    return {a.x + b.x, a.y + b.y, a.z + b.z};
+    return inline_ops::Add(a, b);
 }
 
 D3DVECTOR operator-(const D3DVECTOR& a, const D3DVECTOR& b) {
-    return {a.x - b.x, a.y - b.y, a.z - b.z};
+    return inline_ops::Subtract(a, b);
 }
 
 D3DVECTOR operator*(const D3DVECTOR& v, float s) {
@@ -23,7 +25,7 @@ D3DVECTOR operator/(const D3DVECTOR& v, float s) {
 }
 
 float DotProduct(const D3DVECTOR& a, const D3DVECTOR& b) {
-    return a.x * b.x + a.y * b.y + a.z * b.z;
+    return inline_ops::Dot(a, b);
 }
 
 D3DVECTOR CrossProduct(const D3DVECTOR& a, const D3DVECTOR& b) {

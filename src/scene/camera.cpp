@@ -3,6 +3,7 @@
 #include "engine/debug_log.h"
 #include "engine/engine.h"
 #include "entity/entity.h"
+#include "math/inline_ops.h"
 #include "platform/os/last_error.h"
 #include "support/field_codec.h"
 
@@ -323,15 +324,16 @@ void CCamera::BuildClipping(float nearDistance, float farDistance) {
 }
 
 int CCamera::IsBoundingSphereVisible(D3DVECTOR* centre, float radius) {
-    D3DVECTOR r = *centre - m_data.vPosition;
-    if (DotProduct(m_data.nearPlane.normal, r) < -radius) {
+    // Runs for every model frame drawn: the inline forms keep it free of calls.
+    D3DVECTOR r = inline_ops::Subtract(*centre, m_data.vPosition);
+    if (inline_ops::Dot(m_data.nearPlane.normal, r) < -radius) {
         return 0;
     }
-    if (DotProduct(m_data.farPlane.normal, r) > m_data.fFarDistance + radius) {
+    if (inline_ops::Dot(m_data.farPlane.normal, r) > m_data.fFarDistance + radius) {
         return 0;
     }
     for (const D3DPLANE& side : m_data.sidePlanes) {
-        if (DotProduct(side.normal, r) < -radius) {
+        if (inline_ops::Dot(side.normal, r) < -radius) {
             return 0;
         }
     }
