@@ -99,7 +99,6 @@ TEST(PathFunctions, TableOfResolutions) {
         // What does not fit is refused and the base is left alone.
         {BaseOfFile, "", FullPathOfLength(kPathBufferSize - 1), {0, "c:\\"}},
         {BaseOfFile, "", FullPathOfLength(kPathBufferSize), {-1, "untouched"}},
-        {BaseOfFile, "", FullPathOfLength(1000), {-1, "untouched"}},
         {BaseOfFile, "", "", {-1, "untouched"}},
         // Full paths resolve against the base.
         {Full, "c:\\games\\lev\\", "..\\tex\\a.bmp", {0, "c:\\games\\tex\\a.bmp"}},
@@ -112,18 +111,14 @@ TEST(PathFunctions, TableOfResolutions) {
         {Full, "c:\\games\\", "D:\\X.BMP", {0, "D:\\X.BMP"}},
         {Full, "", "c:Mixed", {0, "c:Mixed"}},
         {Full, "no base at all", "", {0, ""}},
-        {Full, "", "", {0, ""}},
         // Relative paths climb out of the base and are lower-cased.
         {Relative, "c:\\games\\lev\\", "C:\\Games\\Level2\\Map.Tex", {0, "..\\level2\\map.tex"}},
-        {Relative, "c:\\games\\", "c:\\games\\tex\\a.bmp", {0, "tex\\a.bmp"}},
         {Relative, "c:\\a\\b\\c\\", "c:\\a\\x\\y.bmp", {0, "..\\..\\x\\y.bmp"}},
-        {Relative, "c:\\a\\b\\", "c:\\a.bmp", {0, "..\\..\\a.bmp"}},
         // Only the directory of base counts: whatever follows its last backslash is ignored.
         {Relative, "c:\\games\\level1.lev", "c:\\games\\a.bmp", {0, "a.bmp"}},
         // Shared partial names are not shared directories; the base keeps its case.
         {Relative, "c:\\games\\lev\\", "c:\\games\\levels\\a.bmp", {0, "..\\levels\\a.bmp"}},
         {Relative, "c:\\gamesx\\", "c:\\games\\a.bmp", {0, "..\\games\\a.bmp"}},
-        {Relative, "c:\\ab\\cd\\", "c:\\abc\\a.bmp", {0, "..\\..\\abc\\a.bmp"}},
         {Relative, "c:\\Games\\", "c:\\games\\a.bmp", {0, "..\\games\\a.bmp"}},
         // Failures leave the path lower-cased.
         {Relative, "c:\\a\\b\\", "D:\\A\\X.BMP", {-1, "d:\\a\\x.bmp"}},
@@ -145,34 +140,25 @@ TEST(PathFunctions, RelativeFilesResolveAgainstTheCurrentDirectory) {
     EXPECT_EQ(Full("", "Tex\\A.BMP"), (Outcome{0, current + "\\tex\\a.bmp"}));
 }
 
-TEST(MakeFullPath, RefusesFullPathsOfResolutionLimit) {
-    const std::string base = "c:\\";
-    std::string fits(kFullPathLimit - 1 - base.size(), 'a');
-    EXPECT_EQ(Full(base, fits), (Outcome{0, base + fits}));
-
-    std::string tooLong = fits + "b";
-    testkit::DebugCapture capture;
-    EXPECT_EQ(Full(base, tooLong), (Outcome{-2, tooLong}));
-    EXPECT_EQ(capture.Lines(), std::vector<std::string>{base + tooLong + "\r\n"});
-}
-
-TEST(MakeFullPath, RefusesConcatenationsLongerThanBuffer) {
-    // Parent components would bring these back to a short path, but the joined text itself
-    // must fit in the working buffer.
-    const std::string base = "c:\\" + std::string(100, 'b') + "\\";
+TEST(MakeFullPath, RefusesResultsBeyondTheResolutionLimitOrTheBuffer) {
+    // Parent components would bring the second case back to a short path, but the joined
+    // text itself must fit in the working buffer.
+    const std::string longBase = "c:\\" + std::string(100, 'b') + "\\";
     std::string climb;
-    while (base.size() + climb.size() + 3 <= static_cast<std::size_t>(kPathBufferSize) - 1) {
+    while (longBase.size() + climb.size() + 3 <= static_cast<std::size_t>(kPathBufferSize) - 1) {
         climb += "..\\";
     }
-    std::string name(kPathBufferSize - 1 - base.size() - climb.size(), 'x');
-    std::string fits = climb + name;
-    ASSERT_EQ(base.size() + fits.size(), static_cast<std::size_t>(kPathBufferSize) - 1);
-    EXPECT_EQ(Full(base, fits), (Outcome{0, "c:\\" + name}));
-
-    std::string tooLong = fits + "x";
-    testkit::DebugCapture capture;
-    EXPECT_EQ(Full(base, tooLong), (Outcome{-2, tooLong}));
-    EXPECT_EQ(capture.Text(), base + tooLong + "\r\n");
+    const std::string name(kPathBufferSize - 1 - longBase.size() - climb.size(), 'x');
+    const std::string limit(kFullPathLimit - 4, 'a');
+    const struct {
+        std::string base, fits, resolved;
+    } cases[] = {{"c:\\", limit, "c:\\" + limit}, {longBase, climb + name, "c:\\" + name}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(Full(c.base, c.fits), (Outcome{0, c.resolved}));
+        testkit::DebugCapture capture;
+        EXPECT_EQ(Full(c.base, c.fits + "x"), (Outcome{-2, c.fits + "x"}));
+        EXPECT_EQ(capture.Text(), c.base + c.fits + "x\r\n");
+    }
 }
 
 TEST(MakeRelativePath, RefusesResultsLongerThanBuffer) {
@@ -182,29 +168,6 @@ TEST(MakeRelativePath, RefusesResultsLongerThanBuffer) {
         base += "a\\";
     }
     EXPECT_EQ(Relative(base, "C:\\B\\F.BMP"), (Outcome{kRelativePathTooLong, "c:\\b\\f.bmp"}));
-
-    std::string shorter = "c:\\";
-    for (int i = 0; i < 80; ++i) {
-        shorter += "a\\";
-    }
-    Outcome outcome = Relative(shorter, "c:\\b\\f.bmp");
-    EXPECT_EQ(outcome.result, 0);
-    EXPECT_EQ(outcome.path.size(), 80 * 3 + 7u);
-}
-
-TEST(PathFunctions, RelativeThenFullGivesBackThePath) {
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"c:\\games\\lev\\", "c:\\games\\level2\\map.tex"},
-        {"c:\\gamesx\\", "c:\\games\\a.bmp"},
-        {"c:\\a\\b\\c\\", "c:\\a\\b\\c\\d\\e\\f.bmp"},
-        {"c:\\a\\b\\c\\", "c:\\x.bmp"},
-        {"c:\\", "c:\\games\\a.bmp"},
-    };
-    for (const auto& [base, path] : cases) {
-        Outcome relative = Relative(base, path);
-        ASSERT_EQ(relative.result, 0) << base << " " << path;
-        EXPECT_EQ(Full(base, relative.path), (Outcome{0, path})) << "via " << relative.path;
-    }
 }
 
 } // namespace
