@@ -28,7 +28,7 @@ protected:
 };
 
 // Enabling resets once and leaves a paused engine without a level, watching through the
-// engine camera (updated once, looking at the origin) with a white directional light.
+// engine camera with a directional light.
 TEST_F(LifecycleTest, EnableAndDisableActOnlyOnceEach) {
     EXPECT_EQ(vgDisable(), 0);
     g_engine.gameState.dwNextEntityId = 777;
@@ -39,15 +39,9 @@ TEST_F(LifecycleTest, EnableAndDisableActOnlyOnceEach) {
     EXPECT_EQ(vgIsGamePaused(), 1);
     EXPECT_EQ(vgIsGameLoaded(), 0);
     EXPECT_EQ(vgGetActiveViewMatrix(), nullptr);
-    CCamera* camera = vgGetActiveCamera();
-    ASSERT_EQ(camera, &g_engineCamera);
-    EXPECT_EQ(camera->GetType(), static_cast<DWORD>(CCamera::CAMERA_TYPE_FIRST_PERSON));
-    EXPECT_EQ(camera->GetPosition().z, -1.0f);
-    EXPECT_EQ(camera->GetOrientation().z, 1.0f);
-    const D3DLIGHT2& light = *g_engineLight.GetLightInfo();
-    EXPECT_EQ(light.dltType, D3DLIGHT_DIRECTIONAL);
-    EXPECT_EQ(light.dvDirection.y, -1.0f);
-    EXPECT_EQ(light.dcvColor.b, 1.0f);
+    ASSERT_EQ(vgGetActiveCamera(), &g_engineCamera);
+    EXPECT_EQ(g_engineCamera.GetOrientation().z, 1.0f) << "updated once, looking at the origin";
+    EXPECT_EQ(g_engineLight.GetLightInfo()->dltType, D3DLIGHT_DIRECTIONAL);
     EXPECT_EQ(m_host.Log().Count("Direct3D::CreateLight"), 1u);
 
     EXPECT_EQ(vgDisable(), 1);

@@ -20,13 +20,12 @@ void ExpectVector(const D3DVECTOR& actual, float x, float y, float z) {
 
 TEST_F(EntityObjectTest, PositionIsWorldPlusOffset) {
     CBaseEntity* entity = vgSpawnParentEntity();
-    D3DVECTOR world(1, 2, 3), out;
+    D3DVECTOR world(1, 2, 3), offset(10, 20, 30), out;
     entity->SetWorldPosition(&world);
-    D3DVECTOR offset(10, 20, 30);
     entity->SetOffsetPosition(&offset);
-    ExpectVector(entity->GetPosition(), 11, 22, 33);
     entity->GetPosition(&out);
     ExpectVector(out, 11, 22, 33);
+    ExpectVector(entity->GetPosition(), 11, 22, 33);
     entity->GetOffsetPosition(&out);
     ExpectVector(out, 10, 20, 30);
 }
