@@ -125,8 +125,8 @@ TEST_F(TriggerProcessingTest, DelayedTriggerIsArmedInItsQuadrantAndFiresExactlyO
     m_player->SetWorldPosition(D3DVECTOR(-100.0f, 0.0f, 0.0f));
     Walk({{0, 1}}); // wherever the player is
     ASSERT_EQ(Quadrant(kOriginQuadrant).GetCount(), 1u) << "kept until its quadrant is walked";
-    EXPECT_EQ(OriginTrigger().bExpired, 1);
-    EXPECT_EQ(OriginTrigger().bPending, 0);
+    EXPECT_EQ(std::make_pair(OriginTrigger().bExpired, OriginTrigger().bPending),
+              std::make_pair(1, 0));
     m_player->SetWorldPosition(D3DVECTOR(0.0f));
     Walk({{100000, 0}});
     EXPECT_EQ(Quadrant(kOriginQuadrant).GetCount(), 0u) << "removed without firing again";
@@ -165,12 +165,12 @@ TEST_F(TriggerProcessingTest, SpawnedEntityIsPlacedIdentifiedAndGivenTheCreateBl
     Walk({{0, 3}});
     EXPECT_TRUE(
         m_capture.Contains("module probe: Create 501 creator=0 model=0 data=yes size=16\n"));
-    EXPECT_EQ(Entity(1)->GetWorldPosition().x, 11.0f);
-    EXPECT_EQ(Entity(1)->GetWorldPosition().z, 2.0f);
+    const D3DVECTOR placed = Entity(1)->GetWorldPosition();
+    EXPECT_EQ((std::vector<float>{placed.x, placed.y, placed.z}), (std::vector<float>{11, 2, 2}));
     EXPECT_EQ(Entity(1)->GetOffsetPosition().x, 0.0f);
-    EXPECT_EQ(Entity(1)->m_dwID, 501u) << "the registry's identifier";
-    EXPECT_EQ(Entity(2)->m_dwID, 600u);
-    EXPECT_EQ(Entity(3)->m_dwID, 1u) << "shared with the player";
+    // The registry's identifier, the trigger's, and one shared with the player.
+    EXPECT_EQ((std::vector<DWORD>{Entity(1)->m_dwID, Entity(2)->m_dwID, Entity(3)->m_dwID}),
+              (std::vector<DWORD>{501, 600, 1}));
     EXPECT_EQ(vgFindEntity(1), m_player);
     EXPECT_TRUE(m_capture.Contains(
         "CVelEvent::TriggerEvent() Entity already exists with id 1 (00000001)\n"));
