@@ -49,16 +49,21 @@ TEST_F(EventManagerTest, ACloneOwnsItsRecordAndCreateBlockAndFailsWhole) {
     unsigned char block[16] = {0, 3, 6, 9};
     tagGAME_TRIGGER source;
     std::memset(&source, 0xA5, sizeof source);
-    source.pCreateBlock = block;
-    source.dwCreateBlockSize = sizeof block;
+    source.pCreateBlock = nullptr; // a size without a block copies no block
     tagGAME_TRIGGER* clone = CVelEvent::CloneTrigger(&source);
     ASSERT_NE(clone, nullptr);
     EXPECT_EQ(std::memcmp(clone, &source, offsetof(tagGAME_TRIGGER, dwCreateBlockSize) + 4), 0)
         << "run-time fields are copied too";
+    EXPECT_EQ(clone->pCreateBlock, nullptr);
+    CVelEvent::DeleteTrigger(clone);
+    EXPECT_EQ(clone, nullptr);
+
+    source.pCreateBlock = block;
+    source.dwCreateBlockSize = sizeof block;
+    clone = CVelEvent::CloneTrigger(&source);
     ASSERT_NE(clone->pCreateBlock, block);
     EXPECT_EQ(std::memcmp(clone->pCreateBlock, block, sizeof block), 0);
     CVelEvent::DeleteTrigger(clone);
-    EXPECT_EQ(clone, nullptr);
     for (DWORD failing : {1u, 2u}) { // the record, then the create block
         CMemory::FailAllocationAfter(failing);
         EXPECT_EQ(CVelEvent::CloneTrigger(&source), nullptr) << failing;
