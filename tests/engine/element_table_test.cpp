@@ -19,6 +19,12 @@ namespace {
 
 using namespace table_bytes;
 
+// A record's bytes as the engine holds it.
+template <class Record> Bytes BytesOf(const Record& record) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&record);
+    return Bytes(bytes, bytes + sizeof record);
+}
+
 class ElementTableTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -26,14 +32,10 @@ protected:
     }
     void TearDown() override {
         CMemory::FailAllocationAfter(0);
-        Free(m_models);
-        Free(m_music);
-        Free(m_sounds);
-        Free(m_textures);
-    }
-    template <class T> static void Free(T*& array) {
-        CMemory::Deallocate(array);
-        array = nullptr;
+        for (void* array : {static_cast<void*>(m_models), static_cast<void*>(m_music),
+                            static_cast<void*>(m_sounds), static_cast<void*>(m_textures)}) {
+            CMemory::Deallocate(array);
+        }
     }
 
     template <class Record>
@@ -54,17 +56,13 @@ protected:
     TEXTURE_INFO* m_textures = nullptr;
 };
 
-void ExpectVector(const D3DVECTOR& v, float x, float y, float z) {
-    EXPECT_EQ(v.x, x);
-    EXPECT_EQ(v.y, y);
-    EXPECT_EQ(v.z, z);
-}
-
-TEST_F(ElementTableTest, ModelTableReadsEveryFieldAndMakesItsFourPathsFull) {
-    ModelSample first;
-    ModelSample second;
+// Records are read raw, every byte kept, and their paths made full and lower case: a path
+// with a drive and an empty path stay, ".." climbs out, and two records naming one file in
+// other letter case end up with the same path.
+TEST_F(ElementTableTest, RecordsReadRawWithTheirPathsMadeFull) {
+    ModelSample first, second;
     second.typeName = "Station";
-    second.modelFile = "Models\\Station.VMM";
+    second.modelFile = "MODELS\\Fighter.VMM";
     second.prefix = "Dock";
     second.modulePath = "c:\\absolute\\dock.so";
     second.secondPath = "";
@@ -72,166 +70,105 @@ TEST_F(ElementTableTest, ModelTableReadsEveryFieldAndMakesItsFourPathsFull) {
     second.uniformScale = 0;
     second.furtherPath = "..\\shared\\notes.txt";
     second.filler = 0x3C;
-    Bytes file = Table(kModelId, 2, {ModelRecord(first), ModelRecord(second)});
-    ASSERT_EQ(file.size(), 16u + 2 * 2436);
-
-    ASSERT_EQ(Load("models.tbl", file, m_models, kModelTableId), 1);
+    ASSERT_EQ(Load("models.tbl", Table(kModelId, 2, {ModelRecord(first), ModelRecord(second)}),
+                   m_models, kModelTableId),
+              1);
     EXPECT_EQ(m_header.dwTableId, kModelId);
     EXPECT_EQ(m_header.dwCount, 2u);
+    ModelSample fullFirst = first, fullSecond = second;
+    fullFirst.modelFile = fullSecond.modelFile = Full("models\\fighter.vmm");
+    fullFirst.modulePath = Full(first.modulePath);
+    fullFirst.secondPath = Full(first.secondPath);
+    fullFirst.furtherPath = Full(first.furtherPath);
+    fullSecond.furtherPath =
+        std::string(m_base, std::string_view(m_base).rfind('\\', std::strlen(m_base) - 2) + 1) +
+        "shared\\notes.txt";
+    EXPECT_EQ(BytesOf(m_models[0]), ModelRecord(fullFirst));
+    EXPECT_EQ(BytesOf(m_models[1]), ModelRecord(fullSecond));
 
-    const MODEL_INFO& a = m_models[0];
-    EXPECT_STREQ(a.szTypeName, "fighter");
-    EXPECT_EQ(a.szModelFile, Full("models\\fighter.vmm"));
-    EXPECT_STREQ(a.szPrefix, "Fighter");
-    EXPECT_EQ(a.szModulePath, Full("ai\\fighter.so"));
-    EXPECT_EQ(a.szSecondPath, Full("extra\\fighter.dat"));
-    EXPECT_EQ(a.szFurtherPath, Full("more\\fighter.txt"));
-    EXPECT_EQ(a.dwTextureOverride, kNoTextureOverride);
-    EXPECT_EQ(a.items[15].dwReserved0, 0x10Fu);
-    ExpectVector(a.items[15].vFirst, 15.0f, 0.5f, -1.0f);
-    ExpectVector(a.items[15].vSecond, -15.0f, 8.0f, 0.125f);
-    EXPECT_EQ(a.bUniformScale, 1);
-    EXPECT_EQ(a.fUniformScale, 2.5f);
-    ExpectVector(a.vScale, 1.0f, 2.0f, 3.0f);
-    ExpectVector(a.vCameraUp, 0.0f, 1.0f, 0.0f);
-    ExpectVector(a.vSphereOffset, 0.5f, -0.25f, 4.0f);
-    EXPECT_EQ(a.reserved3[367], 0xC3) << "bytes the engine does not read are kept";
-
-    const MODEL_INFO& b = m_models[1];
-    EXPECT_STREQ(b.szTypeName, "Station");
-    EXPECT_EQ(b.szModelFile, Full("models\\station.vmm"));
-    EXPECT_STREQ(b.szModulePath, "c:\\absolute\\dock.so") << "a path with a drive stays";
-    EXPECT_STREQ(b.szSecondPath, "") << "an empty path stays empty";
-    std::string parent(m_base, std::string_view(m_base).rfind('\\', std::strlen(m_base) - 2) + 1);
-    EXPECT_EQ(b.szFurtherPath, parent + "shared\\notes.txt") << "\"..\" climbs out";
-    EXPECT_EQ(b.dwTextureOverride, 7u);
-    EXPECT_EQ(b.bUniformScale, 0);
-    EXPECT_EQ(b.reserved0[0], 0x3C);
-}
-
-TEST_F(ElementTableTest, TextureSoundAndMusicTablesReadTheirFieldsAndPaths) {
     ASSERT_EQ(Load("textures.tbl",
-                   Table(kTextureId, 2,
-                         {TextureRecord("tex\\Hull.BMP", 3, 1, 2, 1),
-                          TextureRecord("tex\\glow.bmp", 0, 0, 7, 0)}),
-                   m_textures, kTextureTableId),
+                   Table(kTextureId, 1, {TextureRecord("tex\\Hull.BMP", 3, 1, 2, 1)}), m_textures,
+                   kTextureTableId),
               1);
-    EXPECT_EQ(m_header.dwCount, 2u);
-    EXPECT_EQ(m_textures[0].szTextureFile, Full("tex\\hull.bmp"));
-    EXPECT_EQ(m_textures[0].dwMipMapCount, 3u);
-    EXPECT_EQ(m_textures[0].dwTextureStage, 1u);
-    EXPECT_EQ(m_textures[0].dwKind, 2u);
-    EXPECT_EQ(m_textures[0].dwPrefer32Bit, 1u);
-    EXPECT_EQ(m_textures[1].szTextureFile, Full("tex\\glow.bmp"));
-    EXPECT_EQ(m_textures[1].dwKind, 7u);
-    EXPECT_EQ(m_textures[1].reserved[31], 0x7E);
-
+    EXPECT_EQ(BytesOf(m_textures[0]), TextureRecord(Full("tex\\hull.bmp"), 3, 1, 2, 1));
     ASSERT_EQ(Load("sounds.tbl", Table(kSoundId, 1, {SoundRecord("snd\\boom.wav")}), m_sounds,
                    kSoundTableId),
               1);
-    EXPECT_EQ(m_header.dwCount, 1u);
-    EXPECT_EQ(m_sounds[0].szSoundFile, Full("snd\\boom.wav"));
-
+    EXPECT_EQ(BytesOf(m_sounds[0]), SoundRecord(Full("snd\\boom.wav")));
     ASSERT_EQ(Load("music.tbl",
                    Table(kMusicId, 1, {MusicRecord("mus\\theme.mid", "mus\\Theme.TXT")}), m_music,
                    kMusicTableId),
               1);
-    EXPECT_EQ(m_header.dwCount, 1u);
-    EXPECT_EQ(m_music[0].szFirstFile, Full("mus\\theme.mid"));
-    EXPECT_EQ(m_music[0].szSecondFile, Full("mus\\theme.txt"));
-    EXPECT_EQ(m_music[0].reserved[0], 0x4B);
-}
+    EXPECT_EQ(BytesOf(m_music[0]), MusicRecord(Full("mus\\theme.mid"), Full("mus\\theme.txt")));
 
-TEST_F(ElementTableTest, RecordsDifferingOnlyInLetterCaseStayTwoRecords) {
-    ModelSample lower;
-    lower.modelFile = "ships\\fighter.vmm";
-    ModelSample upper;
-    upper.typeName = "Escort";
-    upper.modelFile = "SHIPS\\Fighter.VMM";
-    ASSERT_EQ(Load("models.tbl", Table(kModelId, 2, {ModelRecord(lower), ModelRecord(upper)}),
-                   m_models, kModelTableId),
+    // A path of 140 letters and no terminator is too long to be made full: it is cut.
+    ASSERT_EQ(Load("long.tbl",
+                   Table(kTextureId, 1, {TextureRecord(std::string(140, 'x'), 9, 0, 0, 0)}),
+                   m_textures, kTextureTableId),
               1);
-    EXPECT_STREQ(m_models[0].szTypeName, "fighter");
-    EXPECT_STREQ(m_models[1].szTypeName, "Escort");
-    EXPECT_EQ(m_models[0].szModelFile, Full("ships\\fighter.vmm"));
-    EXPECT_STREQ(m_models[1].szModelFile, m_models[0].szModelFile)
-        << "full paths are lower case, so the loader can match them";
+    EXPECT_EQ(std::string(m_textures[0].szTextureFile), std::string(139, 'x'));
+    EXPECT_EQ(m_textures[0].dwMipMapCount, 9u) << "the cut stays inside the field";
 }
 
-TEST_F(ElementTableTest, EmptyTableLoadsAndBrokenOnesAreReportedAndCountNothing) {
+TEST_F(ElementTableTest, BrokenTablesAreReportedAndCountNothing) {
     testkit::DebugCapture capture;
     ASSERT_EQ(Load("empty.tbl", Header(kSoundId, 0), m_sounds, kSoundTableId), 1);
     EXPECT_EQ(m_header.dwCount, 0u);
     EXPECT_TRUE(capture.Lines().empty());
 
-    Bytes textures = Table(kTextureId, 1, {TextureRecord("a.bmp", 0, 0, 0, 0)});
-    EXPECT_EQ(Load("textures.tbl", textures, m_models, kModelTableId), 0);
-    EXPECT_EQ(m_models, nullptr);
-    EXPECT_EQ(capture.Lines(), std::vector<std::string>{"VelEng::LoadElementTable() Header ID "
-                                                        "check failed. Expected 1A464C4D got "
-                                                        "1A464C42\n"});
-
-    capture.Clear();
-    m_header.dwCount = 5;
-    std::string path = m_dir.EnginePath("absent.tbl");
-    EXPECT_EQ(LoadElementTable(path.c_str(), m_header, m_sounds, kSoundTableId, m_base), 0);
-    EXPECT_EQ(m_header.dwCount, 0u);
-    EXPECT_EQ(capture.Lines(), std::vector<std::string>{"VelEng::LoadElementTable() Failed to "
-                                                        "open '" +
-                                                        path + "'\n"});
-
-    capture.Clear();
-    m_header.dwCount = 5;
-    Bytes header = Header(kSoundId, 0);
-    header.resize(15);
-    EXPECT_EQ(Load("cut.tbl", header, m_sounds, kSoundTableId), 0);
-    EXPECT_EQ(m_header.dwCount, 0u);
-    ASSERT_EQ(capture.Lines().size(), 2u);
-    EXPECT_EQ(capture.Lines()[0].rfind("ReadElements() Error reading! Error=", 0), 0u);
-    EXPECT_EQ(capture.Lines()[1], "VelEng::LoadElementTable() Failed to read header!\n");
-}
-
-TEST_F(ElementTableTest, CountBeyondTheFileIsRefusedBeforeAllocating) {
-    // Any allocation would fail and say so; the refusal must come first.
-    Bytes file = Table(kTextureId, 2, {TextureRecord("a.bmp", 0, 0, 0, 0)});
-    for (DWORD count : {2u, 0xFFFFFFFFu}) {
-        std::memcpy(file.data() + 8, &count, 4);
-        testkit::DebugCapture capture;
-        CMemory::FailAllocationAfter(1);
-        EXPECT_EQ(Load("short.tbl", file, m_textures, kTextureTableId), 0);
+    Bytes cutHeader = Header(kSoundId, 0);
+    cutHeader.pop_back();
+    Bytes beyond = Table(kSoundId, 2, {SoundRecord("a.wav")});
+    Bytes huge = beyond;
+    std::memset(huge.data() + 8, 0xFF, 4);
+    const std::string absent = m_dir.EnginePath("absent.tbl");
+    const struct {
+        Bytes file;                     // none: the file is absent
+        std::vector<std::string> lines; // a line ending in "=" is followed by the error number
+        DWORD failing = 0;
+    } cases[] = {
+        {Table(kTextureId, 1, {TextureRecord("a.bmp", 0, 0, 0, 0)}),
+         {"VelEng::LoadElementTable() Header ID check failed. Expected 1A464C53 got 1A464C42\n"}},
+        {{}, {"VelEng::LoadElementTable() Failed to open '" + absent + "'\n"}},
+        {cutHeader,
+         {"ReadElements() Error reading! Error=",
+          "VelEng::LoadElementTable() Failed to read header!\n"}},
+        // A count beyond the file is refused before allocating.
+        {beyond, {"VelEng::ReadElementTable() Failed reading 2 items from table!\n"}, 1},
+        {huge, {"VelEng::ReadElementTable() Failed reading -1 items from table!\n"}, 1},
+        {Table(kSoundId, 2, {SoundRecord("a.wav"), SoundRecord("b.wav")}),
+         {"VelEng::ReadElementTable() Memory allocation failed for 2 items!\n"},
+         1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lines.back());
+        capture.Clear();
+        m_header.dwCount = 5;
+        CMemory::FailAllocationAfter(c.failing);
+        const int result = c.file.empty() ? LoadElementTable(absent.c_str(), m_header, m_sounds,
+                                                             kSoundTableId, m_base)
+                                          : Load("broken.tbl", c.file, m_sounds, kSoundTableId);
         CMemory::FailAllocationAfter(0);
+        EXPECT_EQ(result, 0);
         EXPECT_EQ(m_header.dwCount, 0u);
-        EXPECT_EQ(m_textures, nullptr);
-        ASSERT_EQ(capture.Lines().size(), 1u);
-        EXPECT_EQ(capture.Lines()[0], "VelEng::ReadElementTable() Failed reading " +
-                                          std::to_string(static_cast<int>(count)) +
-                                          " items from table!\n");
+        EXPECT_EQ(m_sounds, nullptr);
+        ASSERT_EQ(capture.Lines().size(), c.lines.size());
+        for (std::size_t i = 0; i < c.lines.size(); ++i) {
+            EXPECT_EQ(c.lines[i].back() == '=' ? capture.Lines()[i].substr(0, c.lines[i].size())
+                                               : capture.Lines()[i],
+                      c.lines[i]);
+        }
     }
 }
 
-TEST_F(ElementTableTest, FailedAllocationIsReportedAndCountsNothing) {
-    testkit::DebugCapture capture;
-    Bytes file = Table(kSoundId, 2, {SoundRecord("a.wav"), SoundRecord("b.wav")});
-    CMemory::FailAllocationAfter(1);
-    EXPECT_EQ(Load("sounds.tbl", file, m_sounds, kSoundTableId), 0);
-    EXPECT_EQ(m_header.dwCount, 0u);
-    EXPECT_EQ(m_sounds, nullptr);
-    ASSERT_EQ(capture.Lines().size(), 1u);
-    EXPECT_EQ(capture.Lines()[0],
-              "VelEng::ReadElementTable() Memory allocation failed for 2 items!\n");
-}
-
 TEST_F(ElementTableTest, ReloadFreesTheOldArrayFirstEvenWhenItFails) {
-    DWORD before = CMemory::GetTotalMemoryAllocated();
+    const DWORD before = CMemory::GetTotalMemoryAllocated();
     Bytes two = Table(kSoundId, 2, {SoundRecord("a.wav"), SoundRecord("b.wav")});
     ASSERT_EQ(Load("two.tbl", two, m_sounds, kSoundTableId), 1);
     EXPECT_EQ(CMemory::GetTotalMemoryAllocated(), before + 2 * 168);
-
     ASSERT_EQ(Load("one.tbl", Table(kSoundId, 1, {SoundRecord("c.wav")}), m_sounds, kSoundTableId),
               1);
     EXPECT_EQ(CMemory::GetTotalMemoryAllocated(), before + 168);
-    EXPECT_EQ(m_sounds[0].szSoundFile, Full("c.wav"));
-
     testkit::DebugCapture capture;
     EXPECT_EQ(Load("wrong.tbl", Header(kMusicId, 0), m_sounds, kSoundTableId), 0);
     EXPECT_EQ(m_sounds, nullptr);
@@ -245,7 +182,6 @@ TEST_F(ElementTableTest, PathsConvertBothWays) {
     EXPECT_EQ(sound.szSoundFile, Full("sub\\boom.wav"));
     ConvertRecordPaths(sound, m_base, PATH_MAKE_RELATIVE);
     EXPECT_STREQ(sound.szSoundFile, "sub\\boom.wav");
-
     MUSIC_INFO music = {};
     std::strcpy(music.szFirstFile, Full("a.mid").c_str());
     std::strcpy(music.szSecondFile, Full("deep\\b.txt").c_str());
@@ -254,46 +190,22 @@ TEST_F(ElementTableTest, PathsConvertBothWays) {
     EXPECT_STREQ(music.szSecondFile, "deep\\b.txt");
 }
 
-TEST_F(ElementTableTest, PathThatFillsItsFieldIsCutToStayAString) {
-    // 140 letters and no terminator; too long to be made full, so only the cut applies.
-    Bytes record = TextureRecord(std::string(140, 'x'), 0, 0, 0, 0);
-    testkit::DebugCapture capture;
-    ASSERT_EQ(Load("textures.tbl", Table(kTextureId, 1, {record}), m_textures, kTextureTableId), 1);
-    EXPECT_EQ(std::string(m_textures[0].szTextureFile), std::string(139, 'x'));
-    EXPECT_EQ(m_textures[0].dwMipMapCount, 0u) << "the cut stays inside the field";
-}
-
 TEST_F(ElementTableTest, LevelInfoRecordReadsRaw) {
-    testkit::ByteBuilder builder;
-    builder.U32(0x1A464C56).U32(9).Chars("first.dat", 128).Chars("sounds.tbl", 128);
-    builder.Chars("models.tbl", 128).Chars("music.tbl", 128).Chars("textures.tbl", 128);
-    builder.Chars("events.evt", 128).U32(9).F32(1234.5f).F32(256.0f);
-    builder.U32(1).U32(12).U32(1).U32(40).Fill(0xEE, 128);
-    Bytes info = builder.Bytes();
-    ASSERT_EQ(info.size(), 932u);
+    LevelSample sample;
+    sample.skipField = 12;
+    sample.hasCode = true;
+    sample.textLengthField = 40;
+    Bytes info = LevelInfoFile(sample);
+    info.resize(932); // the record only
     m_dir.WriteFile("level.vlf", info);
     HANDLE file = CreateFileA(m_dir.EnginePath("level.vlf").c_str(), GENERIC_READ, FILE_SHARE_READ,
                               OPEN_EXISTING);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
     CFileReader reader(file);
     LEVEL_INFO read = {};
     EXPECT_EQ(ReadElements(reader, &read, 1), 1);
     CloseHandle(file);
-
+    EXPECT_EQ(BytesOf(read), info);
     EXPECT_EQ(read.dwMagic, kLevelInfoMagic);
-    EXPECT_STREQ(read.szFirstPath, "first.dat");
-    EXPECT_STREQ(read.szSoundTable, "sounds.tbl");
-    EXPECT_STREQ(read.szModelTable, "models.tbl");
-    EXPECT_STREQ(read.szMusicTable, "music.tbl");
-    EXPECT_STREQ(read.szTextureTable, "textures.tbl");
-    EXPECT_STREQ(read.szEventTable, "events.evt");
-    EXPECT_EQ(read.fSeed, 1234.5f);
-    EXPECT_EQ(read.fWorldSize, 256.0f);
-    EXPECT_EQ(read.dwWrap, 1u);
-    EXPECT_EQ(read.dwSkip, 12u);
-    EXPECT_EQ(read.dwHasCode, 1u);
-    EXPECT_EQ(read.dwTextLength, 40u);
-    EXPECT_EQ(read.reserved[127], 0xEE);
 }
 
 } // namespace

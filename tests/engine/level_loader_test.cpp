@@ -19,6 +19,7 @@
 #include "testkit/device_host.h"
 #include "testkit/scratch_dir.h"
 
+#include "../event/event_fixture.h"
 #include "../model/vmm_bytes.h"
 
 #include <gtest/gtest.h>
@@ -83,7 +84,9 @@ protected:
         }
         m_dir.WriteFile("sounds.tbl", Table(kSoundId, 1, {SoundRecord("boom.wav")}));
         m_dir.WriteFile("music.tbl", Table(kMusicId, 1, {MusicRecord("a.mid", "b.mid")}));
-        m_dir.WriteFile("events.evt", EventFile({{700, 0, 0.0f}}));
+        TriggerFields timed;
+        timed.entityId = 700;
+        m_dir.WriteFile("events.evt", SectionBuilder().Group(0, {timed}).End().Bytes());
     }
 
     int NewGame() { return vgNewGame(m_dir.EnginePath("level.vlf").c_str()); }
@@ -162,7 +165,7 @@ TEST_F(LevelLoaderTest, SecondNewGameLeavesNothingOfTheFirst) {
     ASSERT_EQ(NewGame(), 1);
     m_dir.WriteFile("models.tbl", Table(kModelId, 1, {ModelRecord(Model("plain.vmm", 0))}));
     m_dir.WriteFile("textures.tbl", Table(kTextureId, 0, {}));
-    m_dir.WriteFile("events.evt", EventFile({}));
+    m_dir.WriteFile("events.evt", SectionBuilder().End().Bytes());
     ASSERT_EQ(NewGame(), 1);
     EXPECT_EQ(vgGetModelCount(), 1u);
     EXPECT_EQ(m_host.DirectDraw()->LiveSurfaceCount(), 0u);

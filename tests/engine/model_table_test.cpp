@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -23,32 +23,38 @@ class ModelTableTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ReleaseLevelTables();
-        ASSERT_EQ(MakeBaseDirectory(m_base, m_dir.EnginePath("level.vlf").c_str()), 0);
+        m_baseline = CMemory::GetTotalMemoryAllocated();
     }
-    void TearDown() override { ReleaseLevelTables(); }
+    void TearDown() override {
+        ReleaseLevelTables();
+        EXPECT_EQ(CMemory::GetTotalMemoryAllocated(), m_baseline);
+    }
 
-    template <class Record>
-    void Load(const std::string& name, const Bytes& bytes, ELEMENT_TABLE_HEADER& header,
-              Record*& array, DWORD id) {
-        m_dir.WriteFile(name, bytes);
-        ASSERT_EQ(LoadElementTable(m_dir.EnginePath(name).c_str(), header, array, id, m_base), 1);
-    }
-    void LoadModels(const std::vector<std::string>& typeNames) {
+    // Loads a table of the given type names as the level's model table.
+    int LoadModels(const std::vector<std::string>& typeNames, const char* name = "models.tbl") {
         std::vector<Bytes> records;
-        for (const std::string& name : typeNames) {
+        for (const std::string& typeName : typeNames) {
             ModelSample sample;
-            sample.typeName = name;
+            sample.typeName = typeName;
+            sample.modulePath = "..\\ai\\drone.so";
             records.push_back(ModelRecord(sample));
         }
-        Load("models.tbl", Table(kModelId, static_cast<std::uint32_t>(records.size()), records),
-             g_level.modelHeader, g_level.pModels, kModelTableId);
+        m_dir.WriteFile(name, Table(kModelId, static_cast<std::uint32_t>(records.size()), records));
+        return vgLoadModelTable(m_dir.EnginePath(name).c_str());
     }
-    template <class T> static T* AllocateArray(DWORD count) {
-        return static_cast<T*>(CMemory::Allocate(count * sizeof(T), 0));
+    // Gives the level's records the 3D models the map names: one slot per model.
+    static void SetModels(const std::vector<C3DModel*>& models, const std::vector<DWORD>& map) {
+        g_level.dw3DModelCount = static_cast<DWORD>(models.size());
+        g_level.pp3DModels =
+            static_cast<C3DModel**>(CMemory::Allocate(models.size() * sizeof(C3DModel*), 0));
+        std::copy(models.begin(), models.end(), g_level.pp3DModels);
+        g_level.pModelMap = static_cast<DWORD*>(CMemory::Allocate(map.size() * sizeof(DWORD), 0));
+        std::copy(map.begin(), map.end(), g_level.pModelMap);
     }
 
     testkit::ScratchDir m_dir;
-    char m_base[kPathBufferSize] = {};
+    testkit::DebugCapture m_capture;
+    DWORD m_baseline = 0;
 };
 
 std::string IndexMessage(const char* function, int index, int count) {
@@ -57,97 +63,72 @@ std::string IndexMessage(const char* function, int index, int count) {
 }
 
 TEST_F(ModelTableTest, ModelIndexMustBeBelowTheCountWhichIsZeroBeforeALevelLoads) {
-    EXPECT_EQ(vgGetModelCount(), 0u);
-    EXPECT_EQ(vgGetSoundCount(), 0u);
-    EXPECT_EQ(vgGetMusicCount(), 0u);
-    EXPECT_EQ(vgGetTextureCount(), 0u);
-
-    testkit::DebugCapture capture;
+    EXPECT_EQ(vgGetModelCount() + vgGetSoundCount() + vgGetMusicCount() + vgGetTextureCount(), 0u);
     EXPECT_EQ(vgGetModel(0), nullptr);
     EXPECT_EQ(vgGet3DModel(0), nullptr);
-    ASSERT_EQ(capture.Lines().size(), 2u);
-    EXPECT_EQ(capture.Lines()[0], IndexMessage("vgGetModel", 0, 0));
-    EXPECT_EQ(capture.Lines()[1], IndexMessage("vgGet3DModel", 0, 0));
-
-    // Once loaded, the index must be below the count.
-    LoadModels({"scout", "fighter", "station"});
-    EXPECT_EQ(vgGetModelCount(), 3u);
-    capture.Clear();
-    MODEL_INFO* last = vgGetModel(2);
-    ASSERT_NE(last, nullptr);
-    EXPECT_STREQ(last->szTypeName, "station");
-    EXPECT_STREQ(vgGetModel(0)->szTypeName, "scout");
-    EXPECT_TRUE(capture.Lines().empty());
-
+    ASSERT_EQ(LoadModels({"scout", "fighter", "station"}, "tables/models.tbl"), 1);
+    EXPECT_STREQ(vgGetModel(2)->szTypeName, "station");
+    EXPECT_EQ(vgGet3DModel(0), nullptr) << "no models loaded yet";
     EXPECT_EQ(vgGetModel(3), nullptr);
     EXPECT_EQ(vgGet3DModel(3), nullptr);
     EXPECT_EQ(vgGetModel(0xFFFFFFFF), nullptr);
-    ASSERT_EQ(capture.Lines().size(), 3u);
-    EXPECT_EQ(capture.Lines()[0], IndexMessage("vgGetModel", 3, 3));
-    EXPECT_EQ(capture.Lines()[1], IndexMessage("vgGet3DModel", 3, 3));
-    EXPECT_EQ(capture.Lines()[2], IndexMessage("vgGetModel", -1, 3));
+    EXPECT_EQ(m_capture.Lines(), (std::vector<std::string>{IndexMessage("vgGetModel", 0, 0),
+                                                           IndexMessage("vgGet3DModel", 0, 0),
+                                                           IndexMessage("vgGetModel", 3, 3),
+                                                           IndexMessage("vgGet3DModel", 3, 3),
+                                                           IndexMessage("vgGetModel", -1, 3)}));
+    // A host-loaded table resolves its paths against its own directory.
+    char base[kPathBufferSize] = {};
+    ASSERT_EQ(MakeBaseDirectory(base, m_dir.EnginePath("level.vlf").c_str()), 0);
+    EXPECT_EQ(vgGetModel(0)->szModulePath, std::string(base) + "ai\\drone.so");
+
+    const std::string missing = m_dir.EnginePath("missing.tbl");
+    EXPECT_EQ(vgLoadModelTable(missing.c_str()), 0);
+    EXPECT_TRUE(
+        m_capture.Contains("VelEng::LoadElementTable() Failed to open '" + missing + "'\n"));
+    EXPECT_EQ(vgGetModelCount(), 0u) << "a missing file empties the table";
 }
 
-TEST_F(ModelTableTest, RecordsGetTheThreeDModelTheirMapEntryNames) {
-    LoadModels({"scout", "fighter", "scout again"});
-    testkit::DebugCapture capture;
-    EXPECT_EQ(vgGet3DModel(0), nullptr) << "no models loaded yet";
-    EXPECT_TRUE(capture.Lines().empty());
-    // Records 0 and 2 name the same model file: slot 2 stays empty. The level reset in
-    // TearDown destroys the models.
+// Records naming one model file share its slot through the map; the reset (and a table
+// loaded over the level) destroys the models and frees the map.
+TEST_F(ModelTableTest, RecordsGetTheModelTheirMapEntryNamesUntilTheTableIsReplaced) {
+    ASSERT_EQ(LoadModels({"scout", "fighter", "scout again"}), 1);
     C3DModel* scout = NewAccounted<C3DModel>();
     C3DModel* fighter = NewAccounted<C3DModel>();
-    g_level.dw3DModelCount = 3;
-    g_level.pp3DModels = AllocateArray<C3DModel*>(3);
-    g_level.pp3DModels[0] = scout;
-    g_level.pp3DModels[1] = fighter;
-    g_level.pp3DModels[2] = nullptr;
-    g_level.pModelMap = AllocateArray<DWORD>(3);
-    g_level.pModelMap[0] = 0;
-    g_level.pModelMap[1] = 1;
-    g_level.pModelMap[2] = 0;
-
+    SetModels({scout, fighter, nullptr}, {0, 1, 0});
     EXPECT_EQ(vgGet3DModel(0), scout);
     EXPECT_EQ(vgGet3DModel(1), fighter);
     EXPECT_EQ(vgGet3DModel(2), scout);
+
+    // A larger table must not keep the old map: the new records would read past it.
+    ASSERT_EQ(LoadModels({"a"}), 1);
+    SetModels({NewAccounted<C3DModel>()}, {0});
+    ASSERT_EQ(LoadModels({"a", "b", "c"}), 1);
+    for (DWORD i = 0; i < 3; ++i) {
+        EXPECT_EQ(vgGet3DModel(i), nullptr) << "record " << i;
+    }
+    EXPECT_EQ(g_level.pModelMap, nullptr);
+    EXPECT_EQ(g_level.dw3DModelCount, 0u);
 }
 
 TEST_F(ModelTableTest, LevelResetReleasesEveryTable) {
-    DWORD before = CMemory::GetTotalMemoryAllocated();
-    LoadModels({"scout", "fighter"});
-    Load("sounds.tbl", Table(kSoundId, 1, {SoundRecord("a.wav")}), g_level.soundHeader,
-         g_level.pSounds, kSoundTableId);
-    g_level.pModelMap = AllocateArray<DWORD>(2);
-    g_level.pszMissionText = AllocateArray<char>(16);
+    ASSERT_EQ(LoadModels({"scout", "fighter"}), 1);
+    m_dir.WriteFile("sounds.tbl", Table(kSoundId, 1, {SoundRecord("a.wav")}));
+    ASSERT_EQ(LoadElementTable(m_dir.EnginePath("sounds.tbl").c_str(), g_level.soundHeader,
+                               g_level.pSounds, kSoundTableId, "c:\\"),
+              1);
+    SetModels({NewAccounted<C3DModel>()}, {0, 0});
+    g_level.pszMissionText = static_cast<char*>(CMemory::Allocate(16, 0));
     g_level.info.dwWrap = 1;
     g_level.info.fWorldSize = 256.0f;
-
     ResetLevel();
-    EXPECT_EQ(vgGetModelCount(), 0u);
-    EXPECT_EQ(vgGetSoundCount(), 0u);
+    EXPECT_EQ(vgGetModelCount() + vgGetSoundCount(), 0u);
     EXPECT_EQ(g_level.pModels, nullptr);
     EXPECT_EQ(g_level.pSounds, nullptr);
     EXPECT_EQ(g_level.pModelMap, nullptr);
     EXPECT_EQ(g_level.pszMissionText, nullptr);
     EXPECT_EQ(g_level.info.dwWrap, 0u);
     EXPECT_EQ(g_level.info.fWorldSize, 0.0f);
-    EXPECT_EQ(CMemory::GetTotalMemoryAllocated(), before);
-}
-
-TEST_F(ModelTableTest, HostLoadedTableResolvesPathsAgainstItsOwnDirectoryOrIsMissing) {
-    ModelSample sample;
-    sample.modulePath = "..\\ai\\drone.so";
-    m_dir.WriteFile("tables/models.tbl", Table(kModelId, 1, {ModelRecord(sample)}));
-    ASSERT_EQ(vgLoadModelTable(m_dir.EnginePath("tables/models.tbl").c_str()), 1);
-    ASSERT_EQ(vgGetModelCount(), 1u);
-    std::string expected = std::string(m_base) + "ai\\drone.so";
-    EXPECT_STREQ(vgGetModel(0)->szModulePath, expected.c_str());
-
-    testkit::DebugCapture capture;
-    std::string path = m_dir.EnginePath("missing.tbl");
-    EXPECT_EQ(vgLoadModelTable(path.c_str()), 0);
-    EXPECT_TRUE(capture.Contains("VelEng::LoadElementTable() Failed to open '" + path + "'\n"));
-    EXPECT_EQ(vgGetModelCount(), 0u) << "a missing file empties the table";
 }
 
 } // namespace

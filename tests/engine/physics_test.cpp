@@ -2,7 +2,7 @@
 #include "engine/globals.h"
 #include "engine/state.h"
 #include "entity/entity.h"
-#include "event/event_manager.h"
+#include "event/event_fixture.h"
 #include "platform/os/clock.h"
 #include "platform/os/path.h"
 #include "support/memory.h"
@@ -39,14 +39,18 @@ protected:
         vgDisable();
         platform::ThawClock();
     }
-    static void Advance(int milliseconds) {
+    // Advances the frozen clock and runs one tick.
+    static int TickAfter(int milliseconds) {
         platform::AdvanceFrozenClock(static_cast<LONGLONG>(milliseconds) * 1000000);
+        return vgGamePhysicsTick();
     }
-    // A created entity of model 0 whose PerformAI returns result.
-    CBaseEntity* Created(CBaseEntity* parent, int result) {
+    // An entity of model 0, created unless unbound, whose PerformAI returns result.
+    CBaseEntity* Created(CBaseEntity* parent, int result, bool bound = true) {
         CBaseEntity* entity =
             parent != nullptr ? vgSpawnChildEntity(parent) : vgSpawnParentEntity();
-        EXPECT_EQ(entity->Create(nullptr, 0, D3DVECTOR(0.0f), D3DVECTOR(0.0f), nullptr, 0), 0);
+        if (bound) {
+            EXPECT_EQ(entity->Create(nullptr, 0, D3DVECTOR(0.0f), D3DVECTOR(0.0f), nullptr, 0), 0);
+        }
         entity->m_dwUserData0 = static_cast<DWORD>(result);
         return entity;
     }
@@ -67,12 +71,8 @@ protected:
 };
 
 TEST_F(PhysicsTest, TickAdvancesTheClockByTheTimerStepUnlessPausedOrDisabled) {
-    Advance(40);
-    vgGamePhysicsTick();
-    EXPECT_EQ(vgGetCurrentPhysicsTime(), 40u);
-    EXPECT_EQ(vgGetDeltaPhysicsTime(), 40u);
-    Advance(1500);
-    vgGamePhysicsTick();
+    TickAfter(40);
+    TickAfter(1500);
     EXPECT_EQ(vgGetDeltaPhysicsTime(), 1500u);
     EXPECT_EQ(vgGetDeltaPhysicsFTime(), 1.5f);
     EXPECT_EQ(vgGetCurrentPhysicsTime(), 1540u);
@@ -80,147 +80,124 @@ TEST_F(PhysicsTest, TickAdvancesTheClockByTheTimerStepUnlessPausedOrDisabled) {
     Created(nullptr, 0);
     m_capture.Clear();
     vgPauseGame(1);
-    Advance(10000);
-    EXPECT_EQ(vgGamePhysicsTick(), 1);
+    EXPECT_EQ(TickAfter(10000), 1);
     EXPECT_EQ(vgGetCurrentPhysicsTime(), 1540u);
-    EXPECT_TRUE(PerformAICalls().empty());
     vgPauseGame(0);
     EXPECT_EQ(g_engine.dwLastPhysicsTicks, g_engine.dwLastRenderTicks) << "both are rebased";
-    Advance(16);
-    vgGamePhysicsTick();
+    TickAfter(16);
     EXPECT_EQ(vgGetDeltaPhysicsTime(), 16u) << "resuming rebases the clock";
     vgDisable();
-    m_capture.Clear();
-    EXPECT_EQ(vgGamePhysicsTick(), 1);
-    EXPECT_TRUE(PerformAICalls().empty());
+    EXPECT_EQ(TickAfter(16), 1);
+    EXPECT_EQ(PerformAICalls().size(), 1u) << "only the tick that was neither paused nor off";
 }
 
-TEST_F(PhysicsTest, ParentsComeBeforeChildrenDepthFirst) {
-    CBaseEntity* first = Created(nullptr, 0);
-    CBaseEntity* child = Created(first, 0);
-    CBaseEntity* grandchild = Created(child, 0);
-    CBaseEntity* second = Created(nullptr, 0);
-    m_capture.Clear();
-    vgGamePhysicsTick();
-    EXPECT_EQ(PerformAICalls(), (std::vector<DWORD>{first->m_dwID, child->m_dwID,
-                                                    grandchild->m_dwID, second->m_dwID}));
+// One tick over a tree of entities: each entry's parent (an earlier entry, or -1), what its
+// PerformAI returns, which entry it deletes through the registry (-1: none) and whether it
+// is bound to the module. Parents come before children, depth first; 99 deletes the entity's
+// subtree, other results are reported and skip the children; a module may delete entities of
+// the lists being walked, and the walk must go on safely.
+TEST_F(PhysicsTest, TickWalksTheTreeAndSurvivesDeletionsDuringTheWalk) {
+    struct Entry {
+        int parent, result, deletes = -1;
+        bool bound = true;
+    };
+    const struct {
+        const char* name;
+        std::vector<Entry> tree;
+        std::vector<int> ran, found; // found: what vgFindEntity still finds
+        const char* message;
+    } cases[] = {
+        {"depth first", {{-1, 0}, {0, 0}, {1, 0}, {-1, 0}}, {0, 1, 2, 3}, {0, 1, 3}, ""},
+        // The node is taken out before the delete, so the destructor does not find it.
+        {"99",
+         {{-1, 99}, {0, 0}, {-1, 0}},
+         {0, 2},
+         {2},
+         "CBaseEntity::~CBaseEntity() Unable to find parent object in entity list!"},
+        {"child 99",
+         {{-1, 0}, {0, 99}, {0, 0}},
+         {0, 1, 2},
+         {0, 2},
+         "CBaseEntity::~CBaseEntity() Unable to find a child in parent list!"},
+        {"odd",
+         {{-1, 5}, {0, 6}},
+         {0},
+         {0, 1},
+         "VelEng::vgGamePhysicsTick() Entity 'walker' returned 5 from performAI function.\n"},
+        {"odd child",
+         {{-1, 0}, {0, 6}},
+         {0, 1},
+         {0, 1},
+         "VelEng::vgPerformChildPhysics() Entity 'walker' returned 6 from PerformAI hook\n"},
+        {"next sibling", {{-1, 0, 1}, {-1, 0}, {-1, 0}}, {0, 2}, {0, 2}, ""},
+        {"itself", {{-1, 0, 0}, {0, 0}, {-1, 0}}, {0, 2}, {2}, ""},
+        {"parent's sibling",
+         {{-1, 0}, {0, 0, 2}, {-1, 0}, {2, 0}, {-1, 0}},
+         {0, 1, 4},
+         {0, 1, 4},
+         ""},
+        {"own parent", {{-1, 0}, {0, 0, 0}, {0, 0}, {-1, 0}}, {0, 1, 3}, {3}, ""},
+        // An entity without a module answers PerformAI with 0, so its children still run.
+        {"unbound", {{-1, 0, -1, false}, {0, 0}}, {1}, {0, 1}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        while (vgGetEntityList()->GetCount() != 0) {
+            vgDeleteEntity(*vgGetEntityList()->GetHead());
+        }
+        std::vector<CBaseEntity*> entities;
+        std::vector<DWORD> ids;
+        for (const Entry& entry : c.tree) {
+            entities.push_back(Created(entry.parent < 0 ? nullptr : entities[entry.parent],
+                                       entry.result, entry.bound));
+            ids.push_back(entities.back()->m_dwID);
+        }
+        for (std::size_t i = 0; i < c.tree.size(); ++i) {
+            entities[i]->m_nUserData2 = c.tree[i].deletes < 0 ? -1 : ids[c.tree[i].deletes];
+        }
+        m_capture.Clear();
+        TickAfter(16);
+        std::vector<DWORD> ran, found;
+        std::transform(c.ran.begin(), c.ran.end(), std::back_inserter(ran),
+                       [&](int index) { return ids[index]; });
+        EXPECT_EQ(PerformAICalls(), ran);
+        for (std::size_t i = 0; i < ids.size(); ++i) {
+            const bool expected = std::count(c.found.begin(), c.found.end(), int(i)) == 1;
+            EXPECT_EQ(vgFindEntity(ids[i]) != nullptr, expected) << "entry " << i;
+        }
+        EXPECT_TRUE(m_capture.Contains(c.message)) << m_capture.Text();
+    }
 }
 
-TEST_F(PhysicsTest, Result99DeletesTheSubtreeAndTheNextSiblingStillRuns) {
-    CBaseEntity* doomed = Created(nullptr, 99);
-    DWORD doomedChild = Created(doomed, 0)->m_dwID;
-    CBaseEntity* next = Created(nullptr, 0);
-    DWORD nextId = next->m_dwID;
-    m_capture.Clear();
-    vgGamePhysicsTick();
-    EXPECT_EQ(vgGetEntityList()->GetCount(), 1u);
-    EXPECT_EQ(*vgGetEntityList()->GetHead(), next);
-    EXPECT_EQ(vgFindEntity(doomedChild), nullptr);
-    std::vector<DWORD> calls = PerformAICalls();
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), nextId), 1);
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), doomedChild), 0) << "children not run";
-    // The node is taken out before the delete, so the destructor does not find it.
-    EXPECT_TRUE(m_capture.Contains(
-        "CBaseEntity::~CBaseEntity() Unable to find parent object in entity list!"));
-}
-
-TEST_F(PhysicsTest, UnexpectedResultIsReportedAndChildrenSkipped) {
-    CBaseEntity* odd = Created(nullptr, 5);
-    CBaseEntity* child = Created(odd, 6);
-    m_capture.Clear();
-    vgGamePhysicsTick();
-    EXPECT_TRUE(m_capture.Contains(
-        "VelEng::vgGamePhysicsTick() Entity 'walker' returned 5 from performAI function.\n"));
-    std::vector<DWORD> calls = PerformAICalls();
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), child->m_dwID), 0);
-    EXPECT_EQ(vgFindEntity(odd->m_dwID), odd) << "the entity stays";
-
-    odd->m_dwUserData0 = 0;
-    m_capture.Clear();
-    vgGamePhysicsTick();
-    EXPECT_TRUE(m_capture.Contains(
-        "VelEng::vgPerformChildPhysics() Entity 'walker' returned 6 from PerformAI hook\n"));
-}
-
-TEST_F(PhysicsTest, ChildResult99DeletesOnlyThatChild) {
-    CBaseEntity* parent = Created(nullptr, 0);
-    Created(parent, 99);
-    CBaseEntity* sibling = Created(parent, 0);
-    vgGamePhysicsTick();
-    ASSERT_EQ(parent->m_Children.GetCount(), 1u);
-    EXPECT_EQ(*parent->m_Children.GetHead(), sibling);
-    EXPECT_TRUE(
-        m_capture.Contains("CBaseEntity::~CBaseEntity() Unable to find a child in parent list!"));
-}
-
-// A module may delete entities of the lists being walked; the walk must go on safely.
-TEST_F(PhysicsTest, DeletingTheNextSiblingDuringPerformAIIsSafe) {
-    CBaseEntity* killer = Created(nullptr, 0);
-    CBaseEntity* victim = Created(nullptr, 0);
-    CBaseEntity* survivor = Created(nullptr, 0);
-    killer->m_nUserData2 = static_cast<LONG>(victim->m_dwID);
-    m_capture.Clear();
-    vgGamePhysicsTick();
-    EXPECT_EQ(vgGetEntityList()->GetCount(), 2u);
-    EXPECT_EQ(PerformAICalls(), (std::vector<DWORD>{killer->m_dwID, survivor->m_dwID}));
-}
-
-TEST_F(PhysicsTest, DeletingItselfThroughTheRegistryIsSafe) {
-    CBaseEntity* self = Created(nullptr, 0);
-    DWORD selfId = self->m_dwID;
-    Created(self, 0);
-    self->m_nUserData2 = static_cast<LONG>(selfId);
-    CBaseEntity* next = Created(nullptr, 0);
-    m_capture.Clear();
-    vgGamePhysicsTick();
-    EXPECT_EQ(vgFindEntity(selfId), nullptr);
-    EXPECT_EQ(PerformAICalls(), (std::vector<DWORD>{selfId, next->m_dwID}));
-}
-
-TEST_F(PhysicsTest, ChildDeletingItsParentsNextSiblingIsSafe) {
-    CBaseEntity* parent = Created(nullptr, 0);
-    CBaseEntity* child = Created(parent, 0);
-    CBaseEntity* uncle = Created(nullptr, 0);
-    Created(uncle, 0);
-    CBaseEntity* last = Created(nullptr, 0);
-    child->m_nUserData2 = static_cast<LONG>(uncle->m_dwID);
-    m_capture.Clear();
-    vgGamePhysicsTick();
-    EXPECT_EQ(PerformAICalls(), (std::vector<DWORD>{parent->m_dwID, child->m_dwID, last->m_dwID}));
-    EXPECT_EQ(vgGetEntityList()->GetCount(), 2u);
-}
-
-TEST_F(PhysicsTest, ChildDeletingItsOwnParentEndsThatWalk) {
-    CBaseEntity* parent = Created(nullptr, 0);
-    CBaseEntity* child = Created(parent, 0);
-    CBaseEntity* otherChild = Created(parent, 0);
-    CBaseEntity* next = Created(nullptr, 0);
-    child->m_nUserData2 = static_cast<LONG>(parent->m_dwID);
-    DWORD otherId = otherChild->m_dwID;
-    m_capture.Clear();
-    vgGamePhysicsTick();
-    std::vector<DWORD> calls = PerformAICalls();
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), otherId), 0);
-    EXPECT_EQ(calls.back(), next->m_dwID);
-    EXPECT_EQ(vgGetEntityList()->GetCount(), 1u);
+// A timed trigger due at 0.5 s fires in the tick that takes the clock there (the clock moves
+// before the events are processed), and the entity it spawns runs in that same tick.
+TEST_F(PhysicsTest, TriggerSpawnsRunInTheTickThatReachesTheirTime) {
+    TriggerFields timed;
+    timed.entityId = 4321;
+    timed.delay = 0.5f;
+    m_dir.WriteFile("timed.evt", SectionBuilder().Group(0, {timed}).End().Bytes());
+    HANDLE file = CreateFileA(m_dir.EnginePath("timed.evt").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              OPEN_EXISTING);
+    ASSERT_EQ(g_eventManager.Load(file, 0), 0);
+    CloseHandle(file);
+    TickAfter(400);
+    EXPECT_EQ(vgFindEntity(4321), nullptr);
+    TickAfter(100);
+    EXPECT_EQ(PerformAICalls(), std::vector<DWORD>{4321}) << m_capture.Text();
 }
 
 TEST_F(PhysicsTest, PlayerFoundAmongDirectChildrenSetsOffProximityTriggers) {
     vgInitialiseWorldSize(256.0f);
-    CBaseEntity* carrier = Created(nullptr, 0);
-    CBaseEntity* player = Created(carrier, 0);
-    player->m_dwID = 1;
+    Created(Created(nullptr, 0), 0)->m_dwID = 1;
     tagGAME_TRIGGER trigger{};
     trigger.dwType = 1;
     trigger.bUseRadius = TRUE;
     trigger.fRadius = 50.0f;
-    trigger.dwModelIndex = 0;
     ASSERT_EQ(g_eventManager.GetTriggerList(vgGetQuadrant(&trigger.vPosition))->AddTail(trigger),
               1);
-    DWORD before = vgGetEntityList()->GetCount();
+    const DWORD before = vgGetEntityList()->GetCount();
     for (int tick = 0; tick < 3; ++tick) {
-        Advance(20);
-        vgGamePhysicsTick();
+        TickAfter(20);
     }
     EXPECT_EQ(vgGetEntityList()->GetCount(), before + 1) << "the trigger spawned one entity";
 }
@@ -230,10 +207,9 @@ TEST_F(PhysicsTest, TickAllocatesNothing) {
         Created(Created(nullptr, 0), 0);
     }
     vgGamePhysicsTick();
-    DWORD peak = CMemory::GetMaxMemoryUsed();
-    DWORD total = CMemory::GetTotalMemoryAllocated();
-    Advance(16);
-    vgGamePhysicsTick();
+    const DWORD peak = CMemory::GetMaxMemoryUsed();
+    const DWORD total = CMemory::GetTotalMemoryAllocated();
+    TickAfter(16);
     EXPECT_EQ(CMemory::GetTotalMemoryAllocated(), total);
     EXPECT_EQ(CMemory::GetMaxMemoryUsed(), peak);
 }

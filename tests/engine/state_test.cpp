@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -22,43 +21,29 @@ TEST(GameStateTest, ViewMatrixIsOnlyAvailableWhileALevelIsLoaded) {
 
 // Records every box shown and answers with a preset button.
 struct BoxRecorder {
-    struct Box {
-        std::string text;
-        std::string caption;
-        UINT style;
-    };
-    std::vector<Box> boxes;
+    std::vector<std::string> boxes; // caption, text and style of each
     int answer = IDOK;
 
     static int Show(const char* text, const char* caption, UINT style, void* context) {
         auto* self = static_cast<BoxRecorder*>(context);
-        self->boxes.push_back({text, caption, style});
+        self->boxes.push_back(std::string(caption) + "|" + text + "|" + std::to_string(style));
         return self->answer;
     }
 };
 
-class MessageBoxTest : public ::testing::Test {
-protected:
-    void SetUp() override { m_previous = SetMessageBoxHandler({BoxRecorder::Show, &m_recorder}); }
-    void TearDown() override { SetMessageBoxHandler(m_previous); }
-
-    BoxRecorder m_recorder;
-    MessageBoxHook m_previous{};
-};
-
-TEST_F(MessageBoxTest, ErrorAndWarningBoxesHaveTheirCaptionsAndButtons) {
+// An error box has its caption and one button; a warning keeps the caller's style and
+// returns the button pressed.
+TEST(MessageBoxTest, ErrorAndWarningBoxesHaveTheirCaptionsAndButtons) {
+    BoxRecorder recorder;
+    const MessageBoxHook previous = SetMessageBoxHandler({BoxRecorder::Show, &recorder});
     EXPECT_EQ(vgErrorMsg("Level file missing"), IDOK);
-    ASSERT_EQ(m_recorder.boxes.size(), 1u);
-    EXPECT_EQ(m_recorder.boxes[0].caption, "Quellion Error!");
-    EXPECT_EQ(m_recorder.boxes[0].text, "Level file missing");
-    EXPECT_EQ(m_recorder.boxes[0].style, MB_OK);
-
-    // A warning keeps the caller's style and returns the button.
-    m_recorder.answer = IDNO;
+    recorder.answer = IDNO;
     EXPECT_EQ(vgWarningMsg("Quit?", MB_YESNO | MB_ICONWARNING), IDNO);
-    ASSERT_EQ(m_recorder.boxes.size(), 2u);
-    EXPECT_EQ(m_recorder.boxes[1].caption, "Quellion Warning!");
-    EXPECT_EQ(m_recorder.boxes[1].style, MB_YESNO | MB_ICONWARNING);
+    SetMessageBoxHandler(previous);
+    EXPECT_EQ(recorder.boxes,
+              (std::vector<std::string>{
+                  "Quellion Error!|Level file missing|" + std::to_string(MB_OK),
+                  "Quellion Warning!|Quit?|" + std::to_string(MB_YESNO | MB_ICONWARNING)}));
 }
 
 } // namespace

@@ -141,24 +141,6 @@ inline Bytes LevelInfoFile(const LevelSample& level) {
     return bytes.Chars(level.text, level.text.size()).Bytes();
 }
 
-// An event section with one quadrant group of timed triggers (80-byte records without
-// create blocks), each spawning `modelIndex` with the given identifier after `delay`.
-struct TimedTrigger {
-    std::uint32_t entityId;
-    std::uint32_t modelIndex;
-    float delay;
-};
-
-inline Bytes EventFile(const std::vector<TimedTrigger>& triggers) {
-    testkit::ByteBuilder bytes;
-    bytes.U32(0x1A545656).U32(0).U32(static_cast<std::uint32_t>(triggers.size()));
-    for (const TimedTrigger& trigger : triggers) {
-        bytes.U32(0).U32(trigger.entityId).Fill(0, 24).U32(0).U32(0).U32(0).U32(0).U32(0);
-        bytes.U32(trigger.modelIndex).U32(0).F32(0).F32(trigger.delay).F32(0).U32(0).U32(0);
-    }
-    return bytes.U32(0xFFFFFFFF).U32(0).Bytes();
-}
-
 using testkit::Lower;
 
 } // namespace table_bytes

@@ -33,111 +33,90 @@ protected:
     }
 };
 
-TEST_F(BehaviourTest, CreateCopiesTheRecordBindsPlacesAndCallsTheModule) {
-    int result = -1;
-    CBaseEntity* entity = SpawnCreated(0, &result);
-    EXPECT_EQ(result, 0);
-    EXPECT_STREQ(entity->m_Model.szTypeName, "probe");
-    EXPECT_EQ(entity->m_dwModelIndex, 0u);
-    EXPECT_EQ(entity->GetWorldPosition().y, 2.0f);
-    EXPECT_EQ(entity->GetOffsetPosition().z, 6.0f);
-    ASSERT_NE(entity->m_hModule, nullptr);
-    EXPECT_EQ(ModuleLines(), std::vector<std::string>{
-                                 "module probe: Create 500 creator=0 model=0 data=yes size=4\n"});
-    ASSERT_NE(entity->m_pLocalData, nullptr) << "the module allocated its state";
+// Create's result per model record, with the line it logs; an entity whose entries were found
+// reaches its module, an unbound one answers as an entity without a module.
+TEST_F(BehaviourTest, CreateBindsTheModuleOrReportsWhyNot) {
+    const struct {
+        DWORD model;
+        int result;
+        std::string message;
+        bool bound;
+    } cases[] = {
+        {0, 0, "module probe: Create 500 creator=0 model=0 data=yes size=4\n", true},
+        {4, 0, "module plain: Create 501 creator=0 model=4 data=yes size=4\n", true},
+        {2, 7, "module failing: Create 502 creator=0 model=2 data=yes size=4\n", true},
+        {1, 99, "CBaseEntity::Create() Unable to find DLL function 'NoDeleteDelete'\n", true},
+        {6, 99,
+         "CBaseEntity::Create() Unable to load library '" +
+             platform::HostToWindowsPath("/no/such/module.so") + "'\n",
+         false},
+        {7, 99, "CBaseEntity::Create() Invalid model index! (7)\n", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.model);
+        int result = -1;
+        CBaseEntity* entity = SpawnCreated(c.model, &result);
+        EXPECT_EQ(result, c.result);
+        EXPECT_TRUE(m_capture.Contains(c.message)) << m_capture.Text();
+        entity->m_dwUserData1 = 5;
+        EXPECT_EQ(entity->Render(), c.bound ? 5 : 1);
+    }
+    EXPECT_EQ(ModuleLines().size(), 7u) << "three creates; a module missing an entry is not called";
+    CBaseEntity* probe = *vgGetEntityList()->GetHead();
+    EXPECT_STREQ(probe->m_Model.szTypeName, "probe");
+    EXPECT_EQ(probe->GetWorldPosition().y, 2.0f);
+    EXPECT_EQ(probe->GetOffsetPosition().z, 6.0f);
+    CBaseEntity* nodelete = vgGetEntityList()->GetAt(vgGetEntityList()->FindIndex(3));
+    EXPECT_NE(nodelete->m_hModule, nullptr) << "the library stays loaded until the entity goes";
+    CBaseEntity* invalid = vgGetEntityList()->GetAt(vgGetEntityList()->FindIndex(5));
+    EXPECT_EQ(invalid->m_Model.szTypeName[0], '\0') << "nothing copied for an invalid index";
+    EXPECT_EQ(invalid->GetWorldPosition().x, 0.0f);
 
-    entity->m_dwUserData0 = 0;
+    // An unterminated module path is refused the same way.
+    std::memset(g_level.pModels[0].szModulePath, 'a', sizeof g_level.pModels[0].szModulePath);
+    int result = -1;
+    EXPECT_EQ(SpawnCreated(0, &result)->m_hModule, nullptr);
+    EXPECT_EQ(result, 99);
+    ResetLevel();
+    EXPECT_TRUE(m_capture.Contains("module failing: Delete 502\n")) << "despite its failed Create";
+}
+
+TEST_F(BehaviourTest, TheModuleRunsTheEntityUntilItIsDeleted) {
+    CBaseEntity* entity = SpawnCreated(0);
+    CBaseEntity* second = SpawnCreated(0);
+    ASSERT_NE(entity->m_pLocalData, nullptr) << "the module allocated its state";
     EXPECT_EQ(entity->PerformAI(), 0);
     EXPECT_EQ(entity->PerformAI(), 0);
     EXPECT_EQ(*static_cast<int*>(entity->m_pLocalData), 2);
-    entity->m_dwUserData1 = 1;
-    EXPECT_EQ(entity->Render(), 1);
     entity->m_dwUserData0 = 99;
     EXPECT_EQ(entity->PerformAI(), 99) << "the module's result is passed on unchanged";
-
     vgDeleteEntity(entity);
     EXPECT_EQ(ModuleLines().back(), "module probe: Delete 500\n");
+    // Each entity holds its own reference on the library: the second's entries still run.
+    EXPECT_EQ(second->PerformAI(), 0);
+    EXPECT_EQ(ModuleLines().back(), "module probe: PerformAI 501\n");
 
-    // The creator is passed to the module.
-    CBaseEntity* creator = vgSpawnParentEntity();
+    // The creator is passed to the module, and a missing creation structure is reported.
     CBaseEntity* created = vgSpawnParentEntity();
-    EXPECT_EQ(created->Create(creator, 0, D3DVECTOR(0.0f), D3DVECTOR(0.0f), nullptr, 0), 0);
+    EXPECT_EQ(created->Create(second, 0, D3DVECTOR(0.0f), D3DVECTOR(0.0f), nullptr, 0), 0);
     EXPECT_TRUE(
         m_capture.Contains("CBaseEntity::Create() NULL creation structure! Model index=0\n"));
-    EXPECT_TRUE(
-        m_capture.Contains("module probe: Create 502 creator=501 model=0 data=no size=0\n"));
-}
+    EXPECT_EQ(ModuleLines().back(),
+              "module probe: Create 502 creator=501 model=0 data=no size=0\n");
 
-TEST_F(BehaviourTest, EmptyPrefixBindsThePlainEntryNames) {
-    int result = -1;
-    CBaseEntity* entity = SpawnCreated(4, &result);
-    EXPECT_EQ(result, 0);
-    EXPECT_NE(entity->m_pfnCreate, nullptr);
-    EXPECT_NE(entity->m_pfnRender, nullptr);
-    EXPECT_NE(entity->m_pfnPerformAI, nullptr);
-    EXPECT_NE(entity->m_pfnDelete, nullptr);
-}
+    // A module may spawn children in Create.
+    CBaseEntity* parent = SpawnCreated(3);
+    ASSERT_EQ(parent->m_Children.GetCount(), 1u);
+    EXPECT_EQ((*parent->m_Children.GetHead())->m_dwID, 504u);
+    EXPECT_EQ(ModuleLines().back(), "module parent: spawned child 504\n");
 
-TEST_F(BehaviourTest, MissingEntryOrLibraryFailsBinding) {
-    int result = -1;
-    CBaseEntity* entity = SpawnCreated(1, &result);
-    EXPECT_EQ(result, 99);
-    EXPECT_TRUE(
-        m_capture.Contains("CBaseEntity::Create() Unable to find DLL function 'NoDeleteDelete'\n"));
-    EXPECT_NE(entity->m_pfnRender, nullptr);
-    EXPECT_NE(entity->m_pfnPerformAI, nullptr);
-    EXPECT_NE(entity->m_hModule, nullptr) << "the library stays loaded until the entity goes";
-    EXPECT_TRUE(ModuleLines().empty()) << "the module's Create is never called";
-
-    // A missing library leaves the entity unbound.
-    CBaseEntity* unbound = SpawnCreated(6, &result);
-    EXPECT_EQ(result, 99);
-    std::string expected = "CBaseEntity::Create() Unable to load library '" +
-                           platform::HostToWindowsPath("/no/such/module.so") + "'\n";
-    EXPECT_TRUE(m_capture.Contains(expected)) << m_capture.Text();
-    EXPECT_EQ(unbound->m_hModule, nullptr);
-    EXPECT_EQ(unbound->Render(), 1);
-}
-
-TEST_F(BehaviourTest, FailedModuleCreateIsReturnedAndDeleteStillCalled) {
-    int result = -1;
-    CBaseEntity* entity = SpawnCreated(2, &result);
-    EXPECT_EQ(result, 7);
-    vgDeleteEntity(entity);
-    EXPECT_EQ(ModuleLines().back(), "module failing: Delete 500\n");
-}
-
-TEST_F(BehaviourTest, ModuleMaySpawnChildrenInCreate) {
-    CBaseEntity* entity = SpawnCreated(3);
-    ASSERT_EQ(entity->m_Children.GetCount(), 1u);
-    CBaseEntity* child = *entity->m_Children.GetHead();
-    EXPECT_EQ(child->m_pParent, entity);
-    EXPECT_TRUE(m_capture.Contains("module parent: spawned child 501\n"));
-    EXPECT_EQ(vgFindEntity(501), child);
-}
-
-TEST_F(BehaviourTest, DeleteCallsTheEntryOnceAndReads99AsZero) {
-    CBaseEntity* entity = SpawnCreated(5);
-    EXPECT_EQ(entity->Delete(), 0);
-    EXPECT_EQ(entity->Delete(), 0);
-    vgDeleteEntity(entity);
+    // Delete runs the entry once; its 99 reads as 0.
+    CBaseEntity* stubborn = SpawnCreated(5);
+    EXPECT_EQ(stubborn->Delete(), 0);
+    EXPECT_EQ(stubborn->Delete(), 0);
+    vgDeleteEntity(stubborn);
     auto lines = ModuleLines();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "module stubborn: Delete 500\n"), 1);
-}
-
-TEST_F(BehaviourTest, InvalidModelIndexOrModulePathIsRefusedBeforeCopyingAnything) {
-    CBaseEntity* entity = vgSpawnParentEntity();
-    EXPECT_EQ(entity->Create(nullptr, 7, D3DVECTOR(1.0f), D3DVECTOR(1.0f), &m_creationData, 4), 99);
-    EXPECT_TRUE(m_capture.Contains("CBaseEntity::Create() Invalid model index! (7)\n"));
-    EXPECT_EQ(entity->m_Model.szTypeName[0], '\0');
-    EXPECT_EQ(entity->GetWorldPosition().x, 0.0f);
-
-    // So is an unterminated module path.
-    std::memset(g_level.pModels[0].szModulePath, 'a', sizeof g_level.pModels[0].szModulePath);
-    int result = -1;
-    CBaseEntity* unbound = SpawnCreated(0, &result);
-    EXPECT_EQ(result, 99);
-    EXPECT_EQ(unbound->m_hModule, nullptr);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "module stubborn: Delete 505\n"), 1);
 }
 
 TEST_F(BehaviourTest, LocalDataIsReplacedZeroFilledAndFailuresReported) {
@@ -156,16 +135,6 @@ TEST_F(BehaviourTest, LocalDataIsReplacedZeroFilledAndFailuresReported) {
         m_capture.Contains("CBaseEntity::AllocateLocalData() Failed to allocate 64 bytes!\n"));
     EXPECT_EQ(entity->m_pLocalData, nullptr);
     EXPECT_EQ(entity->m_dwLocalDataSize, 0u);
-}
-
-TEST_F(BehaviourTest, EachEntityHoldsItsOwnModuleReference) {
-    CBaseEntity* first = SpawnCreated(0);
-    CBaseEntity* second = SpawnCreated(0);
-    vgDeleteEntity(first);
-    // The library is still loaded for the second entity: its entries still run.
-    second->m_dwUserData0 = 0;
-    EXPECT_EQ(second->PerformAI(), 0);
-    EXPECT_TRUE(m_capture.Contains("module probe: PerformAI 501\n"));
 }
 
 } // namespace

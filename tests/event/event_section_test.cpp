@@ -1,5 +1,8 @@
 #include "event_fixture.h"
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstring>
 
 namespace {
@@ -8,9 +11,9 @@ using Bytes = std::vector<std::uint8_t>;
 
 // A proximity trigger whose run-time fields already hold what Load gives them, so that its
 // bytes survive a load and a save unchanged.
-TriggerFields Proximity(float delay, Bytes createBlock = {}) {
+TriggerFields Proximity(float delay, Bytes createBlock = {}, std::uint32_t type = 1) {
     TriggerFields t;
-    t.type = 1;
+    t.type = type;
     t.entityId = 77;
     t.position = {1.5f, -2.0f, 3.25f};
     t.spawnOffset = {0.0f, 10.0f, 0.0f};
@@ -19,120 +22,69 @@ TriggerFields Proximity(float delay, Bytes createBlock = {}) {
     t.modelIndex = 3;
     t.reserved1 = 0x0BADF00D;
     t.radius = 12.0f;
-    t.delay = delay;
-    t.fireTime = delay;
+    t.delay = t.fireTime = delay;
     t.createBlock = std::move(createBlock);
     return t;
 }
 
 TriggerFields Timed(float delay) {
-    TriggerFields t = Proximity(delay);
-    t.type = 0;
-    return t;
+    return Proximity(delay, {}, 0);
 }
 
-Bytes Sixteen() {
-    Bytes block(16);
-    for (std::size_t i = 0; i < block.size(); ++i) {
-        block[i] = static_cast<std::uint8_t>(0xF0 + i);
-    }
-    return block;
-}
+const Bytes kSixteen = {0xF0, 0xF1, 0xF2, 0xF3, 0xF4, 0xF5, 0xF6, 0xF7,
+                        0xF8, 0xF9, 0xFA, 0xFB, 0xFC, 0xFD, 0xFE, 0xFF};
 
 using EventSectionTest = EventTest;
 
-TEST_F(EventSectionTest, EmptySectionLoadsAsEmptyTableAndSavesAsTwelveBytes) {
-    ASSERT_EQ(LoadSection(SectionBuilder().Group(4, {Proximity(1.0f)}).End().Bytes()), 0);
+// Groups come in any order, a repeated quadrant appends, and the run-time fields are reset
+// on load (bExpired keeps the value read, the pointer bytes are ignored). Timed triggers go
+// to the absolute list, which is not saved, unless they are kept in their quadrant.
+TEST_F(EventSectionTest, TriggerImagesAndCreateBlocksSaveAsTheyWereRead) {
+    TriggerFields stale = Proximity(2.5f), reset = stale;
+    stale.pending = stale.expired = reset.expired = 1;
+    stale.fireTime = 99.0f;
+    stale.pointerField = 0xCAFEBABE;
+    Bytes section = SectionBuilder()
+                        .Group(40, {Proximity(0.0f), Timed(5.0f)})
+                        .Group(5, {Proximity(2.0f, kSixteen)})
+                        .Group(40, {stale})
+                        .End()
+                        .Bytes();
+    for (int keepAll : {0, 1}) {
+        ASSERT_EQ(LoadSection(section, keepAll), 0);
+        std::vector<TriggerFields> forty = {Proximity(0.0f), reset};
+        if (keepAll) {
+            forty.insert(forty.begin() + 1, Timed(5.0f));
+        }
+        EXPECT_EQ(
+            SaveSection(),
+            SectionBuilder().Group(5, {Proximity(2.0f, kSixteen)}).Group(40, forty).End().Bytes())
+            << keepAll;
+    }
+    const tagGAME_TRIGGER& read = *Quadrant(5).GetHead();
+    EXPECT_EQ(read.dwEntityId, 77u);
+    EXPECT_EQ(read.vSpawnOffset.y, 10.0f);
+    EXPECT_EQ(read.dwReserved1, 0x0BADF00Du);
+    ASSERT_EQ(read.dwCreateBlockSize, 16u);
+    EXPECT_EQ(Bytes(static_cast<std::uint8_t*>(read.pCreateBlock),
+                    static_cast<std::uint8_t*>(read.pCreateBlock) + 16),
+              kSixteen);
+    EXPECT_EQ(Quadrant(40).GetAt(Quadrant(40).FindIndex(2)).pCreateBlock, nullptr);
+
     ASSERT_EQ(LoadSection(SectionBuilder().End().Bytes()), 0);
-    EXPECT_EQ(TotalQuadrantTriggers(), 0u);
+    EXPECT_EQ(TotalQuadrantTriggers(), 0u) << "a load replaces the table";
     EXPECT_EQ(SaveSection(), (Bytes{0x56, 0x56, 0x54, 0x1A, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0}));
 }
 
-TEST_F(EventSectionTest, TriggerImagesAndCreateBlocksSaveAsTheyWereRead) {
-    Bytes section = SectionBuilder()
-                        .Group(5, {Proximity(2.0f, Sixteen()), Proximity(0.5f)})
-                        .Group(40, {Proximity(0.0f)})
-                        .End()
-                        .Bytes();
-    ASSERT_EQ(LoadSection(section), 0);
-    Bytes saved = SaveSection();
-    EXPECT_EQ(saved, section);
-    // Id, helper, 80 + 16 for the first trigger, 80 for the second, then the next group.
-    EXPECT_EQ(saved.size(), 4u + 8u + 96u + 80u + 8u + 80u + 8u);
-
-    std::vector<tagGAME_TRIGGER> five = TriggersOf(5);
-    ASSERT_EQ(five.size(), 2u);
-    EXPECT_EQ(five[0].dwEntityId, 77u);
-    EXPECT_EQ(five[0].vSpawnOffset.y, 10.0f);
-    EXPECT_EQ(five[0].dwReserved1, 0x0BADF00Du);
-    ASSERT_EQ(five[0].dwCreateBlockSize, 16u);
-    EXPECT_EQ(std::memcmp(five[0].pCreateBlock, Sixteen().data(), 16), 0);
-    EXPECT_EQ(five[1].pCreateBlock, nullptr);
-}
-
-TEST_F(EventSectionTest, LoadResetsTheRunTimeFieldsAndIgnoresThePointerBytes) {
-    TriggerFields stale = Proximity(2.5f);
-    stale.pending = 1;
-    stale.expired = 1;
-    stale.fireTime = 99.0f;
-    stale.pointerField = 0xCAFEBABE;
-    ASSERT_EQ(LoadSection(SectionBuilder().Group(8, {stale}).End().Bytes()), 0);
-
-    std::vector<tagGAME_TRIGGER> loaded = TriggersOf(8);
-    ASSERT_EQ(loaded.size(), 1u);
-    EXPECT_EQ(loaded[0].bPending, 0);
-    EXPECT_EQ(loaded[0].fFireTime, 2.5f);
-    EXPECT_EQ(loaded[0].bExpired, 1) << "bExpired keeps the value read";
-    EXPECT_EQ(loaded[0].pCreateBlock, nullptr);
-
-    TriggerFields expected = stale;
-    expected.pending = 0;
-    expected.fireTime = 2.5f;
-    expected.pointerField = 0;
-    EXPECT_EQ(SaveSection(), SectionBuilder().Group(8, {expected}).End().Bytes());
-}
-
-TEST_F(EventSectionTest, TypeZeroTriggersLeaveTheQuadrantsUnlessKeptThere) {
-    Bytes section = SectionBuilder().Group(7, {Timed(5.0f), Proximity(1.0f)}).End().Bytes();
-
-    ASSERT_EQ(LoadSection(section, 0), 0);
-    std::vector<tagGAME_TRIGGER> seven = TriggersOf(7);
-    ASSERT_EQ(seven.size(), 1u);
-    EXPECT_EQ(seven[0].dwType, 1u);
-    EXPECT_EQ(SaveSection(), SectionBuilder().Group(7, {Proximity(1.0f)}).End().Bytes())
-        << "the absolute list is not saved";
-
-    ASSERT_EQ(LoadSection(section, 1), 0);
-    EXPECT_EQ(TriggersOf(7).size(), 2u);
-    EXPECT_EQ(SaveSection(), section);
-}
-
-TEST_F(EventSectionTest, GroupsComeInAnyOrderAndRepeatedQuadrantsAppend) {
-    TriggerFields a = Proximity(1.0f);
-    TriggerFields b = Proximity(2.0f);
-    TriggerFields c = Proximity(3.0f);
-    ASSERT_EQ(LoadSection(SectionBuilder().Group(9, {a}).Group(2, {b}).Group(9, {c}).End().Bytes()),
-              0);
-    EXPECT_EQ(SaveSection(), SectionBuilder().Group(2, {b}).Group(9, {a, c}).End().Bytes());
-}
-
-TEST_F(EventSectionTest, WrongFileIdLeavesTheTableAsItWas) {
-    ASSERT_EQ(LoadSection(SectionBuilder().Group(3, {Proximity(1.0f, Sixteen())}).End().Bytes()),
+TEST_F(EventSectionTest, WrongFileIdLeavesTheTableAsItWasAndABadQuadrantResetsIt) {
+    ASSERT_EQ(LoadSection(SectionBuilder().Group(20, {Proximity(1.0f, kSixteen)}).End().Bytes()),
               0);
     Bytes before = SaveSection();
     ASSERT_EQ(g_eventManager.StartLevel(), 0);
     m_capture.Clear();
-
     EXPECT_EQ(LoadSection(SectionBuilder(0x1A545657).End().Bytes()), kEventLoadWrongFileId);
     EXPECT_EQ(m_capture.Lines(), std::vector<std::string>{"CVelEvent::Load() Invalid file id!\n"});
     EXPECT_EQ(SaveSection(), before);
-    EXPECT_EQ(g_eventManager.StartLevel(), -1) << "the level is still started";
-}
-
-TEST_F(EventSectionTest, QuadrantIndex64FailsAfterTheTableWasReset) {
-    ASSERT_EQ(LoadSection(SectionBuilder().Group(20, {Proximity(1.0f)}).End().Bytes()), 0);
-    ASSERT_EQ(g_eventManager.StartLevel(), 0);
-    m_capture.Clear();
 
     Bytes section =
         SectionBuilder().Group(3, {Proximity(4.0f)}).Group(64, {Proximity(5.0f)}).End().Bytes();
@@ -144,110 +96,120 @@ TEST_F(EventSectionTest, QuadrantIndex64FailsAfterTheTableWasReset) {
 }
 
 // Each failure of a section read: its code, its exact message, and what stays loaded.
-struct LoadFailure {
-    const char* name;
-    Bytes section;
-    int code;
-    std::string messageStart; // the message up to the last error value
-    DWORD triggersLeft;
-};
-
 TEST_F(EventSectionTest, EachReadFailureHasItsCodeAndMessage) {
-    Bytes unterminated = SectionBuilder().Group(6, {Proximity(1.0f)}).Bytes();
-    Bytes oneOfTwo = SectionBuilder().Helper(6, 2).Trigger(Proximity(1.0f)).Bytes();
-    Bytes cutRecord = SectionBuilder().Helper(6, 1).Raw(Bytes(79, 0)).Bytes();
-    Bytes cutBlock = SectionBuilder().Group(6, {Proximity(1.0f, Sixteen())}).Bytes();
-    cutBlock.resize(cutBlock.size() - 1);
-
-    const std::vector<LoadFailure> failures = {
-        {"empty file",
-         {},
-         kEventLoadFileIdNotRead,
-         "CVelEvent::Load() Error reading file id. LastError=",
-         0},
-        {"short file id",
-         {0x56, 0x56, 0x54},
-         kEventLoadFileIdNotRead,
-         "CVelEvent::Load() Error reading file id. LastError=",
-         0},
-        {"no terminator", unterminated, kEventLoadHelperNotRead,
-         "CVelEvent::Load() Failed to read quad helper. Last Error=", 1},
-        {"half a helper", SectionBuilder().Raw({6, 0, 0, 0}).Bytes(), kEventLoadHelperNotRead,
-         "CVelEvent::Load() Failed to read quad helper. Last Error=", 0},
-        {"count beyond the file", oneOfTwo, kEventLoadTriggerNotRead,
-         "CVelEvent::Load() Failed to read a trigger. Last Error=", 1},
-        {"record cut short", cutRecord, kEventLoadTriggerNotRead,
-         "CVelEvent::Load() Failed to read a trigger. Last Error=", 0},
-        {"create block cut short", cutBlock, kEventLoadCreateBlockNotRead,
-         "CVelEvent::Load() Error reading create block. Last Error=", 0},
+    Bytes cutBlock = SectionBuilder().Group(6, {Proximity(1.0f, kSixteen)}).Bytes();
+    cutBlock.pop_back();
+    // A create block size claiming almost 4 GiB fails before allocating anything.
+    Bytes hugeBlock = SectionBuilder().Helper(6, 1).Trigger(Proximity(1.0f)).Bytes();
+    std::memset(&hugeBlock[4 + 8 + 72], 0xFF, 4);
+    const struct {
+        Bytes section;
+        int code;
+        std::string messageStart; // the message up to the last error value
+        DWORD triggersLeft;
+        DWORD failing = 0; // armed: the load must not allocate at all
+    } failures[] = {
+        {{}, kEventLoadFileIdNotRead, "Error reading file id. LastError=", 0},
+        {{0x56, 0x56, 0x54}, kEventLoadFileIdNotRead, "Error reading file id. LastError=", 0},
+        {SectionBuilder().Group(6, {Proximity(1.0f)}).Bytes(), kEventLoadHelperNotRead,
+         "Failed to read quad helper. Last Error=", 1},
+        {SectionBuilder().Raw({6, 0, 0, 0}).Bytes(), kEventLoadHelperNotRead,
+         "Failed to read quad helper. Last Error=", 0},
+        {SectionBuilder().Helper(6, 2).Trigger(Proximity(1.0f)).Bytes(), kEventLoadTriggerNotRead,
+         "Failed to read a trigger. Last Error=", 1},
+        {SectionBuilder().Helper(6, 1).Raw(Bytes(79, 0)).Bytes(), kEventLoadTriggerNotRead,
+         "Failed to read a trigger. Last Error=", 0},
+        {cutBlock, kEventLoadCreateBlockNotRead, "Error reading create block. Last Error=", 0},
+        {hugeBlock, kEventLoadCreateBlockNotRead, "Error reading create block. Last Error=", 0, 1},
     };
-    for (const LoadFailure& failure : failures) {
-        SCOPED_TRACE(failure.name);
+    for (const auto& failure : failures) {
+        SCOPED_TRACE(failure.messageStart);
         m_capture.Clear();
+        CMemory::FailAllocationAfter(failure.failing);
         EXPECT_EQ(LoadSection(failure.section), failure.code);
-        EXPECT_EQ(m_capture.Lines(), std::vector<std::string>{WithLastError(failure.messageStart)});
+        EXPECT_EQ(m_capture.Lines(), std::vector<std::string>{WithLastError("CVelEvent::Load() " +
+                                                                            failure.messageStart)});
         EXPECT_EQ(TotalQuadrantTriggers(), failure.triggersLeft);
     }
 }
 
-TEST_F(EventSectionTest, CreateBlockLargerThanTheFileFailsBeforeAllocating) {
-    Bytes section = SectionBuilder().Helper(6, 1).Trigger(Proximity(1.0f)).Bytes();
-    // Patch the create block size to claim almost 4 GiB.
-    const std::size_t sizeOffset = 4 + 8 + 72;
-    for (std::size_t i = 0; i < 4; ++i) {
-        section[sizeOffset + i] = 0xFF;
-    }
-    CMemory::FailAllocationAfter(1); // any allocation would now fail with -6
-    EXPECT_EQ(LoadSection(section), kEventLoadCreateBlockNotRead);
-    EXPECT_EQ(m_capture.Lines().back(),
-              WithLastError("CVelEvent::Load() Error reading create block. Last Error="));
-    EXPECT_EQ(TotalQuadrantTriggers(), 0u);
-}
-
 TEST_F(EventSectionTest, AllocationFailuresReleaseWhatWasTaken) {
-    Bytes withBlock = SectionBuilder().Group(6, {Proximity(1.0f, Sixteen())}).End().Bytes();
-    Bytes plain = SectionBuilder().Group(6, {Proximity(1.0f)}).End().Bytes();
-    Bytes timed = SectionBuilder().Group(6, {Timed(1.0f)}).End().Bytes();
-
-    CMemory::FailAllocationAfter(1); // the create block
-    EXPECT_EQ(LoadSection(withBlock), kEventLoadNoMemory);
-    EXPECT_EQ(m_capture.Lines().back().rfind(
-                  "CVelEvent::Load() Error allocating memory for create block. Last Error=", 0),
-              0u);
-
-    CMemory::FailAllocationAfter(2); // the block succeeds, the list's pool block fails
-    EXPECT_EQ(LoadSection(withBlock), kEventLoadListRefused);
-    EXPECT_EQ(m_capture.Lines().back(),
-              "CVelEvent::Load() Error appending trigger to quadrant list!\n");
-
-    CMemory::FailAllocationAfter(1);
-    EXPECT_EQ(LoadSection(plain), kEventLoadListRefused);
-
-    CMemory::FailAllocationAfter(1);
-    EXPECT_EQ(LoadSection(timed), kEventLoadListRefused);
-    EXPECT_EQ(m_capture.Lines().back(), "CVelEvent::Load() Error appending abs trigger!\n");
-    EXPECT_EQ(TotalQuadrantTriggers(), 0u);
+    const struct {
+        TriggerFields trigger;
+        DWORD failing; // the create block is allocated before the list's pool block
+        int code;
+        std::string message;
+    } cases[] = {
+        {Proximity(1.0f, kSixteen), 1, kEventLoadNoMemory,
+         "Error allocating memory for create block. Last Error="},
+        {Proximity(1.0f, kSixteen), 2, kEventLoadListRefused,
+         "Error appending trigger to quadrant list!\n"},
+        {Proximity(1.0f), 1, kEventLoadListRefused, "Error appending trigger to quadrant list!\n"},
+        {Timed(1.0f), 1, kEventLoadListRefused, "Error appending abs trigger!\n"},
+    };
+    for (const auto& c : cases) {
+        CMemory::FailAllocationAfter(c.failing);
+        EXPECT_EQ(LoadSection(SectionBuilder().Group(6, {c.trigger}).End().Bytes()), c.code);
+        EXPECT_EQ(m_capture.Lines().back().rfind("CVelEvent::Load() " + c.message, 0), 0u)
+            << c.message;
+        EXPECT_EQ(TotalQuadrantTriggers(), 0u);
+    }
     // The fixture's tear-down checks that no create block was left behind.
 }
 
-TEST_F(EventSectionTest, SaveReportsAnUnwritableFileAndATriggerThatLostItsCreateBlock) {
-    m_dir.WriteFile("ro.evt", {});
-    HANDLE readOnly = OpenForReading("ro.evt");
-    EXPECT_EQ(g_eventManager.Save(readOnly), kEventSaveFileId);
-    CloseHandle(readOnly);
-    EXPECT_EQ(m_capture.Lines().back(),
-              WithLastError("CVelEvent::Save() Error writing file id. LastError="));
+// Writes past limit bytes fail (EFBIG) while it lives, so a save stops at a chosen field.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t limit) {
+        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_previous);
+        rlimit limited = m_previous;
+        limited.rlim_cur = limit;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &m_previous);
+        std::signal(SIGXFSZ, m_previousHandler);
+    }
 
+private:
+    rlimit m_previous{};
+    void (*m_previousHandler)(int);
+};
+
+// One trigger with a create block: file id 4 bytes, quadrant helper 8, trigger 80, create
+// block 16, terminator 8. Each case lets the file end just before one of them.
+TEST_F(EventSectionTest, SaveFailuresGiveTheirCodesAndMessages) {
+    ASSERT_EQ(LoadSection(SectionBuilder().Group(5, {Proximity(1.0f, kSixteen)}).End().Bytes()), 0);
+    const struct {
+        rlim_t limit;
+        DWORD access;
+        int code;
+        const char* message;
+    } cases[] = {
+        {RLIM_INFINITY, GENERIC_READ, kEventSaveFileId, "Error writing file id. LastError="},
+        {4, GENERIC_WRITE, kEventSaveHelper, "Failed to write quad helper. Last Error="},
+        {12, GENERIC_WRITE, kEventSaveTrigger, "Failed to write a trigger. Last Error="},
+        {92, GENERIC_WRITE, kEventSaveCreateBlock, "Error writing create block. Last Error="},
+        {108, GENERIC_WRITE, kEventSaveTerminator,
+         "Failed to write terminating quad helper. Last Error="},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        int result = 0;
+        {
+            FileSizeLimit limit(c.limit);
+            result = Save(c.access);
+        }
+        EXPECT_EQ(result, c.code);
+        EXPECT_EQ(m_capture.Lines().back(),
+                  WithLastError(std::string("CVelEvent::Save() ") + c.message));
+    }
     // A trigger that lost its create block is refused.
-    ASSERT_EQ(LoadSection(SectionBuilder().Group(6, {Proximity(1.0f, Sixteen())}).End().Bytes()),
-              0);
-    tagGAME_TRIGGER& trigger = *Quadrant(6).GetHead();
+    tagGAME_TRIGGER& trigger = *Quadrant(5).GetHead();
     CMemory::Deallocate(trigger.pCreateBlock);
     trigger.pCreateBlock = nullptr;
-
-    HANDLE file = CreateFileA(m_dir.EnginePath("out.evt").c_str(), GENERIC_WRITE, 0, CREATE_ALWAYS);
-    EXPECT_EQ(g_eventManager.Save(file), kEventSaveCreateBlock);
-    CloseHandle(file);
+    EXPECT_EQ(Save(), kEventSaveCreateBlock);
     EXPECT_EQ(m_capture.Lines().back(),
               WithLastError("CVelEvent::Save() Error writing create block. Last Error="));
 }

@@ -18,35 +18,36 @@ struct Pair {
 
 class BinaryFileTest : public ::testing::Test {
 protected:
-    HANDLE OpenWith(const std::vector<std::uint8_t>& bytes) {
+    HANDLE OpenWith(const std::vector<std::uint8_t>& bytes,
+                    DWORD access = GENERIC_READ | GENERIC_WRITE) {
         m_dir.WriteFile("data.bin", bytes);
-        m_file = CreateFileA(m_dir.EnginePath("data.bin").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                             OPEN_EXISTING);
+        m_file = CreateFileA(m_dir.EnginePath("data.bin").c_str(), access, 0, OPEN_EXISTING);
         EXPECT_NE(m_file, INVALID_HANDLE_VALUE);
         return m_file;
     }
-    void TearDown() override {
-        if (m_file != nullptr) {
-            CloseHandle(m_file);
-        }
-    }
+    void TearDown() override { CloseHandle(m_file); }
 
     testkit::ScratchDir m_dir;
     HANDLE m_file = nullptr;
 };
 
-TEST_F(BinaryFileTest, ShortReadsAndInvalidHandlesFailAndTheFailureStays) {
-    CFileReader invalid(INVALID_HANDLE_VALUE);
-    EXPECT_TRUE(invalid.Failed());
-
-    CFileReader reader(OpenWith({1, 2, 3, 4, 5, 6}));
+TEST_F(BinaryFileTest, ReadsFromTheCurrentPositionAndAFailureStays) {
+    EXPECT_TRUE(CFileReader(INVALID_HANDLE_VALUE).Failed());
+    HANDLE file = OpenWith(testkit::ByteBuilder().U32(1).U32(2).U32(3).U16(4).Bytes());
+    SetFilePointer(file, 4, FILE_BEGIN);
+    CFileReader reader(file);
+    EXPECT_EQ(reader.Remaining(), 10u);
+    EXPECT_TRUE(reader.Skip(4));
     DWORD value = 0;
     EXPECT_TRUE(reader.ReadU32(value));
-    EXPECT_FALSE(reader.ReadU32(value));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ENODATA));
+    EXPECT_EQ(value, 3u);
+    EXPECT_FALSE(reader.Skip(3));
     EXPECT_TRUE(reader.Failed());
     std::uint8_t byte = 0;
     EXPECT_FALSE(reader.Read(&byte, 1)) << "a failed reader reads nothing more";
+    CFileReader shortRead(file);
+    EXPECT_FALSE(shortRead.ReadU32(value));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ENODATA));
 }
 
 TEST_F(BinaryFileTest, CountsAreCheckedAgainstWhatTheFileHolds) {
@@ -61,19 +62,7 @@ TEST_F(BinaryFileTest, CountsAreCheckedAgainstWhatTheFileHolds) {
     EXPECT_TRUE(reader.Failed());
 }
 
-TEST_F(BinaryFileTest, StartsAtTheCurrentPositionAndSkips) {
-    HANDLE file = OpenWith(testkit::ByteBuilder().U32(1).U32(2).U32(3).Bytes());
-    SetFilePointer(file, 4, FILE_BEGIN);
-    CFileReader reader(file);
-    EXPECT_EQ(reader.Remaining(), 8u);
-    EXPECT_TRUE(reader.Skip(4));
-    DWORD value = 0;
-    EXPECT_TRUE(reader.ReadU32(value));
-    EXPECT_EQ(value, 3u);
-    EXPECT_FALSE(reader.Skip(1));
-}
-
-TEST_F(BinaryFileTest, RecordsRoundTripRawAndFieldsInOrder) {
+TEST_F(BinaryFileTest, WritesRecordsRawAndFieldsInOrder) {
     HANDLE file = OpenWith({});
     CFileWriter writer(file);
     EXPECT_TRUE(writer.WriteRecord(Pair{7, 2.0f}));
@@ -87,19 +76,14 @@ TEST_F(BinaryFileTest, RecordsRoundTripRawAndFieldsInOrder) {
                                               .Fill(0, 300)
                                               .U32(0xFFFFFFFFu)
                                               .Bytes());
-
     SetFilePointer(file, 0, FILE_BEGIN);
-    CFileReader reader(file);
     Pair pair{};
-    EXPECT_TRUE(reader.ReadRecord(pair));
-    EXPECT_EQ(pair.first, 7u);
+    EXPECT_TRUE(CFileReader(file).ReadRecord(pair));
     EXPECT_EQ(pair.second, 2.0f);
 }
 
 TEST_F(BinaryFileTest, WriteFailureStays) {
-    m_dir.WriteFile("ro.bin", {});
-    m_file = CreateFileA(m_dir.EnginePath("ro.bin").c_str(), GENERIC_READ, 0, OPEN_EXISTING);
-    CFileWriter writer(m_file);
+    CFileWriter writer(OpenWith({}, GENERIC_READ));
     EXPECT_FALSE(writer.WriteU32(1));
     EXPECT_TRUE(writer.Failed());
     EXPECT_FALSE(writer.WriteZeros(1));

@@ -8,33 +8,31 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using testkit::ByteBuilder;
 
 class MachineCodeTest : public ::testing::Test {
 protected:
     void TearDown() override { CMemory::FailAllocationAfter(0); }
 
-    HANDLE Open(const std::string& name) {
-        HANDLE file = CreateFileA(m_dir.EnginePath(name).c_str(), GENERIC_READ, FILE_SHARE_READ,
+    // Runs Load or Save on a handle of the named file (Save creates it).
+    int Load(CAbstractMachineCode& code, const Bytes& bytes, DWORD offset = 0) {
+        m_dir.WriteFile("in.bin", bytes);
+        HANDLE file = CreateFileA(m_dir.EnginePath("in.bin").c_str(), GENERIC_READ, FILE_SHARE_READ,
                                   OPEN_EXISTING);
-        EXPECT_NE(file, INVALID_HANDLE_VALUE);
-        return file;
-    }
-    HANDLE Create(const std::string& name) {
-        HANDLE file = CreateFileA(m_dir.EnginePath(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                  CREATE_ALWAYS);
-        EXPECT_NE(file, INVALID_HANDLE_VALUE);
-        return file;
-    }
-    // Loads name into code and returns Load's result.
-    int LoadFrom(const std::string& name, CAbstractMachineCode& code) {
-        HANDLE file = Open(name);
+        SetFilePointer(file, offset, FILE_BEGIN);
         int result = code.Load(file);
+        m_position = SetFilePointer(file, 0, FILE_CURRENT);
+        CloseHandle(file);
+        return result;
+    }
+    int Save(const CAbstractMachineCode& code, DWORD access = GENERIC_READ | GENERIC_WRITE) {
+        HANDLE file = CreateFileA(m_dir.EnginePath("out.bin").c_str(), access, 0, CREATE_ALWAYS);
+        int result = code.Save(file);
         CloseHandle(file);
         return result;
     }
@@ -44,41 +42,25 @@ protected:
 
     testkit::ScratchDir m_dir;
     testkit::DebugCapture m_capture;
+    DWORD m_position = 0;
 };
 
-TEST_F(MachineCodeTest, LoadsASizePrefixedBlockAtTheCurrentPositionAndSavesItBack) {
-    m_dir.WriteFile("code.bin",
-                    testkit::ByteBuilder().U8(0xEE).U32(3).U8(1).U8(2).U8(3).U8(0xFF).Bytes());
-    HANDLE file = Open("code.bin");
-    ASSERT_EQ(SetFilePointer(file, 1, FILE_BEGIN), 1u);
+TEST_F(MachineCodeTest, LoadsASizePrefixedBlockAtTheCurrentPositionAndSavesIt) {
     CAbstractMachineCode code;
     const DWORD base = CMemory::GetTotalMemoryAllocated();
-    EXPECT_EQ(code.Load(file), 1);
+    EXPECT_EQ(Load(code, ByteBuilder().U8(0xEE).U32(3).U8(1).U8(2).U8(3).U8(0xFF).Bytes(), 1), 1);
     EXPECT_EQ(Contents(code), (Bytes{1, 2, 3}));
-    EXPECT_EQ(SetFilePointer(file, 0, FILE_CURRENT), 8u) << "stops right after the block";
-    CloseHandle(file);
+    EXPECT_EQ(m_position, 8u) << "stops right after the block";
+    ASSERT_EQ(Save(code), 1);
+    EXPECT_EQ(m_dir.ReadFile("out.bin"), ByteBuilder().U32(3).U8(1).U8(2).U8(3).Bytes());
 
-    HANDLE copy = Create("copy.bin");
-    ASSERT_EQ(code.Save(copy), 1);
-    ASSERT_EQ(SetFilePointer(copy, 0, FILE_BEGIN), 0u);
-    CAbstractMachineCode reloaded;
-    EXPECT_EQ(reloaded.Load(copy), 1);
-    CloseHandle(copy);
-    EXPECT_EQ(Contents(reloaded), Contents(code));
-    EXPECT_EQ(m_dir.ReadFile("copy.bin"), testkit::ByteBuilder().U32(3).U8(1).U8(2).U8(3).Bytes());
-
-    // A second load replaces the first block; an empty block leaves an empty container.
-    m_dir.WriteFile("b.bin", testkit::ByteBuilder().U32(1).U8(2).Bytes());
-    ASSERT_EQ(LoadFrom("b.bin", code), 1);
+    ASSERT_EQ(Load(code, ByteBuilder().U32(1).U8(2).Bytes()), 1);
     EXPECT_EQ(Contents(code), (Bytes{2}));
-    EXPECT_EQ(CMemory::GetTotalMemoryAllocated(), base + 3 + 1) << "freed; the reload holds 3";
-    m_dir.WriteFile("empty.bin", testkit::ByteBuilder().U32(0).Bytes());
-    EXPECT_EQ(LoadFrom("empty.bin", code), 1);
+    EXPECT_EQ(CMemory::GetTotalMemoryAllocated(), base + 1) << "a second load frees the first";
+    EXPECT_EQ(Load(code, ByteBuilder().U32(0).Bytes()), 1);
     EXPECT_EQ(code.GetAMXBuffer(), nullptr);
     EXPECT_EQ(code.GetAMXBufferSize(), 0u);
-    HANDLE out = Create("out.bin");
-    EXPECT_EQ(code.Save(out), 1);
-    CloseHandle(out);
+    EXPECT_EQ(Save(code), 1);
     EXPECT_EQ(m_dir.ReadFile("out.bin"), (Bytes{0, 0, 0, 0}));
 
     m_dir.WriteFile("raw.amx", Bytes{4, 5, 6, 7, 8});
@@ -86,55 +68,51 @@ TEST_F(MachineCodeTest, LoadsASizePrefixedBlockAtTheCurrentPositionAndSavesItBac
     EXPECT_EQ(Contents(code), (Bytes{4, 5, 6, 7, 8})) << "a raw load takes the whole file";
 }
 
-TEST_F(MachineCodeTest, BrokenFilesAreRefusedWithAMessage) {
-    m_dir.WriteFile("short.bin", Bytes{7, 0});
+TEST_F(MachineCodeTest, BrokenFilesAreRefusedWithAMessageBeforeAllocating) {
+    const struct {
+        Bytes bytes;
+        std::string message;
+    } cases[] = {
+        {{7, 0}, "CAbstractMachineCode::Load() Failed to read number of bytes. Error="},
+        {ByteBuilder().U32(0xFFFFFFF0u).U8(1).Bytes(),
+         "CAbstractMachineCode::Load() Failed to read -16 bytes for AMX. Error="},
+    };
+    for (const auto& c : cases) {
+        CAbstractMachineCode code;
+        const DWORD peak = CMemory::GetMaxMemoryUsed();
+        EXPECT_EQ(Load(code, c.bytes), 0);
+        EXPECT_TRUE(m_capture.Contains(c.message)) << c.message;
+        EXPECT_EQ(CMemory::GetMaxMemoryUsed(), peak) << "nothing was allocated";
+        EXPECT_EQ(code.GetAMXBufferSize(), 0u);
+    }
     CAbstractMachineCode code;
-    EXPECT_EQ(LoadFrom("short.bin", code), 0);
-    EXPECT_TRUE(
-        m_capture.Contains("CAbstractMachineCode::Load() Failed to read number of bytes. Error="));
-    EXPECT_EQ(code.GetAMXBufferSize(), 0u);
-
-    // A size beyond the file fails before allocating.
-    m_dir.WriteFile("huge.bin", testkit::ByteBuilder().U32(0xFFFFFFF0u).U8(1).Bytes());
-    DWORD before = CMemory::GetMaxMemoryUsed();
-    EXPECT_EQ(LoadFrom("huge.bin", code), 0);
-    EXPECT_EQ(CMemory::GetMaxMemoryUsed(), before) << "nothing was allocated";
-    EXPECT_TRUE(m_capture.Contains(
-        "CAbstractMachineCode::Load() Failed to read -16 bytes for AMX. Error="));
-    EXPECT_EQ(code.GetAMXBuffer(), nullptr);
-    EXPECT_EQ(code.GetAMXBufferSize(), 0u);
-
-    std::string missing = m_dir.EnginePath("missing.amx");
+    const std::string missing = m_dir.EnginePath("missing.amx");
     EXPECT_EQ(code.LoadRaw(missing.c_str()), 0);
     EXPECT_TRUE(m_capture.Contains("CAbstractMachineCode::LoadRaw() Failed to open file '" +
                                    missing + "'. Last Error=2"));
     m_dir.WriteFile("empty.amx", Bytes{});
-    std::string empty = m_dir.EnginePath("empty.amx");
+    const std::string empty = m_dir.EnginePath("empty.amx");
     EXPECT_EQ(code.LoadRaw(empty.c_str()), 0);
     EXPECT_TRUE(m_capture.Contains("CAbstractMachineCode::LoadRaw() Failed to read size of file '" +
                                    empty + "'."));
 }
 
-TEST_F(MachineCodeTest, AllocationFailureIsReported) {
-    m_dir.WriteFile("code.bin", testkit::ByteBuilder().U32(2).U8(9).U8(8).Bytes());
-    CAbstractMachineCode code;
+TEST_F(MachineCodeTest, FailedAllocationsAreReportedAndLeaveNothingToCopyOrSave) {
+    const Bytes bytes = ByteBuilder().U32(2).U8(9).U8(8).Bytes();
+    CAbstractMachineCode source, copy, sizedWithoutBuffer;
     CMemory::FailAllocationAfter(1);
-    EXPECT_EQ(LoadFrom("code.bin", code), 0);
+    EXPECT_EQ(Load(sizedWithoutBuffer, bytes), 0);
     EXPECT_TRUE(
         m_capture.Contains("CAbstractMachineCode::Load() Failed to allocate memory (2 bytes)"));
-    // The container stays usable.
-    EXPECT_EQ(LoadFrom("code.bin", code), 1);
-    EXPECT_EQ(Contents(code), (Bytes{9, 8}));
-}
+    ASSERT_EQ(sizedWithoutBuffer.GetAMXBuffer(), nullptr);
+    ASSERT_EQ(sizedWithoutBuffer.GetAMXBufferSize(), 2u);
+    copy = sizedWithoutBuffer;
+    EXPECT_EQ(copy.GetAMXBufferSize(), 0u) << "a source without its buffer copies as empty";
 
-TEST_F(MachineCodeTest, CopiesAreDeepAndAFailedCopyCannotBeSaved) {
-    m_dir.WriteFile("code.bin", testkit::ByteBuilder().U32(4).U32(0x11223344).Bytes());
-    CAbstractMachineCode source;
-    ASSERT_EQ(LoadFrom("code.bin", source), 1);
-    CAbstractMachineCode copy;
+    ASSERT_EQ(Load(source, bytes), 1) << "the container stays usable";
     copy = source;
     ASSERT_NE(copy.GetAMXBuffer(), source.GetAMXBuffer());
-    EXPECT_EQ(Contents(copy), Contents(source));
+    EXPECT_EQ(Contents(copy), (Bytes{9, 8}));
     CAbstractMachineCode empty;
     copy = empty;
     EXPECT_EQ(copy.GetAMXBuffer(), nullptr);
@@ -142,19 +120,12 @@ TEST_F(MachineCodeTest, CopiesAreDeepAndAFailedCopyCannotBeSaved) {
 
     CMemory::FailAllocationAfter(1);
     copy = source;
-    EXPECT_TRUE(m_capture.Contains("CAbstractMachineCode::operator= Failed to allocate 4 bytes!"));
+    EXPECT_TRUE(m_capture.Contains("CAbstractMachineCode::operator= Failed to allocate 2 bytes!"));
     EXPECT_EQ(copy.GetAMXBuffer(), nullptr);
-    EXPECT_EQ(copy.GetAMXBufferSize(), 4u);
-    HANDLE file = Create("out.bin");
-    EXPECT_EQ(copy.Save(file), 0);
-    CloseHandle(file);
+    EXPECT_EQ(Save(copy), 0);
     EXPECT_TRUE(m_capture.Contains(
-        "CAbstractMachineCode::Save() Attempt to write NULL buffer of 4 bytes!"));
-
-    // A handle opened for reading only refuses the write.
-    HANDLE readOnly = Open("code.bin");
-    EXPECT_EQ(source.Save(readOnly), 0);
-    CloseHandle(readOnly);
+        "CAbstractMachineCode::Save() Attempt to write NULL buffer of 2 bytes!"));
+    EXPECT_EQ(Save(source, GENERIC_READ), 0);
     EXPECT_TRUE(
         m_capture.Contains("CAbstractMachineCode::Save() Failed to write number of bytes."));
 }

@@ -19,27 +19,6 @@
 
 namespace {
 
-// A caller's buffer of the contracted size, with a guard zone behind it that must stay as it
-// was.
-class PathBuffer {
-public:
-    explicit PathBuffer(const std::string& text) {
-        m_bytes.fill('#');
-        EXPECT_LT(text.size(), static_cast<std::size_t>(kPathBufferSize));
-        std::memcpy(m_bytes.data(), text.c_str(), text.size() + 1);
-    }
-    ~PathBuffer() {
-        EXPECT_TRUE(std::all_of(m_bytes.begin() + kPathBufferSize, m_bytes.end(), [](char c) {
-            return c == '#';
-        })) << "written past the buffer";
-    }
-    char* Data() { return m_bytes.data(); }
-    std::string Text() const { return m_bytes.data(); }
-
-private:
-    std::array<char, kPathBufferSize + 64> m_bytes;
-};
-
 struct Outcome {
     int result;
     std::string path;
@@ -50,26 +29,24 @@ std::ostream& operator<<(std::ostream& out, const Outcome& outcome) {
     return out << outcome.result << " \"" << outcome.path << '"';
 }
 
-Outcome Relative(const std::string& base, const std::string& path) {
-    PathBuffer buffer(path);
-    int result = MakeRelativePath(base.c_str(), buffer.Data());
-    return {result, buffer.Text()};
+// MakeBaseDirectory with the file first, as the others take their base.
+int BaseOf(const char* file, char* base) {
+    return MakeBaseDirectory(base, file);
 }
 
-Outcome Full(const std::string& base, const std::string& path) {
-    PathBuffer buffer(path);
-    int result = MakeFullPath(base.c_str(), buffer.Data());
-    return {result, buffer.Text()};
-}
-
-Outcome BaseOf(const std::string& file) {
-    PathBuffer buffer("untouched");
-    int result = MakeBaseDirectory(buffer.Data(), file.c_str());
-    return {result, buffer.Text()};
-}
-
-Outcome BaseOfFile(const std::string&, const std::string& file) {
-    return BaseOf(file);
+// Runs a path function on a caller's buffer of the contracted size holding path, with a guard
+// zone behind it that must stay as it was.
+Outcome Resolve(int (*function)(const char*, char*), const std::string& base,
+                const std::string& path) {
+    std::array<char, kPathBufferSize + 64> buffer;
+    buffer.fill('#');
+    EXPECT_LT(path.size(), static_cast<std::size_t>(kPathBufferSize));
+    std::memcpy(buffer.data(), path.c_str(), path.size() + 1);
+    const int result = function(base.c_str(), buffer.data());
+    EXPECT_TRUE(std::all_of(buffer.begin() + kPathBufferSize, buffer.end(), [](char c) {
+        return c == '#';
+    })) << "written past the buffer";
+    return {result, buffer.data()};
 }
 
 using testkit::Lower;
@@ -83,57 +60,58 @@ std::string CurrentWindowsPath() {
     return platform::HostToWindowsPath(std::filesystem::current_path().string());
 }
 
-// Each function against a table of inputs and exact outcomes; BaseOf ignores the base.
+// Each function against a table of inputs and exact outcomes.
 TEST(PathFunctions, TableOfResolutions) {
     const struct {
-        Outcome (*function)(const std::string&, const std::string&);
+        int (*function)(const char*, char*);
         std::string base, path;
         Outcome expected;
     } cases[] = {
         // The base directory is cut after the last separator and lower-cased.
-        {BaseOfFile, "", "c:\\Games\\Level1.LEV", {0, "c:\\games\\"}},
-        {BaseOfFile, "", "C:/Games/Lev/Level1.LEV", {0, "c:\\games\\lev\\"}},
-        {BaseOfFile, "", "c:\\games\\lev\\", {0, "c:\\games\\lev\\"}},
-        {BaseOfFile, "", "c:\\games\\..\\x.lev", {0, "c:\\"}},
-        {BaseOfFile, "", "c:\\", {0, "c:\\"}},
+        {BaseOf, "c:\\Games\\Level1.LEV", "untouched", {0, "c:\\games\\"}},
+        {BaseOf, "C:/Games/Lev/Level1.LEV", "untouched", {0, "c:\\games\\lev\\"}},
+        {BaseOf, "c:\\games\\lev\\", "untouched", {0, "c:\\games\\lev\\"}},
+        {BaseOf, "c:\\games\\..\\x.lev", "untouched", {0, "c:\\"}},
+        {BaseOf, "c:\\", "untouched", {0, "c:\\"}},
         // What does not fit is refused and the base is left alone.
-        {BaseOfFile, "", FullPathOfLength(kPathBufferSize - 1), {0, "c:\\"}},
-        {BaseOfFile, "", FullPathOfLength(kPathBufferSize), {-1, "untouched"}},
-        {BaseOfFile, "", FullPathOfLength(1000), {-1, "untouched"}},
-        {BaseOfFile, "", "", {-1, "untouched"}},
+        {BaseOf, FullPathOfLength(kPathBufferSize - 1), "untouched", {0, "c:\\"}},
+        {BaseOf, FullPathOfLength(kPathBufferSize), "untouched", {-1, "untouched"}},
+        {BaseOf, "", "untouched", {-1, "untouched"}},
         // Full paths resolve against the base.
-        {Full, "c:\\games\\lev\\", "..\\tex\\a.bmp", {0, "c:\\games\\tex\\a.bmp"}},
-        {Full, "c:\\games\\lev\\", "Tex/A.BMP", {0, "c:\\games\\lev\\tex\\a.bmp"}},
-        {Full, "c:\\games\\lev\\", ".\\a.bmp", {0, "c:\\games\\lev\\a.bmp"}},
-        {Full, "c:\\Games\\", "..\\..\\A.BMP", {0, "c:\\a.bmp"}},
+        {MakeFullPath, "c:\\games\\lev\\", "..\\tex\\a.bmp", {0, "c:\\games\\tex\\a.bmp"}},
+        {MakeFullPath, "c:\\games\\lev\\", "Tex/A.BMP", {0, "c:\\games\\lev\\tex\\a.bmp"}},
+        {MakeFullPath, "c:\\games\\lev\\", ".\\a.bmp", {0, "c:\\games\\lev\\a.bmp"}},
+        {MakeFullPath, "c:\\Games\\", "..\\..\\A.BMP", {0, "c:\\a.bmp"}},
         // Two characters are not yet a full path, so "c:" is appended to the base.
-        {Full, "c:\\games\\", "c:", {0, "c:\\games\\c:"}},
+        {MakeFullPath, "c:\\games\\", "c:", {0, "c:\\games\\c:"}},
         // Empty and drive paths stay exactly as they are, whatever the base.
-        {Full, "c:\\games\\", "D:\\X.BMP", {0, "D:\\X.BMP"}},
-        {Full, "", "c:Mixed", {0, "c:Mixed"}},
-        {Full, "no base at all", "", {0, ""}},
-        {Full, "", "", {0, ""}},
+        {MakeFullPath, "c:\\games\\", "D:\\X.BMP", {0, "D:\\X.BMP"}},
+        {MakeFullPath, "", "c:Mixed", {0, "c:Mixed"}},
+        {MakeFullPath, "no base at all", "", {0, ""}},
         // Relative paths climb out of the base and are lower-cased.
-        {Relative, "c:\\games\\lev\\", "C:\\Games\\Level2\\Map.Tex", {0, "..\\level2\\map.tex"}},
-        {Relative, "c:\\games\\", "c:\\games\\tex\\a.bmp", {0, "tex\\a.bmp"}},
-        {Relative, "c:\\a\\b\\c\\", "c:\\a\\x\\y.bmp", {0, "..\\..\\x\\y.bmp"}},
-        {Relative, "c:\\a\\b\\", "c:\\a.bmp", {0, "..\\..\\a.bmp"}},
+        {MakeRelativePath,
+         "c:\\games\\lev\\",
+         "C:\\Games\\Level2\\Map.Tex",
+         {0, "..\\level2\\map.tex"}},
+        {MakeRelativePath, "c:\\a\\b\\c\\", "c:\\a\\x\\y.bmp", {0, "..\\..\\x\\y.bmp"}},
         // Only the directory of base counts: whatever follows its last backslash is ignored.
-        {Relative, "c:\\games\\level1.lev", "c:\\games\\a.bmp", {0, "a.bmp"}},
+        {MakeRelativePath, "c:\\games\\level1.lev", "c:\\games\\a.bmp", {0, "a.bmp"}},
         // Shared partial names are not shared directories; the base keeps its case.
-        {Relative, "c:\\games\\lev\\", "c:\\games\\levels\\a.bmp", {0, "..\\levels\\a.bmp"}},
-        {Relative, "c:\\gamesx\\", "c:\\games\\a.bmp", {0, "..\\games\\a.bmp"}},
-        {Relative, "c:\\ab\\cd\\", "c:\\abc\\a.bmp", {0, "..\\..\\abc\\a.bmp"}},
-        {Relative, "c:\\Games\\", "c:\\games\\a.bmp", {0, "..\\games\\a.bmp"}},
+        {MakeRelativePath,
+         "c:\\games\\lev\\",
+         "c:\\games\\levels\\a.bmp",
+         {0, "..\\levels\\a.bmp"}},
+        {MakeRelativePath, "c:\\gamesx\\", "c:\\games\\a.bmp", {0, "..\\games\\a.bmp"}},
+        {MakeRelativePath, "c:\\Games\\", "c:\\games\\a.bmp", {0, "..\\games\\a.bmp"}},
         // Failures leave the path lower-cased.
-        {Relative, "c:\\a\\b\\", "D:\\A\\X.BMP", {-1, "d:\\a\\x.bmp"}},
-        {Relative, "c:\\a\\", "C:A.BMP", {-2, "c:a.bmp"}},
-        {Relative, "c:games", "c:\\Games\\A.bmp", {-3, "c:\\games\\a.bmp"}},
-        {Relative, "", "A.BMP", {-1, "a.bmp"}},
-        {Relative, "", "", {-2, ""}},
+        {MakeRelativePath, "c:\\a\\b\\", "D:\\A\\X.BMP", {-1, "d:\\a\\x.bmp"}},
+        {MakeRelativePath, "c:\\a\\", "C:A.BMP", {-2, "c:a.bmp"}},
+        {MakeRelativePath, "c:games", "c:\\Games\\A.bmp", {-3, "c:\\games\\a.bmp"}},
+        {MakeRelativePath, "", "A.BMP", {-1, "a.bmp"}},
+        {MakeRelativePath, "", "", {-2, ""}},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(c.function(c.base, c.path), c.expected) << c.base << " | " << c.path;
+        EXPECT_EQ(Resolve(c.function, c.base, c.path), c.expected) << c.base << " | " << c.path;
     }
 }
 
@@ -141,38 +119,29 @@ TEST(PathFunctions, RelativeFilesResolveAgainstTheCurrentDirectory) {
     testkit::ScratchDir scratch;
     testkit::WorkingDirectory cwd(scratch.Path());
     const std::string current = Lower(CurrentWindowsPath());
-    EXPECT_EQ(BaseOf("Lev\\Level1.LEV"), (Outcome{0, current + "\\lev\\"}));
-    EXPECT_EQ(Full("", "Tex\\A.BMP"), (Outcome{0, current + "\\tex\\a.bmp"}));
+    EXPECT_EQ(Resolve(BaseOf, "Lev\\Level1.LEV", "untouched"), (Outcome{0, current + "\\lev\\"}));
+    EXPECT_EQ(Resolve(MakeFullPath, "", "Tex\\A.BMP"), (Outcome{0, current + "\\tex\\a.bmp"}));
 }
 
-TEST(MakeFullPath, RefusesFullPathsOfResolutionLimit) {
-    const std::string base = "c:\\";
-    std::string fits(kFullPathLimit - 1 - base.size(), 'a');
-    EXPECT_EQ(Full(base, fits), (Outcome{0, base + fits}));
-
-    std::string tooLong = fits + "b";
-    testkit::DebugCapture capture;
-    EXPECT_EQ(Full(base, tooLong), (Outcome{-2, tooLong}));
-    EXPECT_EQ(capture.Lines(), std::vector<std::string>{base + tooLong + "\r\n"});
-}
-
-TEST(MakeFullPath, RefusesConcatenationsLongerThanBuffer) {
-    // Parent components would bring these back to a short path, but the joined text itself
-    // must fit in the working buffer.
-    const std::string base = "c:\\" + std::string(100, 'b') + "\\";
+TEST(MakeFullPath, RefusesResultsBeyondTheResolutionLimitOrTheBuffer) {
+    // Parent components would bring the second case back to a short path, but the joined
+    // text itself must fit in the working buffer.
+    const std::string longBase = "c:\\" + std::string(100, 'b') + "\\";
     std::string climb;
-    while (base.size() + climb.size() + 3 <= static_cast<std::size_t>(kPathBufferSize) - 1) {
+    while (longBase.size() + climb.size() + 3 <= static_cast<std::size_t>(kPathBufferSize) - 1) {
         climb += "..\\";
     }
-    std::string name(kPathBufferSize - 1 - base.size() - climb.size(), 'x');
-    std::string fits = climb + name;
-    ASSERT_EQ(base.size() + fits.size(), static_cast<std::size_t>(kPathBufferSize) - 1);
-    EXPECT_EQ(Full(base, fits), (Outcome{0, "c:\\" + name}));
-
-    std::string tooLong = fits + "x";
-    testkit::DebugCapture capture;
-    EXPECT_EQ(Full(base, tooLong), (Outcome{-2, tooLong}));
-    EXPECT_EQ(capture.Text(), base + tooLong + "\r\n");
+    const std::string name(kPathBufferSize - 1 - longBase.size() - climb.size(), 'x');
+    const std::string limit(kFullPathLimit - 4, 'a');
+    const struct {
+        std::string base, fits, resolved;
+    } cases[] = {{"c:\\", limit, "c:\\" + limit}, {longBase, climb + name, "c:\\" + name}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(Resolve(MakeFullPath, c.base, c.fits), (Outcome{0, c.resolved}));
+        testkit::DebugCapture capture;
+        EXPECT_EQ(Resolve(MakeFullPath, c.base, c.fits + "x"), (Outcome{-2, c.fits + "x"}));
+        EXPECT_EQ(capture.Text(), c.base + c.fits + "x\r\n");
+    }
 }
 
 TEST(MakeRelativePath, RefusesResultsLongerThanBuffer) {
@@ -181,30 +150,8 @@ TEST(MakeRelativePath, RefusesResultsLongerThanBuffer) {
     while (base.size() + 2 < static_cast<std::size_t>(kPathBufferSize)) {
         base += "a\\";
     }
-    EXPECT_EQ(Relative(base, "C:\\B\\F.BMP"), (Outcome{kRelativePathTooLong, "c:\\b\\f.bmp"}));
-
-    std::string shorter = "c:\\";
-    for (int i = 0; i < 80; ++i) {
-        shorter += "a\\";
-    }
-    Outcome outcome = Relative(shorter, "c:\\b\\f.bmp");
-    EXPECT_EQ(outcome.result, 0);
-    EXPECT_EQ(outcome.path.size(), 80 * 3 + 7u);
-}
-
-TEST(PathFunctions, RelativeThenFullGivesBackThePath) {
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"c:\\games\\lev\\", "c:\\games\\level2\\map.tex"},
-        {"c:\\gamesx\\", "c:\\games\\a.bmp"},
-        {"c:\\a\\b\\c\\", "c:\\a\\b\\c\\d\\e\\f.bmp"},
-        {"c:\\a\\b\\c\\", "c:\\x.bmp"},
-        {"c:\\", "c:\\games\\a.bmp"},
-    };
-    for (const auto& [base, path] : cases) {
-        Outcome relative = Relative(base, path);
-        ASSERT_EQ(relative.result, 0) << base << " " << path;
-        EXPECT_EQ(Full(base, relative.path), (Outcome{0, path})) << "via " << relative.path;
-    }
+    EXPECT_EQ(Resolve(MakeRelativePath, base, "C:\\B\\F.BMP"),
+              (Outcome{kRelativePathTooLong, "c:\\b\\f.bmp"}));
 }
 
 } // namespace
