@@ -49,21 +49,18 @@ TEST(DebugOutputTest, LinesFromManyThreadsArriveWhole) {
     }
 }
 
-TEST(MessageBoxTest, DefaultAnswerIsTheFirstButton) {
+int AnswerCancel(const char*, const char*, UINT, void* context) {
+    ++*static_cast<int*>(context);
+    return IDCANCEL;
+}
+
+TEST(MessageBoxTest, DefaultAnswerIsTheFirstButtonUnlessAHandlerAnswers) {
     const std::pair<UINT, int> cases[] = {
         {MB_OK, IDOK},           {MB_OKCANCEL | MB_ICONWARNING, IDOK}, {MB_YESNO, IDYES},
         {MB_YESNOCANCEL, IDYES}, {MB_ABORTRETRYIGNORE, IDABORT},       {MB_RETRYCANCEL, IDRETRY}};
     for (const auto& [style, answer] : cases) {
         EXPECT_EQ(DefaultMessageBoxButton(style), answer) << style;
     }
-}
-
-int AnswerCancel(const char*, const char*, UINT, void* context) {
-    ++*static_cast<int*>(context);
-    return IDCANCEL;
-}
-
-TEST(MessageBoxTest, HandlerCanBeReplacedAndRestored) {
     int shown = 0;
     MessageBoxHook previous = SetMessageBoxHandler({AnswerCancel, &shown});
     EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", MB_OKCANCEL), IDCANCEL);
