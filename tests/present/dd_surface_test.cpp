@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <utility>
+
 using namespace platform;
 using testkit::ReadSurface;
 using testkit::WriteSurface;
@@ -116,8 +119,7 @@ TEST_F(PresentTest, ClipRenderRectCutsToTheScreen) {
     Fill(sprite, 20, 10);
     RECT out{};
     EXPECT_EQ(sprite.ClipRenderRect(630, 475, &out), 1);
-    EXPECT_EQ(out.right - out.left, 10);
-    EXPECT_EQ(out.bottom - out.top, 5);
+    EXPECT_EQ(std::pair(out.right - out.left, out.bottom - out.top), std::pair(10, 5));
     sprite.ClipRenderRect(700, -3, &out);
     EXPECT_LT(out.right, out.left); // beyond the screen: nothing to copy
     EXPECT_EQ(out.top, 3);
@@ -175,8 +177,8 @@ TEST_F(PresentTest, ColourKeysFollowTheSurfaceFormat) {
         ASSERT_EQ(keyed.SetColourKey(c.colour), 1);
         DDCOLORKEY key{};
         keyed.GetSurface()->GetColorKey(DDCKEY_SRCBLT, &key);
-        EXPECT_EQ(key.dwColorSpaceLowValue, c.value);
-        EXPECT_EQ(keyed.BltFastFlags(), DDBLTFAST_SRCCOLORKEY);
+        EXPECT_EQ(std::pair(key.dwColorSpaceLowValue, keyed.BltFastFlags()),
+                  std::pair(c.value, DWORD{DDBLTFAST_SRCCOLORKEY}));
         // CLR_INVALID reads the first pixel, no further than its own bytes.
         WriteSurface(keyed.GetSurface(), {c.value});
         EXPECT_EQ(DDColorMatch(keyed.GetSurface(), CLR_INVALID), c.value);
@@ -188,10 +190,9 @@ TEST_F(PresentTest, PaletteMatchesPickTheNearestEntry) {
     ASSERT_NE(palette, nullptr);
     PALETTEENTRY entries[256];
     palette->GetEntries(0, 0, 256, entries);
-    EXPECT_EQ((std::vector<int>{entries[255].peRed, entries[255].peGreen, entries[255].peBlue}),
-              (std::vector<int>{255, 255, 255}));
-    EXPECT_EQ((std::vector<int>{entries[36].peRed, entries[36].peGreen, entries[36].peBlue}),
-              (std::vector<int>{36, 36, 0}));
+    EXPECT_EQ((std::vector<int>{entries[255].peRed, entries[255].peGreen, entries[255].peBlue,
+                                entries[36].peRed, entries[36].peGreen, entries[36].peBlue}),
+              (std::vector<int>{255, 255, 255, 36, 36, 0}));
     TestSurface indexed;
     indexed.SetSurface(testkit::MakeSurface(m_host.DirectDraw(), Palettized8Format(), 1, 1));
     EXPECT_EQ(DDColorMatch(indexed.GetSurface(), RGB(250, 250, 250)), 0u); // no palette yet
@@ -215,10 +216,10 @@ TEST_F(PresentTest, PalettesComeFromResourcesAndFiles) {
         ASSERT_NE(palette, nullptr) << name;
         PALETTEENTRY entries[256];
         palette->GetEntries(0, 0, 256, entries);
-        EXPECT_EQ(entries[0].peRed, 0x10) << name;
-        EXPECT_EQ(entries[0].peBlue, 0x30) << name;
-        EXPECT_EQ(entries[1].peGreen, 0xFF) << name;
-        EXPECT_EQ(entries[255].peRed, 0) << name;
+        EXPECT_EQ(
+            std::tuple(entries[0].peRed, entries[0].peBlue, entries[1].peGreen, entries[255].peRed),
+            std::tuple(0x10, 0x30, 0xFF, 0))
+            << name;
         palette->Release();
     }
 }
