@@ -116,7 +116,6 @@ TEST(EaseTest, EveryShareCombinationMeetsItsEndsAndFollowsItsPieces) {
         {0.0f, 0.5f, 0.25f, kThird},
         {0.0f, 0.5f, 0.75f, 1.0f - 2.0f * kThird * 0.0625f / 0.5f},
         {0.0f, 0.5f, 1.0f, 1.0f},
-        {0.5f, 0.0f, 0.0f, 0.0f},
         {0.5f, 0.0f, 0.25f, 2.0f * kThird * 0.0625f / 0.5f},
         {0.5f, 0.0f, 0.75f, 2.0f * kThird},
         {0.5f, 0.0f, 1.0f, 1.0f},
@@ -126,7 +125,6 @@ TEST(EaseTest, EveryShareCombinationMeetsItsEndsAndFollowsItsPieces) {
         // Shares summing to 1.2 and 1.4 scale to 1/2, 1/2 and 4/7, 3/7 (k = 1).
         {0.6f, 0.6f, 0.25f, 0.125f},
         {0.6f, 0.6f, 0.75f, 0.875f},
-        {0.8f, 0.6f, 0.0f, 0.0f},
         {0.8f, 0.6f, 0.5f, 0.25f * 7.0f / 4.0f},
         {0.8f, 0.6f, 0.75f, 1.0f - 0.0625f * 7.0f / 3.0f},
         {0.8f, 0.6f, 1.0f, 1.0f},

@@ -1,4 +1,5 @@
 #include "platform/os/file.h"
+#include "platform/os/handle.h"
 #include "platform/os/last_error.h"
 #include "platform/os/path.h"
 
@@ -245,6 +246,30 @@ TEST_F(FileTest, RelativePathsOpenInCurrentDirectory) {
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     EXPECT_EQ(Read(file, 6), data);
     EXPECT_TRUE(CloseHandle(file));
+}
+
+// A mapped view holds the file's bytes from its start, whatever the handle's position, and
+// stays valid once the handle is closed; empty files and stale handles are not mapped.
+TEST_F(FileTest, MappedViewsHoldTheWholeFileAndOutliveTheHandle) {
+    const Bytes data = Sequence(7);
+    m_scratch.WriteFile("data.bin", data);
+    m_scratch.WriteFile("empty.bin", {});
+    HANDLE file = MustOpen("data.bin", GENERIC_READ, OPEN_EXISTING);
+    SetFilePointer(file, 3, FILE_BEGIN);
+    DWORD size = 0;
+    const void* view = MapFile(file, &size);
+    CloseHandle(file);
+    ASSERT_NE(view, nullptr);
+    const auto* mapped = static_cast<const std::uint8_t*>(view);
+    EXPECT_EQ(Bytes(mapped, mapped + size), data);
+    UnmapFile(view, size);
+    file = MustOpen("empty.bin", GENERIC_READ, OPEN_EXISTING);
+    size = 99;
+    EXPECT_EQ(testkit::WithLastError([&] { return MapFile(file, &size); }),
+              std::tuple(nullptr, EINVAL));
+    CloseHandle(file);
+    EXPECT_EQ(MapFile(file, &size), nullptr);
+    EXPECT_EQ(size, 99u);
 }
 
 // Data that arrives in pieces, with signals interrupting the wait, still fills a read.

@@ -1,5 +1,3 @@
-#include "engine/element_table.h"
-#include "model/accounted.h"
 #include "scene/texture.h"
 #include "support/memory.h"
 #include "testkit/bmp_builder.h"
@@ -232,22 +230,6 @@ TEST_F(TextureTest, SetAsCurrentBindsTheStage) {
     EXPECT_EQ(texture.SetAsCurrent(m_host->Device()), DDERR_GENERIC);
     EXPECT_TRUE(m_log.Contains("CTexture::SetAsCurrent() Failed to set texture. Error=80004005"));
     m_host->Device()->SetTexture(3, nullptr);
-}
-
-TEST_F(TextureTest, LevelReleaseDestroysEveryTexture) {
-    testkit::AddResource("fine", Indexed(1, 1, {0}));
-    const DWORD system = CMemory::GetTotalMemoryAllocated();
-    g_level.ppTextureObjects = static_cast<CTexture**>(CMemory::Allocate(2 * sizeof(CTexture*), 0));
-    for (int i = 0; i < 2; ++i) {
-        g_level.ppTextureObjects[i] = NewAccounted<CTexture>();
-        g_level.ppTextureObjects[i]->Load(const_cast<char*>("fine"), 0, 0, 0);
-    }
-    g_level.dwTextureObjectCount = 2;
-    EXPECT_EQ(m_host->DirectDraw()->LiveSurfaceCount(), 2u);
-    ReleaseLevelTables();
-    EXPECT_EQ(m_host->DirectDraw()->LiveSurfaceCount(), 0u);
-    EXPECT_EQ(CMemory::GetTotalMemoryAllocated(), system);
-    EXPECT_EQ(g_level.ppTextureObjects, nullptr);
 }
 
 } // namespace
