@@ -16,7 +16,6 @@
 namespace {
 
 using vmmtool::Diagnostic;
-using vmmtool::MakeOptions;
 using vmmtool::MakeSummary;
 
 std::vector<std::uint8_t> Text(const std::string& text) {
@@ -41,9 +40,7 @@ protected:
         std::filesystem::create_directories(m_dir.Path() / "out");
     }
 
-    bool Make(const MakeOptions& options = {}) {
-        return vmmtool::MakeVmm(ObjPath(), VmmPath(), options, m_summary, m_error);
-    }
+    bool Make() { return vmmtool::MakeVmm(ObjPath(), VmmPath(), {}, m_summary, m_error); }
     std::filesystem::path ObjPath() const { return m_dir.Path() / "art/ship.obj"; }
     std::filesystem::path VmmPath() const { return m_dir.Path() / "out/ship.vmm"; }
 
@@ -75,23 +72,6 @@ TEST_F(MakeVmmTest, WritesAModelTheEngineLoadsBack) {
               Lower(m_dir.EnginePath("art/textures/Hull.bmp")));
     EXPECT_EQ(model.GetMaterial(0)->GetPower(), 20.0f);
     EXPECT_EQ(model.GetMaterial(1)->GetTextureName(), nullptr);
-}
-
-TEST_F(MakeVmmTest, SpinKeysAndTheAnimationSurviveTheFile) {
-    MakeOptions spin;
-    spin.spinSeconds = 3.0f;
-    ASSERT_TRUE(Make(spin)) << m_error.Text();
-    C3DModel model;
-    ASSERT_EQ(model.LoadModel(m_dir.EnginePath("out/ship.vmm").c_str()), 1);
-    ASSERT_EQ(model.GetAnimationCount(), 1u);
-    EXPECT_EQ(model.GetAnimations()[0].fDuration, 3.0f);
-    EXPECT_EQ(model.GetBoxCount(), vmmtool::kSpinKeyframes + 1);
-    EXPECT_EQ(model.GetFrame(1)->GetRotationKeyframes(), vmmtool::kSpinKeyframes + 1);
-    // Half a turn mirrors the box in x and z.
-    D3DVECTOR min, max;
-    model.GetBoundingBox(0, 1.5f, min, max);
-    EXPECT_NEAR(min.x, -4.0f, 1e-5f);
-    EXPECT_NEAR(max.z, 2.0f, 1e-5f);
 }
 
 TEST_F(MakeVmmTest, ErrorsNameTheFileAndLineAndLeaveNoOutput) {
