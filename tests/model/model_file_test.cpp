@@ -71,35 +71,23 @@ protected:
         DWORD start, final, extra;
         model.GetKeyframes(start, final, extra);
         const DPOS_KEYFRAME& key = *hull.GetPositionKeyframe(1);
-        EXPECT_EQ(
-            (std::vector<double>{hull.GetVertexCount(),
-                                 hull.GetVertexList()[2].y,
-                                 hull.GetVertexList()[1].tu,
-                                 hull.GetFaceCount(),
-                                 faces[1],
-                                 hull.GetMaterialIndex(),
-                                 gun.GetMaterialIndex(),
-                                 hull.GetParentKeyframe(),
-                                 turret.GetParentKeyframe(),
-                                 static_cast<double>(hull.HasChildren()),
-                                 static_cast<double>(turret.IsDummy()),
-                                 static_cast<double>(gun.IsDummy()),
-                                 static_cast<double>(gun.IsAttachment()),
-                                 key.vPosition.x,
-                                 key.dwCarried[0],
-                                 hull.GetPositionEndKeyframe(),
-                                 hull.GetRotationKeyframes(),
-                                 hull.GetScaleKeyframes(),
-                                 hull.GetBBoxKeys()[1].vMax.x,
-                                 turret.GetPositionKeyframe(0)->vPosition.y,
-                                 final,
-                                 extra,
-                                 model.GetAnimations()[1].fInvDuration,
-                                 static_cast<double>(model.GetAnimations()[1].carried[39]),
-                                 model.GetTransformMatrix()(3, 2),
-                                 model.GetMaterial(2)->GetAmbient().x}),
-            (std::vector<double>{3,  4,        1,  1, 2, 2,  kNone, kNone, 0, 1,    1,    1, 1,
-                                 10, 0xC0FFEE, 10, 2, 1, 12, 1,     10,    7, 0.25, 0x41, 3, 0.5}));
+        // Counts, indices, links and flags, then coordinates, times and colours.
+        const auto flag = [](int value) { return static_cast<DWORD>(value); };
+        EXPECT_EQ((std::vector<DWORD>{
+                      hull.GetVertexCount(), hull.GetFaceCount(), faces[1], hull.GetMaterialIndex(),
+                      gun.GetMaterialIndex(), hull.GetParentKeyframe(), turret.GetParentKeyframe(),
+                      flag(hull.HasChildren()), flag(turret.IsDummy()), flag(gun.IsDummy()),
+                      flag(gun.IsAttachment()), key.dwCarried[0], hull.GetPositionEndKeyframe(),
+                      hull.GetRotationKeyframes(), hull.GetScaleKeyframes(), final, extra,
+                      model.GetAnimations()[1].carried[39]}),
+                  (std::vector<DWORD>{3, 1, 2, 2, kNone, kNone, 0, 1, 1, 1, 1, 0xC0FFEE, 10, 2, 1,
+                                      10, 7, 0x41}));
+        EXPECT_EQ((std::vector<float>{
+                      hull.GetVertexList()[2].y, hull.GetVertexList()[1].tu, key.vPosition.x,
+                      hull.GetBBoxKeys()[1].vMax.x, turret.GetPositionKeyframe(0)->vPosition.y,
+                      model.GetAnimations()[1].fInvDuration, model.GetTransformMatrix()(3, 2),
+                      model.GetMaterial(2)->GetAmbient().x}),
+                  (std::vector<float>{4, 1, 10, 12, 1, 0.25f, 3, 0.5f}));
         EXPECT_EQ(model.GetMaterial(0), nullptr);
     }
 };
