@@ -1,6 +1,7 @@
 #include "model_fixture.h"
 
 #include "math/quaternion.h"
+#include "testkit/math_expect.h"
 
 #include <cmath>
 #include <numbers>
@@ -35,9 +36,7 @@ float EvaluateX(TestFrame& frame, float t, DWORD flags) {
 }
 
 void ExpectMatrix(const D3DMATRIX& actual, const D3DMATRIX& expected) {
-    for (int i = 0; i < 16; ++i) {
-        EXPECT_NEAR(actual.m[i / 4][i % 4], expected.m[i / 4][i % 4], 1e-5f) << "element " << i;
-    }
+    testkit::ExpectMatrixNear(actual, expected, 1e-5f);
 }
 
 class AnimationTest : public ModelTest {
