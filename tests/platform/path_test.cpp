@@ -112,10 +112,10 @@ TEST(GetFullPathName, LongInputsAndRefusals) {
     const std::string tooLong = "c:\\" + std::string(40000, 'a');
     const std::pair<const char*, int> refused[] = {
         {tooLong.c_str(), ENAMETOOLONG}, {"", EINVAL}, {nullptr, EINVAL}};
-    for (const auto& [path, error] : refused) {
+    for (const auto& c : refused) {
         EXPECT_EQ(testkit::WithLastError(
-                      [&] { return GetFullPathNameA(path, sizeof buffer, buffer, nullptr); }),
-                  std::tuple(0u, error));
+                      [&] { return GetFullPathNameA(c.first, sizeof buffer, buffer, nullptr); }),
+                  std::tuple(0u, c.second));
     }
 }
 
@@ -207,11 +207,11 @@ TEST_F(MapToHostPathTest, RefusesOtherDrivesAndOverlongPaths) {
     const std::string tooLong = "c:\\" + std::string(5000, 'a');
     const std::pair<const char*, int> refused[] = {
         {"d:\\games\\level1.vmm", ENODEV}, {tooLong.c_str(), ENAMETOOLONG}, {"", EINVAL}};
-    for (const auto& [path, error] : refused) {
+    for (const auto& c : refused) {
         std::string host;
-        EXPECT_EQ(testkit::WithLastError([&] { return platform::MapToHostPath(path, host); }),
-                  std::tuple(false, error))
-            << path;
+        EXPECT_EQ(testkit::WithLastError([&] { return platform::MapToHostPath(c.first, host); }),
+                  std::tuple(false, c.second))
+            << c.first;
     }
 }
 
