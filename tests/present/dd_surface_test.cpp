@@ -87,7 +87,7 @@ TEST_F(PresentTest, SurfaceListKeepsNewestFirst) {
 }
 
 // Draws a 4 x 2 surface (pixels 1..8) onto an 8 x 4 target at (x, y).
-TEST_F(PresentTest, BltCutsTheCopyToTheTarget) {
+TEST_F(PresentTest, CopiesAreCutToTheTarget) {
     struct Case {
         int x, y;
         int result;
@@ -112,9 +112,13 @@ TEST_F(PresentTest, BltCutsTheCopyToTheTarget) {
         EXPECT_EQ(std::vector<DWORD>(pixels.begin(), pixels.begin() + 8), c.topRow) << c.x;
         EXPECT_TRUE(m_log.Lines().empty()) << m_log.Text();
     }
-}
-
-TEST_F(PresentTest, ClipRenderRectCutsToTheScreen) {
+    // StretchBlt moves the source edges with the cut; ClipRenderRect cuts to the screen.
+    TestSurface stretched;
+    Fill(stretched, 2, 1); // pixels 1, 2
+    IDirectDrawSurface4* target = Screen(4, 1);
+    RECT wide{-2, 0, 6, 1}; // 4x stretch, half of it outside
+    ASSERT_EQ(stretched.StretchBlt(&wide, target), 1);
+    EXPECT_EQ(ReadSurface(target), (std::vector<DWORD>{1, 1, 2, 2}));
     TestSurface sprite;
     Fill(sprite, 20, 10);
     RECT out{};
@@ -144,15 +148,6 @@ TEST_F(PresentTest, LostSurfacesAreRestoredOncePerCopy) {
     EXPECT_TRUE(m_log.Contains("CDDSurface::Blt() Unexpected error 8007000E!"));
     directDraw->Faults().FailCall("Surface::Blt", DDERR_WASSTILLDRAWING);
     EXPECT_EQ(sprite.StretchBlt(&whole, target), 0); // a device that stays busy is given up
-}
-
-TEST_F(PresentTest, StretchBltMovesSourceEdgesWithTheCut) {
-    TestSurface sprite;
-    Fill(sprite, 2, 1); // pixels 1, 2
-    IDirectDrawSurface4* target = Screen(4, 1);
-    RECT wide{-2, 0, 6, 1}; // 4x stretch, half of it outside
-    ASSERT_EQ(sprite.StretchBlt(&wide, target), 1);
-    EXPECT_EQ(ReadSurface(target), (std::vector<DWORD>{1, 1, 2, 2}));
 }
 
 TEST_F(PresentTest, ColourKeysFollowTheSurfaceFormat) {
