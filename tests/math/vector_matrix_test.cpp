@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -191,6 +192,21 @@ TEST(MatrixInverse, MatchesCroutsAlgorithmBitForBit) {
          {0x602D78EC, 0x60AD78EC, 0x80000000, 0x60AD78EC, 0xDFAD78EC, 0xE02D78EC, 0xBF000000,
           0xE02D78EC, 0x5FAD78EC, 0x602D78EC, 0xBF000000, 0x602D78EC, 0x602D78EC, 0x60AD78EC,
           0x00000000, 0x60AD78EC}},
+        {"equal rows: zero pivots in columns 1 and 3, silently",
+         {1, 1, 0, 0, 1, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1},
+         {0x7F800000, 0xFF800000, 0x00000000, 0xE0AD78EC, 0xFF800000, 0x7F800000, 0x00000000,
+          0x60AD78EC, 0x00000000, 0x00000000, 0x3F800000, 0x00000000, 0x60AD78EC, 0xE0AD78EC,
+          0x00000000, 0x00000000}},
+        {"a zero first column",
+         {0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 1, 1},
+         {0xE0AD78EC, 0xE0AD78EC, 0xE0AD78EC, 0x60AD78EC, 0x3F800000, 0x00000000, 0x00000000,
+          0x00000000, 0x00000000, 0x3F800000, 0x00000000, 0x00000000, 0x00000000, 0x00000000,
+          0x3F800000, 0x00000000}},
+        {"zero pivots in columns 2 and 3",
+         {1, 0, 0, 0, 0, 1, 1, 0, 0, 1, 1, 0, 0, 0, 0, 1},
+         {0x3F800000, 0xFFC00000, 0xFFC00000, 0x00000000, 0x00000000, 0x7F800000, 0xFF800000,
+          0xE0AD78EC, 0x00000000, 0xFF800000, 0x7F800000, 0x60AD78EC, 0x00000000, 0x60AD78EC,
+          0xE0AD78EC, 0x00000000}},
     };
     testkit::DebugCapture capture;
     for (const auto& c : cases) {
@@ -201,8 +217,15 @@ TEST(MatrixInverse, MatchesCroutsAlgorithmBitForBit) {
         }
     }
     EXPECT_TRUE(capture.Lines().empty());
-    const D3DMATRIX p = FromRows({0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 0});
-    ExpectMatrixNear(MatrixInverse(p), MatrixTranspose(p));
+    // Every permutation exchanges rows in its own pattern and inverts to its transpose.
+    int order[4] = {0, 1, 2, 3};
+    do {
+        D3DMATRIX p = ZeroMatrix();
+        for (int r = 0; r < 4; ++r) {
+            p(r, order[r]) = 1.0f;
+        }
+        ExpectMatrixNear(MatrixInverse(p), MatrixTranspose(p));
+    } while (std::next_permutation(order, order + 4));
 }
 
 TEST(MatrixInverse, ZeroRowsReportASingularMatrixOnce) {

@@ -70,6 +70,7 @@ TEST_F(MaterialTest, SetAsCurrentOrBackgroundHandsTheLatestRecordToTheDevice) {
     EXPECT_EQ(m_host.Device()->CurrentMaterial()->dcvEmissive.g, 1.0f);
     // As a background it uses ramp size one.
     EXPECT_EQ(material.SetAsBackground(m_host.Viewport()), D3D_OK);
+    EXPECT_EQ(material.GetRampSize(), 1u);
     EXPECT_EQ(m_host.Viewport()->Background(), material.GetHandle());
     EXPECT_EQ(m_host.Viewport()->BackgroundMaterial()->dwRampSize, 1u);
 }

@@ -136,6 +136,17 @@ TEST_F(ModelFileTest, ModelBuiltInMemorySavesTheChunkTableBytes) {
     TransformChunk(expected, Identity());
     ModelBoxesChunk(expected, {{0, 0.0f, {0, 0, 0}, {2, 4, 0}, {1, 2, 0}, radius}});
     EXPECT_EQ(m_dir.ReadFile("built.vmm"), expected.Bytes());
+
+    // Without boxes computed, the model's box chunk is left out; a frame without keys gets no
+    // parent chunk.
+    C3DModel unboxed;
+    unboxed.AddFrame(NewFrame("hull", Triangle(2, 4)));
+    ASSERT_EQ(unboxed.SaveModel(Path("unboxed.vmm").c_str()), 1);
+    ByteBuilder plain = FileStart();
+    AnimationChunk(plain, 0, 0, 0, {});
+    FrameChunk(plain, "hull", Triangle(2, 4), {0, 1, 2}, kNone);
+    TransformChunk(plain, Identity());
+    EXPECT_EQ(m_dir.ReadFile("unboxed.vmm"), plain.Bytes());
 }
 
 // Files that name what does not exist, or whose counts cannot be true, fail the chunk.

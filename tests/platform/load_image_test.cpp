@@ -217,6 +217,7 @@ TEST_F(LoadImageTest, WantedSizesStretchToTheNearestPixel) {
         {"2 x 2 grown to 4 x 3", Counting(2, 2), 4, 3, 4, 3, {0, 0, 1, 1, 0, 0, 1, 1, 2, 2, 3, 3}},
         {"4 x 1 shrunk to 2 x 1", Counting(4, 1), 2, 0, 2, 1, {0, 2}},
         {"3 x 1 given a height only", Counting(3, 1), 0, 2, 3, 2, {0, 1, 2, 0, 1, 2}},
+        {"own size", Counting(2, 1), 2, 1, 2, 1, {0, 1}},
         {"16 bits kept",
          testkit::SimpleImage(2, 1, 16, {0x7C00, 0x001F}),
          4,

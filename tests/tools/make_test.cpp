@@ -40,7 +40,9 @@ protected:
         std::filesystem::create_directories(m_dir.Path() / "out");
     }
 
-    bool Make() { return vmmtool::MakeVmm(ObjPath(), VmmPath(), {}, m_summary, m_error); }
+    bool Make(const vmmtool::MakeOptions& options = {}) {
+        return vmmtool::MakeVmm(ObjPath(), VmmPath(), options, m_summary, m_error);
+    }
     std::filesystem::path ObjPath() const { return m_dir.Path() / "art/ship.obj"; }
     std::filesystem::path VmmPath() const { return m_dir.Path() / "out/ship.vmm"; }
 
@@ -72,6 +74,18 @@ TEST_F(MakeVmmTest, WritesAModelTheEngineLoadsBack) {
               Lower(m_dir.EnginePath("art/textures/Hull.bmp")));
     EXPECT_EQ(model.GetMaterial(0)->GetPower(), 20.0f);
     EXPECT_EQ(model.GetMaterial(1)->GetTextureName(), nullptr);
+}
+
+// Frames with rotation keys and no position keys still write their keys.
+TEST_F(MakeVmmTest, SpinKeysSurviveTheFile) {
+    vmmtool::MakeOptions spin;
+    spin.spinSeconds = 3.0f;
+    ASSERT_TRUE(Make(spin)) << m_error.Text();
+    C3DModel model;
+    ASSERT_EQ(model.LoadModel(m_dir.EnginePath("out/ship.vmm").c_str()), 1);
+    ASSERT_EQ(model.GetAnimationCount(), 1u);
+    EXPECT_EQ(model.GetAnimations()[0].fDuration, 3.0f);
+    EXPECT_EQ(model.GetFrame(1)->GetRotationKeyframes(), vmmtool::kSpinKeyframes + 1);
 }
 
 TEST_F(MakeVmmTest, ErrorsNameTheFileAndLineAndLeaveNoOutput) {
