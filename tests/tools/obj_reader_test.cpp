@@ -110,6 +110,7 @@ TEST(ObjReaderTest, RefusesMalformedStatementsWithTheirLine) {
         {"f 1/1/1/1 2 3", "face corner '1/1/1/1' has more than 3 parts"},
         {"f /1 2 3", "face corner '/1' has no position index"},
         {"o", "o needs a name"},
+        {"usemtl", "usemtl needs a material name"},
         {"mtllib", "mtllib needs a file name"},
     };
     for (const Case& c : cases) {
