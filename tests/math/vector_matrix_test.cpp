@@ -1,11 +1,16 @@
 #include "math/matrix.h"
+#include "math/plane.h"
 #include "math/quaternion.h"
 
+#include "testkit/debug_capture.h"
 #include "testkit/math_expect.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 
 namespace {
@@ -15,24 +20,12 @@ using testkit::ExpectVectorNear;
 
 constexpr float kPi = std::numbers::pi_v<float>;
 
-D3DMATRIX SampleMatrix(float base) {
+D3DMATRIX FromRows(const float (&values)[16]) {
     D3DMATRIX m;
     for (int i = 0; i < 16; ++i) {
-        m(i / 4, i % 4) = base + 0.37f * static_cast<float>(i * i % 7) - 0.5f * (i % 3);
+        m(i / 4, i % 4) = values[i];
     }
     return m;
-}
-
-// Matrices are row-major records whose named fields alias the element grid.
-TEST(MatrixRecord, RowMajorLayoutWithNamedFields) {
-    D3DMATRIX m = ZeroMatrix();
-    m(3, 0) = 5.0f;
-    m(1, 2) = 6.0f;
-    EXPECT_EQ(m._41, 5.0f);
-    EXPECT_EQ(m._23, 6.0f);
-    EXPECT_EQ(reinterpret_cast<const float*>(&m)[3 * 4 + 0], 5.0f);
-    D3DVECTOR v(1.0f, 2.0f, 3.0f);
-    EXPECT_EQ(&v[2], &v.z);
 }
 
 TEST(VectorOperations, ArithmeticProductsAndMagnitudes) {
@@ -44,109 +37,85 @@ TEST(VectorOperations, ArithmeticProductsAndMagnitudes) {
     ExpectVectorNear(a / 4.0f, {0.25f, -0.5f, 0.75f});
     EXPECT_EQ(DotProduct(a, b), 0.5f - 8.0f - 3.0f);
     ExpectVectorNear(CrossProduct(a, b), {2 - 12, 1.5f + 1, 4 + 1});
-    EXPECT_EQ(SquareMagnitude({3.0f, 4.0f, 12.0f}), 169.0f);
     EXPECT_EQ(Magnitude({3.0f, 4.0f, 12.0f}), 13.0f);
     ExpectVectorNear(Normalize({0.0f, 3.0f, 4.0f}), {0.0f, 0.6f, 0.8f}, 1e-7f);
     // Zero has no direction: normalizing it divides by zero.
     EXPECT_FALSE(std::isfinite(Normalize({0.0f, 0.0f, 0.0f}).y));
 }
 
+// Row-major records: element (r, c) is float r * 4 + c, as files and devices store them.
 TEST(MatrixBuilders, IdentityRotationTranslateAndScale) {
     ExpectMatrixNear(g_identityMatrix, IdentityMatrix());
     const auto c = static_cast<float>(std::cos(0.3f));
     const auto s = static_cast<float>(std::sin(0.3f));
-    D3DMATRIX x = IdentityMatrix(), y = IdentityMatrix(), z = IdentityMatrix();
-    x(1, 1) = c, x(2, 2) = c, x(1, 2) = -s, x(2, 1) = s;
-    y(0, 0) = c, y(2, 2) = c, y(0, 2) = s, y(2, 0) = -s;
-    z(0, 0) = c, z(1, 1) = c, z(0, 1) = -s, z(1, 0) = s;
-    ExpectMatrixNear(RotateXMatrix(0.3f), x, 1e-7f);
-    ExpectMatrixNear(RotateYMatrix(0.3f), y, 1e-7f);
-    ExpectMatrixNear(RotateZMatrix(0.3f), z, 1e-7f);
-
-    D3DMATRIX t = IdentityMatrix();
-    t(3, 0) = 1.0f, t(3, 1) = 2.0f, t(3, 2) = 3.0f;
+    ExpectMatrixNear(RotateXMatrix(0.3f),
+                     FromRows({1, 0, 0, 0, 0, c, -s, 0, 0, s, c, 0, 0, 0, 0, 1}), 1e-7f);
+    ExpectMatrixNear(RotateYMatrix(0.3f),
+                     FromRows({c, 0, s, 0, 0, 1, 0, 0, -s, 0, c, 0, 0, 0, 0, 1}), 1e-7f);
+    ExpectMatrixNear(RotateZMatrix(0.3f),
+                     FromRows({c, -s, 0, 0, s, c, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}), 1e-7f);
+    const D3DMATRIX t = FromRows({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 2, 3, 1});
+    EXPECT_EQ(reinterpret_cast<const float*>(&t)[13], 2.0f);
     ExpectMatrixNear(TranslateMatrix(1.0f, 2.0f, 3.0f), t);
     ExpectMatrixNear(TranslateMatrix(D3DVECTOR(1.0f, 2.0f, 3.0f)), t);
-    D3DMATRIX scale = IdentityMatrix();
-    scale(0, 0) = 2.0f, scale(1, 1) = 3.0f, scale(2, 2) = 4.0f;
+    const D3DMATRIX scale = FromRows({2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 0, 0, 0, 1});
     ExpectMatrixNear(ScaleMatrix(2.0f, 3.0f, 4.0f), scale);
     ExpectMatrixNear(ScaleMatrix(D3DVECTOR(2.0f, 3.0f, 4.0f)), scale);
-    scale(0, 0) = scale(1, 1) = scale(2, 2) = 5.0f;
-    ExpectMatrixNear(ScaleMatrix(5.0f), scale);
+    ExpectMatrixNear(ScaleMatrix(5.0f), FromRows({5, 0, 0, 0, 0, 5, 0, 0, 0, 0, 5, 0, 0, 0, 0, 1}));
 }
 
-TEST(MatrixMultiplication, IsTheProductOfBThenASummedFromZeroInOrder) {
-    const D3DMATRIX a = SampleMatrix(0.25f);
-    const D3DMATRIX b = SampleMatrix(-1.5f);
+TEST(MatrixMultiplication, SumsFromZeroInOrderAndTransformsDivideByTheFourthComponent) {
+    D3DMATRIX a, b;
+    for (int i = 0; i < 16; ++i) {
+        a(i / 4, i % 4) = 0.25f + 0.37f * static_cast<float>(i * i % 7) - 0.5f * (i % 3);
+        b(i / 4, i % 4) = -1.5f + 0.37f * static_cast<float>(i * i % 5) + 0.5f * (i % 3);
+    }
     const D3DMATRIX product = MatrixMult(a, b);
     const D3DMATRIX transposed = MatrixTranspose(a);
-    for (int i = 0; i < 4; ++i) {
-        for (int j = 0; j < 4; ++j) {
-            float sum = 0.0f;
-            for (int k = 0; k < 4; ++k) {
-                sum += b(i, k) * a(k, j);
-            }
-            EXPECT_EQ(product(i, j), sum);
-            EXPECT_EQ(transposed(i, j), a(j, i));
+    for (int i = 0; i < 16; ++i) {
+        const int r = i / 4, c = i % 4;
+        float sum = 0.0f;
+        for (int k = 0; k < 4; ++k) {
+            sum += b(r, k) * a(k, c);
         }
+        EXPECT_EQ(product(r, c), sum);
+        EXPECT_EQ(transposed(r, c), a(c, r));
     }
-    // The second argument applies first.
+
+    // The second argument of MatrixMult applies first.
     const D3DMATRIX rotate = RotateYMatrix(0.7f);
     const D3DVECTOR p(0.5f, -1.0f, 2.0f);
     ExpectVectorNear(TransformVector(p, MatrixMult(TranslateMatrix(1.0f, 2.0f, 3.0f), rotate)),
                      TransformVector(p, rotate) + D3DVECTOR(1.0f, 2.0f, 3.0f), 1e-6f);
-}
-
-TEST(TransformVector, DividesByTheFourthComponentAndNormalsUseTheInverseTranspose) {
-    ExpectVectorNear(TransformVector({1, 2, 3}, TranslateMatrix(10, 0, 0)), {11, 2, 3});
     D3DMATRIX halving = IdentityMatrix();
     halving(3, 3) = 2.0f;
     ExpectVectorNear(TransformVector({4, 6, 8}, halving), {2, 3, 4});
-    const D3DMATRIX projection = ProjectionMatrix(1.0f, 100.0f, kPi / 2);
-    const D3DVECTOR p(2.0f, 1.0f, 10.0f);
-    // h3 = z * sin(fov/2) because (3,3) is 0.
-    const float h3 = p.z * projection(2, 3);
-    ExpectVectorNear(TransformVector(p, projection),
-                     {p.x * projection(0, 0) / h3, p.y * projection(1, 1) / h3,
-                      (p.z * projection(2, 2) + projection(3, 2)) / h3},
-                     1e-6f);
     ExpectVectorNear(TransformNormal({1.0f, 1.0f, 0.0f}, ScaleMatrix(2.0f, 1.0f, 1.0f)),
                      {0.5f, 1.0f, 0.0f}, 1e-6f);
 }
 
 TEST(ProjectionMatrix, ElementsAndZeroCorner) {
-    const float fov = 1.2f;
-    const D3DMATRIX m = ProjectionMatrix(2.0f, 50.0f, fov);
-    const auto c = static_cast<float>(std::cos(fov * 0.5));
-    const auto s = static_cast<float>(std::sin(fov * 0.5));
+    const auto c = static_cast<float>(std::cos(1.2 * 0.5));
+    const auto s = static_cast<float>(std::sin(1.2 * 0.5));
     const float q = s / (1.0f - 2.0f / 50.0f);
-    D3DMATRIX expected = ZeroMatrix();
-    expected(0, 0) = c, expected(1, 1) = c, expected(2, 2) = q;
-    expected(3, 2) = -q * 2.0f, expected(2, 3) = s;
-    ExpectMatrixNear(m, expected);
+    ExpectMatrixNear(ProjectionMatrix(2.0f, 50.0f, 1.2f),
+                     FromRows({c, 0, 0, 0, 0, c, 0, 0, 0, 0, q, s, 0, 0, -q * 2.0f, 0}));
 }
 
 TEST(ViewMatrix, LooksAlongTheViewDirectionAndRollsOnlyWhenNonZero) {
     const D3DMATRIX view = ViewMatrix({0.0f, 0.0f, -10.0f}, {0, 0, 0}, {0, 1, 0}, 0.0f);
-    ExpectVectorNear(TransformVector({0, 0, 0}, view), {0, 0, 10});
     ExpectVectorNear(TransformVector({1, 2, -10}, view), {1, 2, 0});
-
     const D3DVECTOR from(3.0f, 1.0f, -4.0f);
     const D3DVECTOR at(0.5f, 0.0f, 2.0f);
     const D3DMATRIX unrolled = ViewMatrix(from, at, {0, 1, 0}, 0.0f);
     ExpectMatrixNear(ViewMatrix(from, at, {0, 1, 0}, -0.0f), unrolled);
-    const D3DMATRIX rolled = ViewMatrix(from, at, {0, 1, 0}, 0.4f);
-    ExpectMatrixNear(rolled, MatrixMult(RotateZMatrix(-0.4f), unrolled));
-    // A point straight ahead stays on the axis however the view rolls.
-    const D3DVECTOR ahead = TransformVector(at, rolled);
-    EXPECT_NEAR(ahead.x, 0.0f, 1e-5f);
-    EXPECT_NEAR(ahead.y, 0.0f, 1e-5f);
+    ExpectMatrixNear(ViewMatrix(from, at, {0, 1, 0}, 0.4f),
+                     MatrixMult(RotateZMatrix(-0.4f), unrolled));
 }
 
 TEST(VectorAngles, QuadrantsAreExact) {
     // Yaw is the angle of (x, z), pitch of (z, y), roll of (x, y); a vector along the
     // remaining axis has angle 0.
-    const float threeQuarters = static_cast<float>(1.5 * std::numbers::pi);
     const struct {
         float (*angle)(const D3DVECTOR&);
         D3DVECTOR zero, quarter, half, threeQuarter, across;
@@ -159,31 +128,27 @@ TEST(VectorAngles, QuadrantsAreExact) {
         EXPECT_EQ(c.angle(c.zero), 0.0f);
         EXPECT_EQ(c.angle(c.quarter), kPi / 2);
         EXPECT_EQ(c.angle(c.half), kPi);
-        EXPECT_EQ(c.angle(c.threeQuarter), threeQuarters);
+        EXPECT_EQ(c.angle(c.threeQuarter), static_cast<float>(1.5 * std::numbers::pi));
         EXPECT_EQ(c.angle(c.across), 0.0f);
     }
     EXPECT_FLOAT_EQ(GetVectorYaw({-1, 0, 1}), -kPi / 4);
-    EXPECT_FLOAT_EQ(GetVectorYaw({1, 0, -1}), 3 * kPi / 4);
 }
 
-TEST(RotationMatrixFromVector, AppliesRollThenYawThenPitch) {
+TEST(RotationMatrices, FromAVectorRollYawPitchAndOrientationFirstRotationFirst) {
     const D3DVECTOR v(1.0f, 2.0f, -0.5f);
     const D3DVECTOR p(0.3f, -0.7f, 1.1f);
     const D3DVECTOR rolled = TransformVector(p, RotateZMatrix(GetVectorRoll(v)));
     const D3DVECTOR yawed = TransformVector(rolled, RotateYMatrix(GetVectorYaw(v)));
-    const D3DVECTOR pitched = TransformVector(yawed, RotateXMatrix(GetVectorPitch(v)));
-    ExpectVectorNear(TransformVector(p, RotationMatrixFromVector(v)), pitched, 1e-6f);
+    ExpectVectorNear(TransformVector(p, RotationMatrixFromVector(v)),
+                     TransformVector(yawed, RotateXMatrix(GetVectorPitch(v))), 1e-6f);
     ExpectMatrixNear(RotationMatrixFromVector({0, 0, 1}), RotateXMatrix(kPi / 2));
-}
 
-TEST(OrientationTransform, FirstRotationAppliesFirst) {
     const D3DVECTOR a = Normalize({1.0f, 1.0f, 0.0f});
     const D3DVECTOR b = Normalize({0.0f, 1.0f, 1.0f});
     D3DQUAT upToA, forwardToB;
     D3DMATRIX first, second;
     QuatToMatrix(Vector2VectorQuat(0, 1, 0, a.x, a.y, a.z, &upToA), &first);
     QuatToMatrix(Vector2VectorQuat(0, 0, 1, b.x, b.y, b.z, &forwardToB), &second);
-    const D3DVECTOR p(0.2f, 0.4f, -0.9f);
     ExpectVectorNear(TransformVector(p, OrientationTransform(a, b)),
                      TransformVector(TransformVector(p, first), second), 1e-6f);
     ExpectMatrixNear(OrientationTransform({0, 1, 0}, {0, 0, 1}), IdentityMatrix());
@@ -193,14 +158,11 @@ TEST(Geometry, FaceNormalFollowsTheWindingAndCuboidBoundsAreInclusive) {
     ExpectVectorNear(CalculateFaceNormal({0, 0, 0}, {2, 0, 0}, {0, 2, 0}), {0, 0, 1});
     ExpectVectorNear(CalculateFaceNormal({0, 0, 0}, {0, 2, 0}, {2, 0, 0}), {0, 0, -1});
     EXPECT_FALSE(std::isfinite(CalculateFaceNormal({1, 1, 1}, {2, 2, 2}, {3, 3, 3}).x));
-
-    const D3DVECTOR min(-1.0f, 0.0f, 2.0f);
-    const D3DVECTOR max(1.0f, 5.0f, 3.0f);
+    const D3DVECTOR min(-1.0f, 0.0f, 2.0f), max(1.0f, 5.0f, 3.0f);
     const struct {
         D3DVECTOR point;
         int inside;
-    } cases[] = {{{0.0f, 1.0f, 2.5f}, 1},
-                 {min, 1},
+    } cases[] = {{min, 1},
                  {max, 1},
                  {{1.0f, 2.0f, 2.0f}, 1},
                  {{1.0001f, 2.0f, 2.5f}, 0},
@@ -209,6 +171,117 @@ TEST(Geometry, FaceNormalFollowsTheWindingAndCuboidBoundsAreInclusive) {
     for (const auto& c : cases) {
         EXPECT_EQ(PointInCuboid(min, max, c.point), c.inside) << c.point.x << "," << c.point.y;
     }
+}
+
+// Bit images worked out with Crout's decomposition (implicit pivoting, later rows winning
+// ties, a zero pivot replaced by 1e-20) and per-column substitution.
+TEST(MatrixInverse, MatchesCroutsAlgorithmBitForBit) {
+    const struct {
+        const char* name;
+        float in[16];
+        std::uint32_t out[16];
+    } cases[] = {
+        {"tied merits",
+         {0.3f, -0.7f, 0.9f, 0.1f, -0.2f, 0.4f, 0.6f, -0.8f, 0.5f, 0.5f, -0.1f, 0.2f, 0.7f, -0.3f,
+          0.2f, 0.4f},
+         {0xBFD3E2D3, 0x3F947E71, 0xBF9E0BD0, 0x40567DBF, 0x3F8777D6, 0xBED3E2D4, 0x401B70E4,
+          0xC013A022, 0x400CADAD, 0xBEF325DE, 0x3FFBD4EE, 0xC01EEA1E, 0x4025DC92, 0xC0069988,
+          0x403FE9C5, 0xC0769F17}},
+        {"zero pivot after ties",
+         {2, 2, -2, 0, 0, -1, 1, -1, 1, -2, 0, -2, -1, 0, 0, 1},
+         {0x602D78EC, 0x60AD78EC, 0x80000000, 0x60AD78EC, 0xDFAD78EC, 0xE02D78EC, 0xBF000000,
+          0xE02D78EC, 0x5FAD78EC, 0x602D78EC, 0xBF000000, 0x602D78EC, 0x602D78EC, 0x60AD78EC,
+          0x00000000, 0x60AD78EC}},
+        {"equal rows: zero pivots in columns 1 and 3, silently",
+         {1, 1, 0, 0, 1, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1},
+         {0x7F800000, 0xFF800000, 0x00000000, 0xE0AD78EC, 0xFF800000, 0x7F800000, 0x00000000,
+          0x60AD78EC, 0x00000000, 0x00000000, 0x3F800000, 0x00000000, 0x60AD78EC, 0xE0AD78EC,
+          0x00000000, 0x00000000}},
+        {"a zero first column",
+         {0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 1, 1},
+         {0xE0AD78EC, 0xE0AD78EC, 0xE0AD78EC, 0x60AD78EC, 0x3F800000, 0x00000000, 0x00000000,
+          0x00000000, 0x00000000, 0x3F800000, 0x00000000, 0x00000000, 0x00000000, 0x00000000,
+          0x3F800000, 0x00000000}},
+        {"zero pivots in columns 2 and 3",
+         {1, 0, 0, 0, 0, 1, 1, 0, 0, 1, 1, 0, 0, 0, 0, 1},
+         {0x3F800000, 0xFFC00000, 0xFFC00000, 0x00000000, 0x00000000, 0x7F800000, 0xFF800000,
+          0xE0AD78EC, 0x00000000, 0xFF800000, 0x7F800000, 0x60AD78EC, 0x00000000, 0x60AD78EC,
+          0xE0AD78EC, 0x00000000}},
+    };
+    testkit::DebugCapture capture;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const D3DMATRIX inverse = MatrixInverse(FromRows(c.in));
+        for (int i = 0; i < 16; ++i) {
+            EXPECT_EQ(std::bit_cast<std::uint32_t>(inverse(i / 4, i % 4)), c.out[i]) << i;
+        }
+    }
+    EXPECT_TRUE(capture.Lines().empty());
+    // Every permutation exchanges rows in its own pattern and inverts to its transpose.
+    int order[4] = {0, 1, 2, 3};
+    do {
+        D3DMATRIX p = ZeroMatrix();
+        for (int r = 0; r < 4; ++r) {
+            p(r, order[r]) = 1.0f;
+        }
+        ExpectMatrixNear(MatrixInverse(p), MatrixTranspose(p));
+    } while (std::next_permutation(order, order + 4));
+}
+
+TEST(MatrixInverse, ZeroRowsReportASingularMatrixOnce) {
+    testkit::DebugCapture capture;
+    // Two zero rows: the decomposition stops at the first.
+    MatrixInverse(FromRows({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    const D3DMATRIX inverse = MatrixInverse(ZeroMatrix());
+    EXPECT_EQ(capture.Lines(),
+              std::vector<std::string>(2, "3DMatrix::ludcmp() singular matrix found!\n"));
+    // The substitution still ran on the undecomposed matrix: division by its zero diagonal.
+    EXPECT_FALSE(std::isfinite(inverse(0, 0)));
+}
+
+// A right-handed frame turned a quarter about y: the view looks along world +x.
+struct TurnedFrame {
+    D3DVECTOR z{1, 0, 0}, y{0, 1, 0}, x{0, 0, -1};
+};
+
+TEST(ClipPlane, WorldspacePlaneThroughAPointWithAThinOnPlaneBand) {
+    const TurnedFrame f;
+    const D3DVECTOR v(2, 3, 4), origin(5, -1, 2);
+    ExpectVectorNear(RotateViewToWorldVector(&v, &f.z, &f.y, &f.x), f.x * 2 + f.y * 3 + f.z * 4);
+    const D3DVECTOR p = origin + f.x * 1.5f + f.y * -2 + f.z * 3;
+    ExpectVectorNear(PointFromWorldToView(&p, &origin, &f.z, &f.y, &f.x), {1.5f, -2, 3});
+
+    const D3DVECTOR viewNormal(0, 0, 1), q(7, 0, 0);
+    D3DPLANE plane;
+    SetWorldspaceClipPlane(&viewNormal, &plane, &q, &f.z, &f.y, &f.x);
+    ExpectVectorNear(plane.normal, f.z);
+    EXPECT_EQ(plane.distance, 7.0f);
+    EXPECT_EQ(plane.biasedDistance, 7.0f + 0.0001f);
+    const D3DVECTOR on(7, 0, 0), front(7.001f, 0, 0), back(6.9f, 0, 0);
+    const D3DVECTOR atBias(plane.biasedDistance, 3, 4);
+    EXPECT_EQ(ClipPointTest(&plane, &on), CLIPCODE_ON);
+    EXPECT_EQ(ClipPointTest(&plane, &front), CLIPCODE_FRONT);
+    EXPECT_EQ(ClipPointTest(&plane, &back), CLIPCODE_BACK);
+    EXPECT_EQ(ClipPointTest(&plane, &atBias), CLIPCODE_FRONT);
+}
+
+TEST(ClippingFrustum, SquareViewGivesPlanesAt45DegreesThroughTheEye) {
+    const D3DVECTOR z(0, 0, 1), y(0, 1, 0), x(1, 0, 0), origin(0, 0, 0);
+    D3DPLANE planes[4];
+    SetUpClippingFrustum(planes, 2.0f, 1.0f, 1.0f, 1.0f, &origin, &z, &y, &x);
+    const float h = std::sqrt(0.5f);
+    const D3DVECTOR normals[] = {{h, 0, h}, {-h, 0, h}, {0, h, h}, {0, -h, h}};
+    for (int i = 0; i < 4; ++i) {
+        ExpectVectorNear(planes[i].normal, normals[i], 1e-7f);
+        EXPECT_EQ(planes[i].distance, 0.0f);
+    }
+}
+
+TEST(PlaneIntersection, AxisPlanesMeetAtTheirDistances) {
+    const D3DPLANE px{{1, 0, 0}, 1.0001f, 1.0f};
+    const D3DPLANE py{{0, 1, 0}, 2.0001f, 2.0f};
+    const D3DPLANE pz{{0, 0, 1}, 3.0001f, 3.0f};
+    ExpectVectorNear(PlaneIntersection(&px, &py, &pz), {1, 2, 3});
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "model_fixture.h"
 
 #include "math/quaternion.h"
+#include "testkit/math_expect.h"
 
 #include <cmath>
 #include <numbers>
@@ -35,9 +36,7 @@ float EvaluateX(TestFrame& frame, float t, DWORD flags) {
 }
 
 void ExpectMatrix(const D3DMATRIX& actual, const D3DMATRIX& expected) {
-    for (int i = 0; i < 16; ++i) {
-        EXPECT_NEAR(actual.m[i / 4][i % 4], expected.m[i / 4][i % 4], 1e-5f) << "element " << i;
-    }
+    testkit::ExpectMatrixNear(actual, expected, 1e-5f);
 }
 
 class AnimationTest : public ModelTest {
@@ -53,7 +52,7 @@ protected:
     TestFrame m_frame;
 };
 
-TEST_F(AnimationTest, LinearModeInterpolatesBetweenNeighbouringKeys) {
+TEST_F(AnimationTest, LinearAndNearestModesPickTheirKeys) {
     DPOS_KEYFRAME keys[] = {PositionKey(0, 0), PositionKey(0.5f, 10), PositionKey(1, 20)};
     m_frame.SetPositionKeys(3, keys, 0, 2);
     for (DWORD flags : {ANIM_LINEAR, ANIM_SLERP, ANIM_LINEAR | ANIM_SLERP}) {
@@ -68,29 +67,23 @@ TEST_F(AnimationTest, LinearModeInterpolatesBetweenNeighbouringKeys) {
     m_frame.SetPositionKeys(2, later, 0, 1);
     EXPECT_EQ(EvaluateX(m_frame, 0.25f, ANIM_LINEAR), 10.0f);
     EXPECT_EQ(EvaluateX(m_frame, 0.25f, 0), 10.0f);
+    // Nearest: the closest key, the first of a tie.
+    DPOS_KEYFRAME spaced[] = {PositionKey(0.25f, 1), PositionKey(0.75f, 2), PositionKey(0.875f, 3)};
+    m_frame.SetPositionKeys(3, spaced, 0, 2);
+    const float nearest[][2] = {{0.5f, 1}, {0.8f, 2}, {0.9f, 3}, {1.0f, 3}, {0.0f, 1}};
+    for (const auto& n : nearest) {
+        EXPECT_EQ(EvaluateX(m_frame, n[0], 0), n[1]) << n[0];
+    }
 }
 
-TEST_F(AnimationTest, NearestModeTakesTheClosestKeyAndTheFirstOfATie) {
-    DPOS_KEYFRAME keys[] = {PositionKey(0.25f, 1), PositionKey(0.75f, 2), PositionKey(0.875f, 3)};
-    m_frame.SetPositionKeys(3, keys, 0, 2);
-    EXPECT_EQ(EvaluateX(m_frame, 0.5f, 0), 1.0f);
-    EXPECT_EQ(EvaluateX(m_frame, 0.8f, 0), 2.0f);
-    EXPECT_EQ(EvaluateX(m_frame, 0.9f, 0), 3.0f);
-    EXPECT_EQ(EvaluateX(m_frame, 1.0f, 0), 3.0f);
-    EXPECT_EQ(EvaluateX(m_frame, 0.0f, 0), 1.0f);
-}
-
-TEST_F(AnimationTest, SplineModeFollowsTheHermiteCurve) {
+TEST_F(AnimationTest, SplineModeFollowsTheEasedHermiteCurve) {
     DPOS_KEYFRAME keys[] = {PositionKey(0, 0), PositionKey(1, 10)};
     m_frame.SetPositionKeys(2, keys, 0, 1);
-    for (float u : {0.1f, 0.25f, 0.5f, 0.9f}) {
-        // Zero tangents and no easing: the cubic 3u^2 - 2u^3.
-        EXPECT_NEAR(EvaluateX(m_frame, u, ANIM_SPLINE), 10.0f * (3 * u * u - 2 * u * u * u), 1e-5f);
-        // Spline wins over the other modes.
+    for (float u : {0.1f, 0.5f, 0.9f}) {
+        // Zero tangents and no easing: the cubic 3u^2 - 2u^3; spline wins over the other modes.
         EXPECT_NEAR(EvaluateX(m_frame, u, ANIM_SPLINE | ANIM_LINEAR | ANIM_SLERP),
                     10.0f * (3 * u * u - 2 * u * u * u), 1e-5f);
     }
-
     keys[0].vOutTangent = D3DVECTOR(4, 0, 0);
     keys[1].vInTangent = D3DVECTOR(2, 0, 0);
     m_frame.SetPositionKeys(2, keys, 0, 1);
@@ -98,30 +91,49 @@ TEST_F(AnimationTest, SplineModeFollowsTheHermiteCurve) {
     float expected = 10.0f * (3 * u * u - 2 * u * u * u) + 4.0f * (u * u * u - 2 * u * u + u) +
                      2.0f * (u * u * u - u * u);
     EXPECT_NEAR(EvaluateX(m_frame, u, ANIM_SPLINE), expected, 1e-5f);
-}
-
-TEST_F(AnimationTest, EaseSharesAreRescaledAndTheCurveMeetsItsEnds) {
-    EXPECT_EQ(C3DModelFrame::Ease(0.5f, 0, 0), 0.5f);
-    EXPECT_EQ(C3DModelFrame::Ease(0.3f, 0, 0), 0.3f);
-    for (float u : {0.0f, 0.2f, 0.5f, 0.7f, 1.0f}) {
-        EXPECT_FLOAT_EQ(C3DModelFrame::Ease(u, 0.6f, 0.6f), C3DModelFrame::Ease(u, 0.5f, 0.5f));
-    }
-    EXPECT_FLOAT_EQ(C3DModelFrame::Ease(1.0f, 0.25f, 0.25f), 1.0f);
-    // With a = b = 1/4 the speed is k = 1/(2 - 1/2) = 2/3 in the middle part.
-    EXPECT_FLOAT_EQ(C3DModelFrame::Ease(0.5f, 0.25f, 0.25f), 2.0f / 3.0f * (1.0f - 0.25f));
-    EXPECT_FLOAT_EQ(C3DModelFrame::Ease(0.125f, 0.25f, 0.25f),
-                    2.0f / 3.0f / 0.25f * 0.125f * 0.125f);
-    // Ease-in only: the middle of the interval lies past its eased share.
-    EXPECT_LT(C3DModelFrame::Ease(0.1f, 0.5f, 0.0f), 0.1f);
-}
-
-TEST_F(AnimationTest, EasedSplineUsesTheFirstKeysEaseFromAndTheSecondKeysEaseTo) {
-    DPOS_KEYFRAME keys[] = {PositionKey(0, 0), PositionKey(1, 10)};
+    // Easing uses the first key's ease-from and the second key's ease-to.
+    keys[0] = PositionKey(0, 0);
+    keys[1] = PositionKey(1, 10);
     keys[0].fEaseFrom = 0.5f;
     keys[1].fEaseTo = 0.25f;
     m_frame.SetPositionKeys(2, keys, 0, 1);
     float e = C3DModelFrame::Ease(0.3f, 0.5f, 0.25f);
     EXPECT_NEAR(EvaluateX(m_frame, 0.3f, ANIM_SPLINE), 10.0f * (3 * e * e - 2 * e * e * e), 1e-5f);
+}
+
+// Expected values follow from the curve's three pieces with the shares scaled to sum to 1
+// when they exceed it: k u^2 / a, k (2u - a) and 1 - k (1 - u)^2 / b, with k = 1 / (2 - a - b).
+// u = 1 with an ease-in share alone reaches the ease-out piece with no share (once NaN).
+TEST(EaseTest, EveryShareCombinationMeetsItsEndsAndFollowsItsPieces) {
+    constexpr float kThird = 1.0f / 3.0f;
+    const struct {
+        float easeFrom, easeTo, u, expected;
+    } cases[] = {
+        {0.0f, 0.0f, 0.0f, 0.0f},
+        {0.0f, 0.0f, 0.4f, 0.4f},
+        {0.0f, 0.0f, 1.0f, 1.0f},
+        {0.0f, 0.5f, 0.25f, kThird},
+        {0.0f, 0.5f, 0.75f, 1.0f - 2.0f * kThird * 0.0625f / 0.5f},
+        {0.0f, 0.5f, 1.0f, 1.0f},
+        {0.5f, 0.0f, 0.25f, 2.0f * kThird * 0.0625f / 0.5f},
+        {0.5f, 0.0f, 0.75f, 2.0f * kThird},
+        {0.5f, 0.0f, 1.0f, 1.0f},
+        {0.25f, 0.25f, 0.5f, 0.5f},
+        {0.25f, 0.25f, 0.125f, 2.0f * kThird * 0.015625f / 0.25f},
+        {0.25f, 0.25f, 1.0f, 1.0f},
+        // Shares summing to 1.2 and 1.4 scale to 1/2, 1/2 and 4/7, 3/7 (k = 1).
+        {0.6f, 0.6f, 0.25f, 0.125f},
+        {0.6f, 0.6f, 0.75f, 0.875f},
+        {0.8f, 0.6f, 0.5f, 0.25f * 7.0f / 4.0f},
+        {0.8f, 0.6f, 0.75f, 1.0f - 0.0625f * 7.0f / 3.0f},
+        {0.8f, 0.6f, 1.0f, 1.0f},
+    };
+    for (const auto& c : cases) {
+        float eased = C3DModelFrame::Ease(c.u, c.easeFrom, c.easeTo);
+        SCOPED_TRACE(testing::Message() << c.easeFrom << "/" << c.easeTo << " at u = " << c.u);
+        ASSERT_TRUE(std::isfinite(eased));
+        EXPECT_NEAR(eased, c.expected, 1e-6f);
+    }
 }
 
 TEST_F(AnimationTest, RotationsAreSlerpedAndPoseAppliesScaleRotationTranslationParent) {
@@ -141,16 +153,15 @@ TEST_F(AnimationTest, RotationsAreSlerpedAndPoseAppliesScaleRotationTranslationP
     ExpectVector(Place(m_frame, D3DVECTOR(1, 0, 0)), 10, -2, 5);
 }
 
-TEST_F(AnimationTest, EmptyTracksGiveTheParentsMatrix) {
-    D3DMATRIX parent = MatrixMult(TranslateMatrix(1, 2, 3), RotateXMatrix(0.5f));
-    m_frame.InterpolateAnimation(&parent, 0.5f, ANIM_SPLINE);
-    ExpectMatrix(*m_frame.GetAnimationMatrix(), parent);
+TEST_F(AnimationTest, EmptyTracksGiveTheParentsMatrixAndEvaluationIsCachedOnTheTimeAlone) {
+    D3DMATRIX turned = MatrixMult(TranslateMatrix(1, 2, 3), RotateXMatrix(0.5f));
+    m_frame.InterpolateAnimation(&turned, 0.5f, ANIM_SPLINE);
+    ExpectMatrix(*m_frame.GetAnimationMatrix(), turned);
     m_frame.ResetAnimationFlag();
     m_frame.InterpolateAnimation(nullptr, 0.5f, 0);
     ExpectMatrix(*m_frame.GetAnimationMatrix(), g_identityMatrix);
-}
 
-TEST_F(AnimationTest, EvaluationIsCachedOnTheTimeAlone) {
+    m_frame.ResetAnimationFlag();
     DPOS_KEYFRAME keys[] = {PositionKey(0, 0), PositionKey(1, 10)};
     m_frame.SetPositionKeys(2, keys, 0, 1);
     m_frame.InterpolateAnimation(nullptr, 0.5f, ANIM_LINEAR);
@@ -184,15 +195,6 @@ TEST_F(AnimationTest, DummiesMoveOnlyWhenTheyHaveChildren) {
     EXPECT_EQ(attachment.IsDummy(), 1);
     attachment.InterpolateAnimation(nullptr, 0.5f, ANIM_LINEAR);
     ExpectVector(Place(attachment, D3DVECTOR(0.0f)), 4, 0, 0);
-}
-
-TEST_F(AnimationTest, NameDecidesDummyEvenAfterTheFrameStartsOver) {
-    m_frame.SetName("$$$DUMMY");
-    D3DVERTEX vertex = {};
-    m_frame.SetVertices(&vertex, 1);
-    EXPECT_EQ(m_frame.IsDummy(), 1);
-    m_frame.SetName("$$DUMMY");
-    EXPECT_EQ(m_frame.IsDummy(), 0);
 }
 
 class HierarchyTest : public ModelTest {

@@ -51,12 +51,8 @@ TEST_F(BoundsTest, ElevenKeyframesGiveElevenBoxesFollowingTheAnimation) {
     EXPECT_NEAR(min.x, (boxes[0].vMin.x + boxes[1].vMin.x) / 2, 1e-4f);
 }
 
-TEST_F(BoundsTest, DummiesAndAttachmentsDoNotWidenTheModelBox) {
+TEST_F(BoundsTest, AttachmentsDoNotWidenTheModelBox) {
     m_model.AddFrame(BoxedFrame("hull", Triangle(2, 2), 0, 0));
-    C3DModelFrame* dummy = BoxedFrame(
-        "$$$dummy far", {Vertex{50, 50, 50}, Vertex{60, 60, 60}, Vertex{70, 70, 70}}, 0, 0);
-    EXPECT_EQ(dummy->GetBBoxKeyframes(), 0u);
-    m_model.AddFrame(dummy);
     C3DModelFrame* gun =
         BoxedFrame("gun", {Vertex{-50, 0, 0}, Vertex{-40, 0, 0}, Vertex{-40, 1, 0}}, 0, 0);
     ATTACHMENT_POINT point = {};

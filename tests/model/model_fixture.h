@@ -6,6 +6,7 @@
 #include "support/memory.h"
 #include "testkit/debug_capture.h"
 #include "testkit/device_host.h"
+#include "testkit/math_expect.h"
 #include "testkit/scratch_dir.h"
 #include "vmm_bytes.h"
 
@@ -61,9 +62,7 @@ inline std::vector<DBOX_KEYFRAME> BoxKeysFor(DWORD start, DWORD final) {
 }
 
 inline void ExpectVector(const D3DVECTOR& v, float x, float y, float z, float tolerance = 1e-5f) {
-    EXPECT_NEAR(v.x, x, tolerance);
-    EXPECT_NEAR(v.y, y, tolerance);
-    EXPECT_NEAR(v.z, z, tolerance);
+    testkit::ExpectVectorNear(v, {x, y, z}, tolerance);
 }
 
 // Every model test runs with a recording device (materials create device objects) and checks

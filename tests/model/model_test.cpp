@@ -1,7 +1,6 @@
 #include "model_fixture.h"
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 namespace {
@@ -19,11 +18,7 @@ ATTACHMENT_POINT Point(float x, float y, float z) {
 }
 
 TEST_F(ModelTest, NewModelIsEmptyWithInvalidBoxes) {
-    EXPECT_EQ(m_model.GetFrameCount(), 0u);
-    EXPECT_EQ(m_model.GetFrame(0), nullptr);
     EXPECT_EQ(m_model.GetAttachment(0), nullptr);
-    EXPECT_EQ(std::memcmp(&m_model.GetTransformMatrix(), &g_identityMatrix, sizeof(D3DMATRIX)), 0);
-
     D3DVECTOR min(9.0f);
     D3DVECTOR max(9.0f);
     D3DVECTOR centre(9.0f);
@@ -76,29 +71,24 @@ TEST_F(ModelTest, ParametricTimeWrapsOrClampsIntoTheDuration) {
     float time = 5.0f;
     EXPECT_EQ(m_model.GetParametricTime(0, time, 0), 0.0f);
     EXPECT_EQ(time, 5.0f);
-
     DANIMATION animation = Animation(2.0f);
     ASSERT_EQ(m_model.SetAnimations(1, &animation), 1);
     EXPECT_EQ(m_model.GetAnimations()[0].fInvDuration, 0.5f);
-
-    time = 5.0f;
-    EXPECT_EQ(m_model.GetParametricTime(0, time, 0), 0.5f);
-    EXPECT_EQ(time, 1.0f);
-    time = 5.0f;
-    EXPECT_EQ(m_model.GetParametricTime(0, time, ANIM_PLAY_ONCE), 1.0f);
-    EXPECT_EQ(time, 2.0f);
-    time = -1.0f;
-    EXPECT_EQ(m_model.GetParametricTime(0, time, ANIM_PLAY_ONCE), 0.0f);
-    EXPECT_EQ(time, 0.0f);
-    time = -1.0f;
-    EXPECT_EQ(m_model.GetParametricTime(0, time, 0), -0.5f);
-    EXPECT_EQ(time, -1.0f);
-    // A whole number of durations ends at the duration, not at 0.
-    time = 4.0f;
-    EXPECT_EQ(m_model.GetParametricTime(0, time, 0), 1.0f);
-    EXPECT_EQ(time, 2.0f);
-
-    time = 1.0f;
+    const struct {
+        float time;
+        DWORD flags;
+        float parametric, wrapped;
+    } cases[] = {{5.0f, 0, 0.5f, 1.0f},
+                 {5.0f, ANIM_PLAY_ONCE, 1.0f, 2.0f},
+                 {-1.0f, ANIM_PLAY_ONCE, 0.0f, 0.0f},
+                 {-1.0f, 0, -0.5f, -1.0f},
+                 {4.0f, 0, 1.0f, 2.0f}}; // a whole number of durations ends at the duration
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.time << " flags " << c.flags);
+        time = c.time;
+        EXPECT_EQ(m_model.GetParametricTime(0, time, c.flags), c.parametric);
+        EXPECT_EQ(time, c.wrapped);
+    }
     EXPECT_EQ(m_model.GetParametricTime(1, time, 0), 0.0f);
     EXPECT_EQ(m_capture.Lines(),
               std::vector<std::string>{
@@ -140,16 +130,32 @@ TEST_F(ModelTest, FailedAnimationListLeavesNone) {
         std::vector<std::string>{"C3DModel::SetAnimations() Failed to allocate mem for 3 items\n"});
 }
 
-TEST_F(ModelTest, KeyframeRangeMustBeOrdered) {
+// The keyframe range is bounded only by the boxes its file can hold: a long range in a file
+// large enough for one box per keyframe gets them all; the same range in a small file, and a
+// range of 2^32 keyframes, get none (the boxes stay invalid), so a crafted file cannot claim
+// more memory than its own size.
+TEST_F(ModelTest, KeyframeRangeMustBeOrderedAndGetsTheBoxesItsFileCanHold) {
     ASSERT_EQ(m_model.SetKeyframes(3, 7, 1), 1);
     EXPECT_EQ(m_model.SetKeyframes(7, 3, 2), 0);
     DWORD start, final, extra;
     m_model.GetKeyframes(start, final, extra);
-    EXPECT_EQ(start, 3u);
-    EXPECT_EQ(final, 7u);
-    EXPECT_EQ(extra, 1u);
-    EXPECT_EQ(m_model.SetKeyframes(0, 0xFFFFFFFF, 0), 1);
+    EXPECT_EQ(std::vector<DWORD>({start, final, extra}), std::vector<DWORD>({3, 7, 1}));
     EXPECT_TRUE(m_capture.Contains("C3DModel::SetKeyframes() Invalid keyframe range 7..3\n"));
+    const struct {
+        std::uint32_t final, padding; // bytes of an unknown chunk that make the file larger
+        DWORD boxes;
+    } cases[] = {{70000, 70001 * 48, 70001}, {70000, 0, 0}, {0xFFFFFFFF, 0, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.final);
+        ByteBuilder b = FileStart();
+        AnimationChunk(b, 0, c.final, 0, {1.0f});
+        FrameChunk(b, "hull", Triangle(1, 1), {0, 1, 2}, 0);
+        Tag(b, 0x7777, c.padding).Fill(0, c.padding);
+        ASSERT_EQ(Load(b), 1) << m_capture.Text();
+        m_model.GetKeyframes(start, final, extra);
+        EXPECT_EQ(final, c.final);
+        EXPECT_EQ(m_model.GetBoxCount(), c.boxes);
+    }
 }
 
 TEST_F(ModelTest, AttachmentPointFollowsTheVerticesAndTheModelTransform) {
@@ -173,17 +179,15 @@ TEST_F(ModelTest, AttachmentPointFollowsTheVerticesAndTheModelTransform) {
     ASSERT_EQ(point, gun->GetAttachment());
     ExpectVector(point->vPosition, 1, 1, 0);
     EXPECT_EQ(m_model.GetAttachment(1), nullptr);
-}
 
-TEST_F(ModelTest, AttachmentWithFewerThanThreeVerticesKeepsItsStoredPoint) {
+    // Fewer than three vertices keep the stored point.
     C3DModelFrame* marker = NewAccounted<C3DModelFrame>();
     marker->SetName("marker");
     D3DVERTEX single = ToVertex(Vertex{4, 4, 4, 0, 0, 1, 0, 0});
     marker->SetVertices(&single, 1);
-    ATTACHMENT_POINT stored = Point(1, 2, 3);
     marker->SetAttachment(&stored);
     m_model.AddFrame(marker);
-    ExpectVector(m_model.GetAttachment(0)->vPosition, 1, 2, 3);
+    ExpectVector(m_model.GetAttachment(1)->vPosition, 9, 9, 9);
 }
 
 TEST_F(ModelTest, TransformAndTranslateBakeIntoRootFramesOnly) {
@@ -241,6 +245,57 @@ TEST_F(ModelTest, ConvertedIndicesTakeSixBytesPerFace) {
     EXPECT_EQ(
         m_capture.Lines(),
         std::vector<std::string>{"C3DModelFrame::ConvertIndices() Failed to allocate memory!\n"});
+}
+
+// One 16-bit index reaches 65536 vertices; a frame with more cannot be drawn and is refused
+// at load, before anything is allocated for its vertices. Frames built in memory keep their
+// 32-bit list when an index does not fit.
+TEST_F(ModelTest, FramesBeyondSixteenBitIndicesAreRefused) {
+    for (std::uint32_t count : {65536u, 65537u}) {
+        SCOPED_TRACE(count);
+        m_capture.Clear();
+        ByteBuilder b = FileStart();
+        Tag(b, 0x1010, 68 + 32 * count + 12).Chars("hull", 32).U32(count);
+        b.Fill(0, 32 * count).U32(1).U32(0).U32(1).U32(count - 1).Fill(0, 24).U32(0);
+        EXPECT_EQ(Load(b), count <= 65536 ? 1 : 0);
+        EXPECT_EQ(m_capture.Contains("C3DModelFrame::LoadFrame() 65537 vertices are more than "
+                                     "16-bit indices reach!\n"),
+                  count > 65536)
+            << m_capture.Text();
+    }
+    C3DModelFrame frame;
+    const DWORD indices[] = {0, 1, 70000};
+    ASSERT_EQ(frame.SetFaces(indices, 1), 1);
+    EXPECT_EQ(frame.ConvertIndices(nullptr), 0);
+    EXPECT_TRUE(m_capture.Contains(
+        "C3DModelFrame::ConvertIndices() Index 70000 does not fit in 16 bits!\n"));
+    EXPECT_EQ(static_cast<const DWORD*>(frame.GetFaceList())[2], 70000u);
+}
+
+// The dummy flag follows the name through SetVertices (which starts the frame over), so a
+// frame built name first is the dummy it is after saving and loading: it keeps no box keys
+// and takes no part in the model's box.
+TEST_F(ModelTest, NamedDummyStaysADummyWhenGivenAMeshAfterItsName) {
+    C3DModelFrame* dummy = NewAccounted<C3DModelFrame>();
+    SetMesh(*dummy, "$$$dummy_hinge", Triangle(100, 100));
+    DBOX_KEYFRAME box = BoxKeysFor(0, 0)[0];
+    EXPECT_EQ(dummy->SetBBoxKeyframes(1, &box, 0, 0), 1);
+    EXPECT_EQ(dummy->IsDummy(), 1);
+    EXPECT_EQ(dummy->GetBBoxKeyframes(), 0u);
+    C3DModelFrame* hull = NewAccounted<C3DModelFrame>();
+    SetMesh(*hull, "hull", Triangle(1, 2));
+    ASSERT_EQ(hull->SetBBoxKeyframes(1, &box, 0, 0), 1);
+    ASSERT_EQ(m_model.AddFrame(dummy), 1);
+    ASSERT_EQ(m_model.AddFrame(hull), 1);
+    ASSERT_EQ(m_model.SetKeyframes(0, 0, 0), 1);
+    m_model.CalculateBoundingBox();
+    D3DVECTOR min, max;
+    m_model.GetBoundingBox(0, 0.0f, min, max);
+    ExpectVector(min, 0, 0, 0);
+    ExpectVector(max, 1, 2, 0);
+    // Only the exact prefix makes a dummy.
+    dummy->SetName("$$DUMMY");
+    EXPECT_EQ(dummy->IsDummy(), 0);
 }
 
 } // namespace

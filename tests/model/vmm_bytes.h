@@ -118,10 +118,11 @@ inline ByteBuilder& PosKeysChunk(ByteBuilder& b, std::uint32_t frame, std::uint3
     return b;
 }
 
-// Rotation keys: keyframe, time and the quaternion w, x, y, z.
-inline ByteBuilder& RotKeysChunk(ByteBuilder& b, std::uint32_t frame,
-                                 const std::vector<std::array<float, 5>>& keys) {
-    KeyHeader(b, 0x1060, 24, frame, static_cast<std::uint32_t>(keys.size()), 0, 1);
+// Keys numbered from 0, each followed by its floats.
+template <std::size_t N>
+ByteBuilder& NumberedKeysChunk(ByteBuilder& b, std::uint32_t id, std::uint32_t frame,
+                               const std::vector<std::array<float, N>>& keys) {
+    KeyHeader(b, id, 4 + 4 * N, frame, static_cast<std::uint32_t>(keys.size()), 0, 1);
     for (std::size_t i = 0; i < keys.size(); ++i) {
         b.U32(static_cast<std::uint32_t>(i));
         for (float value : keys[i]) {
@@ -131,17 +132,16 @@ inline ByteBuilder& RotKeysChunk(ByteBuilder& b, std::uint32_t frame,
     return b;
 }
 
+// Rotation keys: time and the quaternion w, x, y, z.
+inline ByteBuilder& RotKeysChunk(ByteBuilder& b, std::uint32_t frame,
+                                 const std::vector<std::array<float, 5>>& keys) {
+    return NumberedKeysChunk(b, 0x1060, frame, keys);
+}
+
 // Scale keys: time and factors.
 inline ByteBuilder& SclKeysChunk(ByteBuilder& b, std::uint32_t frame,
                                  const std::vector<std::array<float, 4>>& keys) {
-    KeyHeader(b, 0x1080, 20, frame, static_cast<std::uint32_t>(keys.size()), 0, 1);
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        b.U32(static_cast<std::uint32_t>(i));
-        for (float value : keys[i]) {
-            b.F32(value);
-        }
-    }
-    return b;
+    return NumberedKeysChunk(b, 0x1080, frame, keys);
 }
 
 inline ByteBuilder& BoxRecord(ByteBuilder& b, const BoxKey& key) {
@@ -161,14 +161,16 @@ inline ByteBuilder& BoxKeysChunk(ByteBuilder& b, std::uint32_t frame, std::uint3
     return b;
 }
 
-// Animations given by their durations; the carried bytes are 0x40 + the animation's index,
-// and the stored inverse duration is a wrong value the loader must ignore.
+// Animations given by their durations; the carried bytes are 0x40 + the animation's index.
+// Unless asSaved, the stored inverse duration is a wrong value the loader must ignore.
 inline ByteBuilder& AnimationChunk(ByteBuilder& b, std::uint32_t start, std::uint32_t final,
-                                   std::uint32_t extra, const std::vector<float>& durations) {
+                                   std::uint32_t extra, const std::vector<float>& durations,
+                                   bool asSaved = false) {
     auto n = static_cast<std::uint32_t>(durations.size());
     Tag(b, 0x1070, 16 + 48 * n).U32(n).U32(start).U32(final).U32(extra);
     for (std::uint32_t i = 0; i < n; ++i) {
-        b.Fill(static_cast<std::uint8_t>(0x40 + i), 40).F32(durations[i]).F32(99.0f);
+        b.Fill(static_cast<std::uint8_t>(0x40 + i), 40).F32(durations[i]);
+        b.F32(asSaved ? 1.0f / durations[i] : 99.0f);
     }
     return b;
 }

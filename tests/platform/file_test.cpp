@@ -1,7 +1,9 @@
 #include "platform/os/file.h"
+#include "platform/os/handle.h"
 #include "platform/os/last_error.h"
 #include "platform/os/path.h"
 
+#include "testkit/last_error.h"
 #include "testkit/scratch_dir.h"
 #include "testkit/working_directory.h"
 
@@ -48,13 +50,6 @@ protected:
         return file;
     }
 
-    void ExpectOpenFails(const std::string& name, DWORD access, DWORD disposition,
-                         int error) const {
-        SetLastError(0);
-        EXPECT_EQ(Open(name, access, disposition), INVALID_HANDLE_VALUE);
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(error));
-    }
-
     static Bytes Read(HANDLE file, DWORD count) {
         Bytes bytes(count);
         DWORD got = 12345;
@@ -70,9 +65,8 @@ protected:
     }
 
     static void ExpectSeekFails(HANDLE file, LONG distance, DWORD method, int error) {
-        SetLastError(0);
-        EXPECT_EQ(SetFilePointer(file, distance, method), INVALID_SET_FILE_POINTER);
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(error));
+        EXPECT_EQ(testkit::WithLastError([&] { return SetFilePointer(file, distance, method); }),
+                  std::tuple(INVALID_SET_FILE_POINTER, error));
     }
 
     testkit::ScratchDir m_scratch;
@@ -141,9 +135,8 @@ TEST_F(FileTest, FilesOfFourGibibytesHaveNoSize) {
         GTEST_SKIP() << "no sparse files here: " << error.message();
     }
     HANDLE file = MustOpen("huge.bin", GENERIC_READ, OPEN_EXISTING);
-    SetLastError(0);
-    EXPECT_EQ(GetFileSize(file), INVALID_FILE_SIZE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(EOVERFLOW));
+    EXPECT_EQ(testkit::WithLastError([&] { return GetFileSize(file); }),
+              std::tuple(INVALID_FILE_SIZE, EOVERFLOW));
     ExpectSeekFails(file, 0, FILE_END, EOVERFLOW);
     EXPECT_TRUE(CloseHandle(file));
 }
@@ -167,8 +160,9 @@ TEST_F(FileTest, CreationDispositions) {
         {"a.bin", GENERIC_READ, 6, EINVAL},
     };
     for (const auto& c : refused) {
-        SCOPED_TRACE(c.name);
-        ExpectOpenFails(c.name, c.access, c.disposition, c.error);
+        EXPECT_EQ(testkit::WithLastError([&] { return Open(c.name, c.access, c.disposition); }),
+                  std::tuple(INVALID_HANDLE_VALUE, c.error))
+            << c.name;
     }
     EXPECT_EQ(m_scratch.ReadFile("a.bin"), Sequence(8));
 
@@ -195,39 +189,28 @@ TEST_F(FileTest, AccessModesLimitTransfersAndStaleHandlesAreRefused) {
     Bytes buffer(8);
     DWORD moved = 99;
 
+    const auto read = [&](HANDLE file) { return ReadFile(file, buffer.data(), 8, &moved); };
+    const auto write = [&](HANDLE file) { return WriteFile(file, buffer.data(), 8, &moved); };
+    const auto refused = std::tuple(FALSE, EBADF);
     HANDLE file = MustOpen("a.bin", GENERIC_READ, OPEN_EXISTING);
-    SetLastError(0);
-    EXPECT_FALSE(WriteFile(file, buffer.data(), 8, &moved));
+    EXPECT_EQ(testkit::WithLastError([&] { return write(file); }), refused);
     EXPECT_EQ(moved, 0u);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(EBADF));
     EXPECT_TRUE(CloseHandle(file));
-
     file = MustOpen("a.bin", GENERIC_WRITE, OPEN_EXISTING);
     moved = 99;
-    SetLastError(0);
-    EXPECT_FALSE(ReadFile(file, buffer.data(), 8, &moved));
+    EXPECT_EQ(testkit::WithLastError([&] { return read(file); }), refused);
     EXPECT_EQ(moved, 0u);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(EBADF));
     EXPECT_TRUE(CloseHandle(file));
-
     // Closed and invalid handles are refused.
     for (HANDLE stale : {file, INVALID_HANDLE_VALUE}) {
-        Bytes buffer(4);
-        DWORD moved = 99;
-        SetLastError(0);
-        EXPECT_FALSE(ReadFile(stale, buffer.data(), 4, &moved));
+        moved = 99;
+        EXPECT_EQ(testkit::WithLastError([&] { return read(stale); }), refused);
         EXPECT_EQ(moved, 0u);
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(EBADF));
-        SetLastError(0);
-        EXPECT_FALSE(WriteFile(stale, buffer.data(), 4, &moved));
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(EBADF));
+        EXPECT_EQ(testkit::WithLastError([&] { return write(stale); }), refused);
         ExpectSeekFails(stale, 0, FILE_BEGIN, EBADF);
-        SetLastError(0);
-        EXPECT_EQ(GetFileSize(stale), INVALID_FILE_SIZE);
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(EBADF));
-        SetLastError(0);
-        EXPECT_FALSE(CloseHandle(stale));
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(EBADF));
+        EXPECT_EQ(testkit::WithLastError([&] { return GetFileSize(stale); }),
+                  std::tuple(INVALID_FILE_SIZE, EBADF));
+        EXPECT_EQ(testkit::WithLastError([&] { return CloseHandle(stale); }), refused);
     }
 }
 
@@ -246,17 +229,13 @@ TEST_F(FileTest, LowerCasePathsFindMixedCaseFilesAndOtherDrivesAreRefused) {
     const std::string path = m_scratch.EnginePath("games/level1.vmm");
     EXPECT_TRUE(DeleteFileA(path.c_str()));
     EXPECT_FALSE(fs::exists(m_scratch.HostPath("Games/Level1.VMM")));
-    SetLastError(0);
-    EXPECT_FALSE(DeleteFileA(path.c_str()));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ENOENT));
-
-    SetLastError(0);
-    EXPECT_EQ(CreateFileA("d:\\games\\a.bin", GENERIC_READ, 0, OPEN_EXISTING),
-              INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ENODEV));
-    SetLastError(0);
-    EXPECT_FALSE(DeleteFileA("d:\\games\\a.bin"));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ENODEV));
+    EXPECT_EQ(testkit::WithLastError([&] { return DeleteFileA(path.c_str()); }),
+              std::tuple(FALSE, ENOENT));
+    EXPECT_EQ(testkit::WithLastError(
+                  [] { return CreateFileA("d:\\games\\a.bin", GENERIC_READ, 0, OPEN_EXISTING); }),
+              std::tuple(INVALID_HANDLE_VALUE, ENODEV));
+    EXPECT_EQ(testkit::WithLastError([] { return DeleteFileA("d:\\games\\a.bin"); }),
+              std::tuple(FALSE, ENODEV));
 }
 
 TEST_F(FileTest, RelativePathsOpenInCurrentDirectory) {
@@ -267,6 +246,30 @@ TEST_F(FileTest, RelativePathsOpenInCurrentDirectory) {
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     EXPECT_EQ(Read(file, 6), data);
     EXPECT_TRUE(CloseHandle(file));
+}
+
+// A mapped view holds the file's bytes from its start, whatever the handle's position, and
+// stays valid once the handle is closed; empty files and stale handles are not mapped.
+TEST_F(FileTest, MappedViewsHoldTheWholeFileAndOutliveTheHandle) {
+    const Bytes data = Sequence(7);
+    m_scratch.WriteFile("data.bin", data);
+    m_scratch.WriteFile("empty.bin", {});
+    HANDLE file = MustOpen("data.bin", GENERIC_READ, OPEN_EXISTING);
+    SetFilePointer(file, 3, FILE_BEGIN);
+    DWORD size = 0;
+    const void* view = MapFile(file, &size);
+    CloseHandle(file);
+    ASSERT_NE(view, nullptr);
+    const auto* mapped = static_cast<const std::uint8_t*>(view);
+    EXPECT_EQ(Bytes(mapped, mapped + size), data);
+    UnmapFile(view, size);
+    file = MustOpen("empty.bin", GENERIC_READ, OPEN_EXISTING);
+    size = 99;
+    EXPECT_EQ(testkit::WithLastError([&] { return MapFile(file, &size); }),
+              std::tuple(nullptr, EINVAL));
+    CloseHandle(file);
+    EXPECT_EQ(MapFile(file, &size), nullptr);
+    EXPECT_EQ(size, 99u);
 }
 
 // Data that arrives in pieces, with signals interrupting the wait, still fills a read.

@@ -1,11 +1,15 @@
 #include "platform/os/clock.h"
 #include "platform/os/debug_output.h"
 #include "platform/os/message_box.h"
+#include "platform/os/module.h"
+#include "platform/os/path.h"
 
 #include "testkit/debug_capture.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -49,21 +53,18 @@ TEST(DebugOutputTest, LinesFromManyThreadsArriveWhole) {
     }
 }
 
-TEST(MessageBoxTest, DefaultAnswerIsTheFirstButton) {
+int AnswerCancel(const char*, const char*, UINT, void* context) {
+    ++*static_cast<int*>(context);
+    return IDCANCEL;
+}
+
+TEST(MessageBoxTest, DefaultAnswerIsTheFirstButtonUnlessAHandlerAnswers) {
     const std::pair<UINT, int> cases[] = {
         {MB_OK, IDOK},           {MB_OKCANCEL | MB_ICONWARNING, IDOK}, {MB_YESNO, IDYES},
         {MB_YESNOCANCEL, IDYES}, {MB_ABORTRETRYIGNORE, IDABORT},       {MB_RETRYCANCEL, IDRETRY}};
     for (const auto& [style, answer] : cases) {
         EXPECT_EQ(DefaultMessageBoxButton(style), answer) << style;
     }
-}
-
-int AnswerCancel(const char*, const char*, UINT, void* context) {
-    ++*static_cast<int*>(context);
-    return IDCANCEL;
-}
-
-TEST(MessageBoxTest, HandlerCanBeReplacedAndRestored) {
     int shown = 0;
     MessageBoxHook previous = SetMessageBoxHandler({AnswerCancel, &shown});
     EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", MB_OKCANCEL), IDCANCEL);
@@ -99,6 +100,35 @@ TEST_F(ClockOverrideTest, CounterRunsAtTheReportedFrequency) {
     platform::OverridePerformanceFrequency(0);
     EXPECT_EQ(QueryPerformanceFrequency(&frequency), FALSE) << "no counter: the queries fail";
     EXPECT_EQ(QueryPerformanceCounter(&before), FALSE);
+}
+
+using CountEntry = int (*)(int);
+
+TEST(ModuleTest, LoadsResolvesCallsAndFrees) {
+    std::string path = platform::HostToWindowsPath(PLATFORM_TEST_MODULE);
+    HMODULE module = LoadLibraryA(path.c_str());
+    ASSERT_NE(module, nullptr) << GetModuleErrorText();
+    auto count = reinterpret_cast<CountEntry>(GetProcAddress(module, "TestModuleCount"));
+    ASSERT_NE(count, nullptr);
+    EXPECT_EQ(count(2), 2);
+    EXPECT_EQ(count(3), 5) << "state lives in the module";
+    EXPECT_EQ(GetProcAddress(module, "NoSuchEntry"), nullptr);
+    EXPECT_STRNE(GetModuleErrorText(), "");
+    EXPECT_EQ(FreeLibrary(module), TRUE);
+
+    // A lower-cased path still finds the mixed-case file.
+    std::transform(path.begin(), path.end(), path.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    module = LoadLibraryA(path.c_str());
+    ASSERT_NE(module, nullptr) << GetModuleErrorText();
+    FreeLibrary(module);
+}
+
+TEST(ModuleTest, MissingModuleFailsWithAReason) {
+    EXPECT_EQ(LoadLibraryA("c:\\no\\such\\module.so"), nullptr);
+    EXPECT_STRNE(GetModuleErrorText(), "");
+    EXPECT_EQ(GetProcAddress(nullptr, "TestModuleCount"), nullptr);
+    EXPECT_EQ(FreeLibrary(nullptr), FALSE);
 }
 
 } // namespace

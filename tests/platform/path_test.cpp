@@ -1,6 +1,7 @@
 #include "platform/os/last_error.h"
 #include "platform/os/path.h"
 
+#include "testkit/last_error.h"
 #include "testkit/scratch_dir.h"
 #include "testkit/working_directory.h"
 
@@ -48,14 +49,10 @@ TEST(GetFullPathName, ResolvesComponentsSeparatorsAndDrivesTextually) {
         // Current and parent components go; the parent of the root stays at the root.
         {"c:\\games\\lev\\..\\tex\\.\\a.bmp", "c:\\games\\tex\\a.bmp"},
         {"c:\\a\\b\\c\\..\\..\\d", "c:\\a\\d"},
-        {"c:\\a\\.\\.\\b", "c:\\a\\b"},
         {"c:\\a\\b\\..", "c:\\a"},
-        {"c:\\a\\b\\.", "c:\\a\\b"},
         {"c:\\a\\..b\\.c", "c:\\a\\..b\\.c"},
         {"c:\\..\\..\\x", "c:\\x"},
         {"c:\\..", "c:\\"},
-        {"c:\\a\\..\\..\\b", "c:\\b"},
-        {"c:\\", "c:\\"},
         // Forward and repeated separators; the trailing separator and letter case stay.
         {"c:/games/lev/a.vmm", "c:\\games\\lev\\a.vmm"},
         {"c:\\\\games//lev\\/a.vmm", "c:\\games\\lev\\a.vmm"},
@@ -64,7 +61,6 @@ TEST(GetFullPathName, ResolvesComponentsSeparatorsAndDrivesTextually) {
         {"C:\\Games\\Level1.LEV", "C:\\Games\\Level1.LEV"},
         // Without a drive a path is rooted on the host drive; other drives resolve textually.
         {"\\tmp\\a.vmm", "c:\\tmp\\a.vmm"},
-        {"/tmp/a.vmm", "c:\\tmp\\a.vmm"},
         {"/", "c:\\"},
         {"d:\\x\\..\\y.bmp", "d:\\y.bmp"},
         {"D:x.bmp", "D:\\x.bmp"},
@@ -98,7 +94,7 @@ TEST(GetFullPathName, ReportsFilePartAndSizeNeededWhenTheBufferIsTooSmall) {
     EXPECT_EQ(buffer[15], '#');
 }
 
-TEST(GetFullPathName, LongInputs) {
+TEST(GetFullPathName, LongInputsAndRefusals) {
     std::string longPath = "c:\\" + std::string(997, 'a');
     char buffer[256];
     std::memset(buffer, '#', sizeof buffer);
@@ -112,20 +108,15 @@ TEST(GetFullPathName, LongInputs) {
     }
     EXPECT_EQ(FullPath(climbing.c_str()), "c:\\");
 
-    std::string tooLong = "c:\\" + std::string(40000, 'a');
-    SetLastError(0);
-    EXPECT_EQ(GetFullPathNameA(tooLong.c_str(), sizeof buffer, buffer, nullptr), 0u);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ENAMETOOLONG));
-}
-
-TEST(GetFullPathName, RefusesEmptyAndMissingPaths) {
-    char buffer[64];
-    SetLastError(0);
-    EXPECT_EQ(GetFullPathNameA("", sizeof buffer, buffer, nullptr), 0u);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(EINVAL));
-    SetLastError(0);
-    EXPECT_EQ(GetFullPathNameA(nullptr, sizeof buffer, buffer, nullptr), 0u);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(EINVAL));
+    // Too long, empty and missing paths are refused.
+    const std::string tooLong = "c:\\" + std::string(40000, 'a');
+    const std::pair<const char*, int> refused[] = {
+        {tooLong.c_str(), ENAMETOOLONG}, {"", EINVAL}, {nullptr, EINVAL}};
+    for (const auto& c : refused) {
+        EXPECT_EQ(testkit::WithLastError(
+                      [&] { return GetFullPathNameA(c.first, sizeof buffer, buffer, nullptr); }),
+                  std::tuple(0u, c.second));
+    }
 }
 
 // Relative paths against a known current directory.
@@ -161,18 +152,13 @@ TEST_F(CurrentDirectoryTest, CurrentDirectoryHasDriveAndNoTrailingSeparator) {
     EXPECT_EQ(std::string(small, sizeof small), "####");
 }
 
-TEST(CurrentDirectory, HostRootIsDriveRoot) {
+TEST(CurrentDirectory, HostRootIsDriveRootAndHostPathsTakeTheDrive) {
+    EXPECT_EQ(platform::HostToWindowsPath("/tmp/dir/"), "c:\\tmp\\dir\\");
     testkit::WorkingDirectory root("/");
     char buffer[16];
     EXPECT_EQ(GetCurrentDirectoryA(sizeof buffer, buffer), 3u);
     EXPECT_STREQ(buffer, "c:\\");
     EXPECT_EQ(FullPath("games\\a.vmm"), "c:\\games\\a.vmm");
-}
-
-TEST(HostToWindowsPath, PrefixesDriveAndTurnsSeparators) {
-    EXPECT_EQ(platform::HostToWindowsPath("/"), "c:\\");
-    EXPECT_EQ(platform::HostToWindowsPath("/tmp/a/b.vmm"), "c:\\tmp\\a\\b.vmm");
-    EXPECT_EQ(platform::HostToWindowsPath("/tmp/dir/"), "c:\\tmp\\dir\\");
 }
 
 // Mapping against files on disk with mixed-case names.
@@ -218,18 +204,15 @@ TEST_F(MapToHostPathTest, MatchesComponentsIgnoringCasePreferringExactThenByteOr
 }
 
 TEST_F(MapToHostPathTest, RefusesOtherDrivesAndOverlongPaths) {
-    std::string host;
-    SetLastError(0);
-    EXPECT_FALSE(platform::MapToHostPath("d:\\games\\level1.vmm", host));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ENODEV));
-
-    SetLastError(0);
-    EXPECT_FALSE(platform::MapToHostPath(("c:\\" + std::string(5000, 'a')).c_str(), host));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ENAMETOOLONG));
-
-    SetLastError(0);
-    EXPECT_FALSE(platform::MapToHostPath("", host));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(EINVAL));
+    const std::string tooLong = "c:\\" + std::string(5000, 'a');
+    const std::pair<const char*, int> refused[] = {
+        {"d:\\games\\level1.vmm", ENODEV}, {tooLong.c_str(), ENAMETOOLONG}, {"", EINVAL}};
+    for (const auto& c : refused) {
+        std::string host;
+        EXPECT_EQ(testkit::WithLastError([&] { return platform::MapToHostPath(c.first, host); }),
+                  std::tuple(false, c.second))
+            << c.first;
+    }
 }
 
 } // namespace

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <utility>
+
 using namespace platform;
 using testkit::ReadSurface;
 using testkit::WriteSurface;
@@ -84,7 +87,7 @@ TEST_F(PresentTest, SurfaceListKeepsNewestFirst) {
 }
 
 // Draws a 4 x 2 surface (pixels 1..8) onto an 8 x 4 target at (x, y).
-TEST_F(PresentTest, BltCutsTheCopyToTheTarget) {
+TEST_F(PresentTest, CopiesAreCutToTheTarget) {
     struct Case {
         int x, y;
         int result;
@@ -109,15 +112,18 @@ TEST_F(PresentTest, BltCutsTheCopyToTheTarget) {
         EXPECT_EQ(std::vector<DWORD>(pixels.begin(), pixels.begin() + 8), c.topRow) << c.x;
         EXPECT_TRUE(m_log.Lines().empty()) << m_log.Text();
     }
-}
-
-TEST_F(PresentTest, ClipRenderRectCutsToTheScreen) {
+    // StretchBlt moves the source edges with the cut; ClipRenderRect cuts to the screen.
+    TestSurface stretched;
+    Fill(stretched, 2, 1); // pixels 1, 2
+    IDirectDrawSurface4* target = Screen(4, 1);
+    RECT wide{-2, 0, 6, 1}; // 4x stretch, half of it outside
+    ASSERT_EQ(stretched.StretchBlt(&wide, target), 1);
+    EXPECT_EQ(ReadSurface(target), (std::vector<DWORD>{1, 1, 2, 2}));
     TestSurface sprite;
     Fill(sprite, 20, 10);
     RECT out{};
     EXPECT_EQ(sprite.ClipRenderRect(630, 475, &out), 1);
-    EXPECT_EQ(out.right - out.left, 10);
-    EXPECT_EQ(out.bottom - out.top, 5);
+    EXPECT_EQ(std::pair(out.right - out.left, out.bottom - out.top), std::pair(10, 5));
     sprite.ClipRenderRect(700, -3, &out);
     EXPECT_LT(out.right, out.left); // beyond the screen: nothing to copy
     EXPECT_EQ(out.top, 3);
@@ -144,15 +150,6 @@ TEST_F(PresentTest, LostSurfacesAreRestoredOncePerCopy) {
     EXPECT_EQ(sprite.StretchBlt(&whole, target), 0); // a device that stays busy is given up
 }
 
-TEST_F(PresentTest, StretchBltMovesSourceEdgesWithTheCut) {
-    TestSurface sprite;
-    Fill(sprite, 2, 1); // pixels 1, 2
-    IDirectDrawSurface4* target = Screen(4, 1);
-    RECT wide{-2, 0, 6, 1}; // 4x stretch, half of it outside
-    ASSERT_EQ(sprite.StretchBlt(&wide, target), 1);
-    EXPECT_EQ(ReadSurface(target), (std::vector<DWORD>{1, 1, 2, 2}));
-}
-
 TEST_F(PresentTest, ColourKeysFollowTheSurfaceFormat) {
     TestSurface empty;
     EXPECT_EQ(empty.SetColourKey(RGB(255, 0, 255)), 0);
@@ -175,8 +172,8 @@ TEST_F(PresentTest, ColourKeysFollowTheSurfaceFormat) {
         ASSERT_EQ(keyed.SetColourKey(c.colour), 1);
         DDCOLORKEY key{};
         keyed.GetSurface()->GetColorKey(DDCKEY_SRCBLT, &key);
-        EXPECT_EQ(key.dwColorSpaceLowValue, c.value);
-        EXPECT_EQ(keyed.BltFastFlags(), DDBLTFAST_SRCCOLORKEY);
+        EXPECT_EQ(std::pair(key.dwColorSpaceLowValue, keyed.BltFastFlags()),
+                  std::pair(c.value, DWORD{DDBLTFAST_SRCCOLORKEY}));
         // CLR_INVALID reads the first pixel, no further than its own bytes.
         WriteSurface(keyed.GetSurface(), {c.value});
         EXPECT_EQ(DDColorMatch(keyed.GetSurface(), CLR_INVALID), c.value);
@@ -188,10 +185,9 @@ TEST_F(PresentTest, PaletteMatchesPickTheNearestEntry) {
     ASSERT_NE(palette, nullptr);
     PALETTEENTRY entries[256];
     palette->GetEntries(0, 0, 256, entries);
-    EXPECT_EQ((std::vector<int>{entries[255].peRed, entries[255].peGreen, entries[255].peBlue}),
-              (std::vector<int>{255, 255, 255}));
-    EXPECT_EQ((std::vector<int>{entries[36].peRed, entries[36].peGreen, entries[36].peBlue}),
-              (std::vector<int>{36, 36, 0}));
+    EXPECT_EQ((std::vector<int>{entries[255].peRed, entries[255].peGreen, entries[255].peBlue,
+                                entries[36].peRed, entries[36].peGreen, entries[36].peBlue}),
+              (std::vector<int>{255, 255, 255, 36, 36, 0}));
     TestSurface indexed;
     indexed.SetSurface(testkit::MakeSurface(m_host.DirectDraw(), Palettized8Format(), 1, 1));
     EXPECT_EQ(DDColorMatch(indexed.GetSurface(), RGB(250, 250, 250)), 0u); // no palette yet
@@ -215,10 +211,10 @@ TEST_F(PresentTest, PalettesComeFromResourcesAndFiles) {
         ASSERT_NE(palette, nullptr) << name;
         PALETTEENTRY entries[256];
         palette->GetEntries(0, 0, 256, entries);
-        EXPECT_EQ(entries[0].peRed, 0x10) << name;
-        EXPECT_EQ(entries[0].peBlue, 0x30) << name;
-        EXPECT_EQ(entries[1].peGreen, 0xFF) << name;
-        EXPECT_EQ(entries[255].peRed, 0) << name;
+        EXPECT_EQ(
+            std::tuple(entries[0].peRed, entries[0].peBlue, entries[1].peGreen, entries[255].peRed),
+            std::tuple(0x10, 0x30, 0xFF, 0))
+            << name;
         palette->Release();
     }
 }

@@ -3,21 +3,19 @@
 #include "engine/engine.h"
 #include "engine/state.h"
 #include "entity/entity.h"
-#include "platform/os/file.h"
 #include "testkit/bytes.h"
 #include "testkit/debug_capture.h"
 #include "testkit/math_expect.h"
-#include "testkit/scratch_dir.h"
+#include "testkit/record_file.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstring>
 #include <vector>
 
 namespace {
 
-constexpr float kPi = 3.1415927f;
+constexpr float kTurn = 6.2831855f;
 
 class CameraTest : public ::testing::Test {
 protected:
@@ -38,28 +36,15 @@ protected:
     void Update(CCamera& camera, float nearDistance = 1.0f, float farDistance = 100.0f) {
         camera.Update(m_view, nearDistance, farDistance);
     }
-
     // The camera's 340-byte record.
     std::vector<std::uint8_t> Record(CCamera& camera) {
-        HANDLE file = CreateFileA(m_dir.EnginePath("camera.rec").c_str(),
-                                  GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
-        EXPECT_EQ(camera.Save(file), 1);
-        CloseHandle(file);
-        return m_dir.ReadFile("camera.rec");
+        return testkit::SavedRecord(m_dir, camera);
     }
-    int LoadRecord(CCamera& camera, const std::vector<std::uint8_t>& bytes) {
-        m_dir.WriteFile("load.rec", bytes);
-        HANDLE file = CreateFileA(m_dir.EnginePath("load.rec").c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ, OPEN_EXISTING);
-        int result = camera.Load(file);
-        CloseHandle(file);
-        return result;
+    int Load(CCamera& camera, const std::vector<std::uint8_t>& bytes) {
+        return testkit::LoadRecord(m_dir, camera, bytes);
     }
     static constexpr auto FloatAt = &testkit::FieldAt<float>;
     static constexpr auto WordAt = &testkit::FieldAt<std::uint32_t>;
-    static void PutFloat(std::vector<std::uint8_t>& bytes, std::size_t offset, float value) {
-        std::memcpy(bytes.data() + offset, &value, 4);
-    }
 
     GAME_GLOBALS m_globals{};
     GAME_GLOBALS* m_previousGlobals = nullptr;
@@ -79,29 +64,25 @@ TEST_F(CameraTest, OrbitAdvancesOneTurnEveryThreeSecondsAndKeepsExactlyTwoPi) {
     camera.SetFirstPerson(base);
     SetFrameTime(1.5f);
     Update(camera);
-    EXPECT_NEAR(FloatAt(Record(camera), 336), kPi, 1e-6f);
     // Half a turn about the vertical axis through the target at the origin.
     ExpectNear(camera.GetPosition(), -10, 0, 0, 1e-4f);
-
     std::vector<std::uint8_t> record = Record(camera);
-    PutFloat(record, 336, 6.2831855f);
-    ASSERT_EQ(LoadRecord(camera, record), 1);
+    EXPECT_NEAR(FloatAt(record, 336), kTurn / 2, 1e-6f);
+    std::memcpy(record.data() + 336, &kTurn, 4);
+    ASSERT_EQ(Load(camera, record), 1);
     SetFrameTime(0.0f);
     Update(camera);
-    EXPECT_EQ(FloatAt(Record(camera), 336), 6.2831855f);
+    EXPECT_EQ(FloatAt(Record(camera), 336), kTurn);
     SetFrameTime(0.15f);
     Update(camera);
-    float expected = 6.2831855f + 0.15f * 6.2831855f / 3.0f - 6.2831855f;
-    EXPECT_NEAR(FloatAt(Record(camera), 336), expected, 1e-6f);
+    EXPECT_NEAR(FloatAt(Record(camera), 336), 0.15f * kTurn / 3.0f, 1e-6f);
 }
 
-TEST_F(CameraTest, FirstToThirdPersonTakesOneSecondOfFrames) {
+TEST_F(CameraTest, TransitionsTakeOneSecondOfFramesAndThirdToThirdMovesInAStraightLine) {
     CCamera camera;
-    D3DVECTOR base(1, 2, 3);
-    D3DVECTOR offset(0, 4, -8);
+    D3DVECTOR base(1, 2, 3), offset(0, 4, -8), other(10, 0, 0);
     camera.SetFirstPerson(base);
     camera.SetThirdPerson(offset);
-    EXPECT_EQ(camera.GetType(), static_cast<DWORD>(CCamera::CAMERA_TYPE_TO_THIRD_PERSON));
     SetFrameTime(0.25f);
     for (int frame = 0; frame < 4; ++frame) {
         Update(camera);
@@ -112,33 +93,18 @@ TEST_F(CameraTest, FirstToThirdPersonTakesOneSecondOfFrames) {
     Update(camera);
     EXPECT_EQ(camera.GetType(), static_cast<DWORD>(CCamera::CAMERA_TYPE_THIRD_PERSON));
     ExpectNear(camera.GetPosition(), 1, 6, -5);
-}
 
-TEST_F(CameraTest, ThirdToThirdPersonMovesInAStraightLine) {
-    CCamera camera;
-    D3DVECTOR base(0, 0, 0);
-    D3DVECTOR first(0, 10, 0);
-    D3DVECTOR second(10, 0, 0);
-    camera.SetFirstPerson(base);
-    camera.SetThirdPerson(first);
-    SetFrameTime(2.0f);
-    Update(camera);
-    Update(camera);
-    ExpectNear(camera.GetPosition(), 0, 10, 0);
-
-    camera.SetThirdPerson(second);
+    camera.SetThirdPerson(other);
     EXPECT_EQ(camera.GetType(), static_cast<DWORD>(CCamera::CAMERA_TYPE_THIRD_PERSON));
     SetFrameTime(0.5f);
-    Update(camera); // progress 0: still at the start
-    ExpectNear(camera.GetPosition(), 0, 10, 0);
-    Update(camera); // halfway
-    ExpectNear(camera.GetPosition(), 5, 5, 0);
-    Update(camera); // progress reached 1: the goal
-    Update(camera);
-    ExpectNear(camera.GetPosition(), 10, 0, 0);
+    const float path[][3] = {{1, 6, -5}, {6, 4, -1}, {11, 2, 3}, {11, 2, 3}}; // start, half, goal
+    for (const auto& p : path) {
+        Update(camera);
+        ExpectNear(camera.GetPosition(), p[0], p[1], p[2]);
+    }
 }
 
-TEST_F(CameraTest, FollowsItsOwnerAndTakesTheOwnersUpVector) {
+TEST_F(CameraTest, FollowsItsOwnerOrTracksItsTargetToBuildItsFrame) {
     CBaseEntity* owner = vgSpawnParentEntity();
     owner->SetWorldPosition(D3DVECTOR(0, 0, -10));
     owner->m_Model.vCameraUp = D3DVECTOR(1, 0, 0);
@@ -150,6 +116,19 @@ TEST_F(CameraTest, FollowsItsOwnerAndTakesTheOwnersUpVector) {
     ExpectNear(camera.GetOrientation(), 0, 0, 1);
     ExpectNear(camera.GetUpVector(), 1, 0, 0);
     ExpectNear(camera.GetRightVector(), 0, -1, 0);
+
+    // Without an owner the frame is built from the world's up vector.
+    CBaseEntity* target = vgSpawnParentEntity();
+    target->SetWorldPosition(D3DVECTOR(0, 0, 50));
+    CCamera tracking;
+    tracking.SetMode(CCamera::CAMERA_MODE_TRACK_TARGET);
+    tracking.SetTargetEntity(target->m_dwID);
+    Update(tracking);
+    ExpectNear(tracking.GetTargetPosition(), 0, 0, 50);
+    ExpectNear(tracking.GetUpVector(), 0, 1, 0);
+    ExpectNear(tracking.GetRightVector(), 1, 0, 0);
+    D3DVECTOR ahead(0, 0, 5);
+    ExpectNear(tracking.WorldToView(&ahead), 0, 0, 5);
 
     // A detached camera ignores its owner, even a missing one.
     CCamera detached;
@@ -170,60 +149,51 @@ TEST_F(CameraTest, MissingEntitiesAreReportedAndTheIdsKept) {
     EXPECT_EQ(camera.SetTargetEntity(78), 1);
     EXPECT_EQ(camera.GetOwner(), 77u);
     EXPECT_EQ(camera.GetTarget(), 78u);
-    EXPECT_TRUE(
-        m_capture.Contains("CCamera::SetOwner() Failed to find entity with id '77' (0000004D)"));
-    EXPECT_TRUE(m_capture.Contains(
-        "CCamera::SetTargetEntity() Failed to find entity with id 78 (0000004E)"));
     camera.SetState(CCamera::CAMERA_STATE_FOLLOW_OWNER);
     camera.SetMode(CCamera::CAMERA_MODE_TRACK_TARGET);
     Update(camera);
-    EXPECT_TRUE(m_capture.Contains("CCamera::Update() Failed to find owner entity 77 (0000004D)"));
-    EXPECT_TRUE(m_capture.Contains("CCamera::Update() Failed to find target entity 78 (0000004E)"));
+    for (const char* message :
+         {"CCamera::SetOwner() Failed to find entity with id '77' (0000004D)",
+          "CCamera::SetTargetEntity() Failed to find entity with id 78 (0000004E)",
+          "CCamera::Update() Failed to find owner entity 77 (0000004D)",
+          "CCamera::Update() Failed to find target entity 78 (0000004E)"}) {
+        EXPECT_TRUE(m_capture.Contains(message)) << message;
+    }
 }
 
-TEST_F(CameraTest, TrackedTargetIsLookedAt) {
-    CBaseEntity* target = vgSpawnParentEntity();
-    target->SetWorldPosition(D3DVECTOR(0, 0, 50));
+// On a 640 x 480 screen the side planes lean 45 degrees from the view direction sideways
+// (normals (+-0.7071, 0, 0.7071)) and atan(320 / 240) up and down (normals (0, +-0.8, 0.6)).
+// A sphere of radius 1 at depth 20 is therefore visible up to |x| = 21.41 and |y| = 16.25.
+TEST_F(CameraTest, SphereVisibilityAtEveryPlaneAndTheFarPoints) {
     CCamera camera;
-    camera.SetMode(CCamera::CAMERA_MODE_TRACK_TARGET);
-    camera.SetTargetEntity(target->m_dwID);
-    Update(camera);
-    ExpectNear(camera.GetTargetPosition(), 0, 0, 50);
-    ExpectNear(camera.GetOrientation(), 0, 0, 1);
-    // Without an owner the frame is built from the world's up vector.
-    ExpectNear(camera.GetUpVector(), 0, 1, 0);
-    ExpectNear(camera.GetRightVector(), 1, 0, 0);
-    D3DVECTOR ahead(0, 0, 5);
-    ExpectNear(camera.WorldToView(&ahead), 0, 0, 5);
-}
-
-TEST_F(CameraTest, SphereVisibilityAtTheLimitsAndFarPoints) {
-    CCamera camera;
-    D3DVECTOR eye(0, 0, 0);
-    D3DVECTOR target(0, 0, 1);
+    D3DVECTOR eye(0, 0, 0), target(0, 0, 1);
     camera.SetFirstPerson(eye);
     camera.SetTargetPosition(target);
     Update(camera, 1.0f, 100.0f);
-    D3DVECTOR atFarLimit(0, 0, 102); // far + radius ahead
-    EXPECT_EQ(camera.IsBoundingSphereVisible(&atFarLimit, 2.0f), 1);
-    D3DVECTOR beyond(0, 0, 102.01f);
-    EXPECT_EQ(camera.IsBoundingSphereVisible(&beyond, 2.0f), 0);
-    D3DVECTOR behind(0, 0, -5);
-    EXPECT_EQ(camera.IsBoundingSphereVisible(&behind, 2.0f), 0);
-    D3DVECTOR touchingBehind(0, 0, -1.5f);
-    EXPECT_EQ(camera.IsBoundingSphereVisible(&touchingBehind, 2.0f), 1);
-    // Far to the side, outside the 90-degree horizontal field of view.
-    D3DVECTOR aside(50, 0, 10);
-    EXPECT_EQ(camera.IsBoundingSphereVisible(&aside, 1.0f), 0);
-
+    const struct {
+        D3DVECTOR centre;
+        float radius;
+        int visible;
+    } cases[] = {
+        {{0, 0, 102}, 2, 1}, // far + radius ahead
+        {{0, 0, 102.01f}, 2, 0}, {{0, 0, -5}, 2, 0},      {{0, 0, -1.5f}, 2, 1},
+        {{0, 16.2f, 20}, 1, 1},  {{0, 16.3f, 20}, 1, 0},  {{0, -16.2f, 20}, 1, 1},
+        {{0, -16.3f, 20}, 1, 0}, {{21.3f, 0, 20}, 1, 1},  {{21.5f, 0, 20}, 1, 0},
+        {{-21.3f, 0, 20}, 1, 1}, {{-21.5f, 0, 20}, 1, 0},
+    };
+    for (const auto& c : cases) {
+        D3DVECTOR centre = c.centre;
+        EXPECT_EQ(camera.IsBoundingSphereVisible(&centre, c.radius), c.visible)
+            << "centre (" << centre.x << ", " << centre.y << ", " << centre.z << ")";
+    }
     // The far points span the far region.
     Update(camera, 10.0f, 50.0f);
     D3DVECTOR points[4];
     camera.GetFarPoints(points);
-    ExpectNear(points[0], -30, 30, 40, 1e-4f);
-    ExpectNear(points[1], 30, 30, 40, 1e-4f);
-    ExpectNear(points[2], -30, -30, 40, 1e-4f);
-    ExpectNear(points[3], 30, -30, 40, 1e-4f);
+    const float corners[4][2] = {{-30, 30}, {30, 30}, {-30, -30}, {30, -30}};
+    for (int i = 0; i < 4; ++i) {
+        ExpectNear(points[i], corners[i][0], corners[i][1], 40, 1e-4f);
+    }
 }
 
 TEST_F(CameraTest, RecordHoldsIdThenTheFieldsInOrder) {
@@ -261,43 +231,33 @@ TEST_F(CameraTest, LoadTakesEveryFieldFromARecordBuiltByteByByte) {
     bytes.U32(1).U32(2).U32(3).U32(11).U32(1).U32(12).U32(1).U32(0).F32(0.5f).F32(1.25f);
     ASSERT_EQ(bytes.Size(), 340u);
     CCamera camera;
-    ASSERT_EQ(LoadRecord(camera, bytes.Bytes()), 1);
+    ASSERT_EQ(Load(camera, bytes.Bytes()), 1);
     EXPECT_EQ(camera.GetFOV(), 0.5f);
     ExpectNear(camera.GetBasePosition(), 4, 5, 6, 0);
-    EXPECT_EQ(camera.GetMode(), 1u);
-    EXPECT_EQ(camera.GetState(), 2u);
-    EXPECT_EQ(camera.GetType(), 3u);
-    EXPECT_EQ(camera.GetTarget(), 11u);
-    EXPECT_EQ(camera.IsListener(), 1);
-    EXPECT_EQ(camera.GetOwner(), 12u);
-    EXPECT_EQ(camera.IsPlayerAllowedToMove(), 1);
+    EXPECT_EQ(
+        std::vector<DWORD>({camera.GetMode(), camera.GetState(), camera.GetType(),
+                            camera.GetTarget(), static_cast<DWORD>(camera.IsListener()),
+                            camera.GetOwner(), static_cast<DWORD>(camera.IsPlayerAllowedToMove())}),
+        std::vector<DWORD>({1, 2, 3, 11, 1, 12, 1}));
     camera.RestoreMode();
     EXPECT_EQ(camera.GetMode(), 3u);
     D3DVECTOR points[4];
     camera.GetFarPoints(points);
     ExpectNear(points[3], 9, 10, 11, 0);
-}
 
-TEST_F(CameraTest, WrongIdOrShortRecordLeavesTheCameraUnchanged) {
-    CCamera camera;
-    camera.SetMode(9);
-    std::vector<std::uint8_t> record = Record(camera);
-    std::vector<std::uint8_t> wrongId = record;
+    // A wrong id or a short record leaves the camera as it was.
+    std::vector<std::uint8_t> wrongId = bytes.Bytes(), cut = bytes.Bytes();
     wrongId[0] = 'X';
-    wrongId[300] = 1;
-    EXPECT_EQ(LoadRecord(camera, wrongId), 0);
-    EXPECT_TRUE(m_capture.Contains("CCamera::Load() Failed to verify camera id!"));
-    EXPECT_EQ(camera.GetMode(), 9u);
-
-    std::vector<std::uint8_t> cut = record;
-    cut[300] = 1;
     cut.resize(320);
-    EXPECT_EQ(LoadRecord(camera, cut), 0);
-    EXPECT_TRUE(m_capture.Contains("CCamera::Load() Failed to read camera data!"));
-    EXPECT_EQ(camera.GetMode(), 9u);
-
-    EXPECT_EQ(LoadRecord(camera, {0x43, 0x41}), 0);
-    EXPECT_TRUE(m_capture.Contains("CCamera::Load() Failed to read camera id!"));
+    const std::pair<std::vector<std::uint8_t>, const char*> refused[] = {
+        {wrongId, "CCamera::Load() Failed to verify camera id!"},
+        {cut, "CCamera::Load() Failed to read camera data!"},
+        {{0x43, 0x41}, "CCamera::Load() Failed to read camera id!"}};
+    for (const auto& [record, message] : refused) {
+        EXPECT_EQ(Load(camera, record), 0);
+        EXPECT_TRUE(m_capture.Contains(message)) << message;
+        EXPECT_EQ(camera.GetMode(), 3u);
+    }
 }
 
 TEST_F(CameraTest, DestroyingTheActiveCameraClearsIt) {
@@ -308,12 +268,10 @@ TEST_F(CameraTest, DestroyingTheActiveCameraClearsIt) {
     EXPECT_EQ(vgGetActiveCamera(), nullptr);
     EXPECT_TRUE(
         m_capture.Contains("CCamera::~CCamera() Quellion engine has this camera as active!!!"));
-
     CCamera active;
     vgSetActiveCamera(&active);
     { CCamera other; }
     EXPECT_EQ(vgGetActiveCamera(), &active);
-    vgSetActiveCamera(nullptr);
 }
 
 } // namespace

@@ -1,10 +1,9 @@
 #include "scene/light.h"
 
-#include "platform/os/file.h"
 #include "testkit/bytes.h"
 #include "testkit/debug_capture.h"
 #include "testkit/device_host.h"
-#include "testkit/scratch_dir.h"
+#include "testkit/record_file.h"
 
 #include <gtest/gtest.h>
 
@@ -18,30 +17,10 @@ class LightTest : public ::testing::Test {
 protected:
     std::size_t SetLightCalls() { return m_host.Log().Count("Light::SetLight"); }
 
-    int LoadRecord(CLight& light, const std::vector<std::uint8_t>& bytes) {
-        m_dir.WriteFile("light.rec", bytes);
-        HANDLE file = CreateFileA(m_dir.EnginePath("light.rec").c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ, OPEN_EXISTING);
-        int result = light.Load(file);
-        CloseHandle(file);
-        return result;
-    }
-
     testkit::DeviceHost m_host;
     testkit::ScratchDir m_dir;
     testkit::DebugCapture m_capture;
 };
-
-// The initial description is pinned by the saved record below.
-TEST_F(LightTest, FlagSettersClearTheFlagsInTurn) {
-    CLight light;
-    light.EnableSpecularHighlights(1);
-    light.Enable(0);
-    EXPECT_EQ(light.GetLightInfo()->dwFlags, 0u);
-    light.Enable(1);
-    light.EnableSpecularHighlights(0);
-    EXPECT_EQ(light.GetLightInfo()->dwFlags, 3u);
-}
 
 TEST_F(LightTest, EachFormSetsItsTypeAndNormalisesItsDirectionButOrientationIsNot) {
     CLight light;
@@ -51,7 +30,6 @@ TEST_F(LightTest, EachFormSetsItsTypeAndNormalisesItsDirectionButOrientationIsNo
     EXPECT_EQ(d.dltType, D3DLIGHT_DIRECTIONAL);
     EXPECT_EQ(d.dvDirection.z, 1.0f);
     EXPECT_EQ(d.dcvColor.r, 0.5f);
-    EXPECT_EQ(d.dcvColor.a, 1.0f);
     light.SetOrientation(direction);
     EXPECT_EQ(light.GetOrientation().z, 2.0f);
 
@@ -71,6 +49,13 @@ TEST_F(LightTest, EachFormSetsItsTypeAndNormalisesItsDirectionButOrientationIsNo
     EXPECT_EQ(d.dvPosition.y, 2.0f);
     light.SetParallelPointLight(position, 1, 1, 1);
     EXPECT_EQ(d.dltType, D3DLIGHT_PARALLELPOINT);
+    // The flag setters clear their flags in turn; the initial flags are pinned by the record.
+    light.EnableSpecularHighlights(1);
+    light.Enable(0);
+    EXPECT_EQ(d.dwFlags, 0u);
+    light.Enable(1);
+    light.EnableSpecularHighlights(0);
+    EXPECT_EQ(d.dwFlags, 3u);
 }
 
 TEST_F(LightTest, ChangesReachTheDeviceOnceAtTheNextSetAsCurrent) {
@@ -133,12 +118,6 @@ TEST_F(LightTest, RecordIsTheIdAndTheRawDescription) {
     CLight light;
     D3DVECTOR position(1, 2, 3);
     light.SetPointLight(position, 0.5f, 0.5f, 0.5f);
-    HANDLE file = CreateFileA(m_dir.EnginePath("out.rec").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                              CREATE_ALWAYS);
-    ASSERT_EQ(light.Save(file), 1);
-    CloseHandle(file);
-    std::vector<std::uint8_t> bytes = m_dir.ReadFile("out.rec");
-    ASSERT_EQ(bytes.size(), 84u);
     testkit::ByteBuilder expected;
     expected.U32(0x1A54474C).U32(80).U32(1);                    // id, size, point light
     expected.F32(0.5f).F32(0.5f).F32(0.5f).F32(1.0f);           // colour
@@ -146,36 +125,34 @@ TEST_F(LightTest, RecordIsTheIdAndTheRawDescription) {
     expected.F32(std::sqrt(std::numeric_limits<float>::max())); // range
     expected.F32(1.0f).F32(0).F32(1).F32(0).F32(0).F32(0);      // falloff, attenuation, theta, phi
     expected.U32(3);                                            // flags
-    EXPECT_EQ(bytes, expected.Bytes());
+    EXPECT_EQ(testkit::SavedRecord(m_dir, light), expected.Bytes());
 }
 
-TEST_F(LightTest, LoadCreatesALightAndTakesTheDescription) {
+TEST_F(LightTest, LoadTakesTheDescriptionAndBadRecordsLeaveTheFreshOne) {
     CLight light;
+    D3DVECTOR position(9, 9, 9);
+    light.SetPointLight(position, 1, 1, 1);
+    const std::pair<std::vector<std::uint8_t>, const char*> bad[] = {
+        {testkit::ByteBuilder().U32(0x1A54474D).Fill(0, 80).Bytes(),
+         "CLight::Load() Failed to verify Light id!"},
+        {testkit::ByteBuilder().U32(0x1A54474C).U32(80).U32(2).Bytes(),
+         "CLight::Load() Failed to read Light data!"},
+        {{0x4C, 0x47}, "CLight::Load() Failed to read Light id!"}};
+    for (const auto& [bytes, message] : bad) {
+        EXPECT_EQ(testkit::LoadRecord(m_dir, light, bytes), 0);
+        EXPECT_TRUE(m_capture.Contains(message)) << message;
+        // Nothing half-read: the fresh description.
+        EXPECT_EQ(light.GetLightInfo()->dwFlags, 3u);
+        EXPECT_EQ(static_cast<DWORD>(light.GetLightInfo()->dltType), 0u);
+    }
     std::vector<std::uint8_t> record =
         testkit::ByteBuilder().U32(0x1A54474C).U32(80).U32(3).Fill(0, 68).U32(1).Bytes();
-    ASSERT_EQ(LoadRecord(light, record), 1);
+    ASSERT_EQ(testkit::LoadRecord(m_dir, light, record), 1);
     EXPECT_EQ(light.GetLightInfo()->dltType, D3DLIGHT_DIRECTIONAL);
     EXPECT_EQ(light.GetLightInfo()->dwFlags, 1u);
     m_host.Log().ClearCalls();
     EXPECT_EQ(light.AddToScene(m_host.Viewport()), 1);
     EXPECT_EQ(m_host.Log().Count("Light::SetLight"), 1u) << "the loaded description is dirty";
-}
-
-TEST_F(LightTest, BadRecordsLeaveTheFreshDescription) {
-    CLight light;
-    D3DVECTOR position(9, 9, 9);
-    light.SetPointLight(position, 1, 1, 1);
-    EXPECT_EQ(LoadRecord(light, testkit::ByteBuilder().U32(0x1A54474D).Fill(0, 80).Bytes()), 0);
-    EXPECT_TRUE(m_capture.Contains("CLight::Load() Failed to verify Light id!"));
-    EXPECT_EQ(light.GetLightInfo()->dwFlags, 3u);
-    EXPECT_EQ(static_cast<DWORD>(light.GetLightInfo()->dltType), 0u);
-
-    EXPECT_EQ(LoadRecord(light, testkit::ByteBuilder().U32(0x1A54474C).U32(80).U32(2).Bytes()), 0);
-    EXPECT_TRUE(m_capture.Contains("CLight::Load() Failed to read Light data!"));
-    EXPECT_EQ(static_cast<DWORD>(light.GetLightInfo()->dltType), 0u) << "nothing half-read";
-
-    EXPECT_EQ(LoadRecord(light, {0x4C, 0x47}), 0);
-    EXPECT_TRUE(m_capture.Contains("CLight::Load() Failed to read Light id!"));
 }
 
 } // namespace

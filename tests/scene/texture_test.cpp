@@ -1,5 +1,3 @@
-#include "engine/element_table.h"
-#include "model/accounted.h"
 #include "scene/texture.h"
 #include "support/memory.h"
 #include "testkit/bmp_builder.h"
@@ -12,6 +10,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 using namespace platform;
 using testkit::Describe;
@@ -80,13 +79,12 @@ TEST_F(TextureTest, FormatAndSizeFollowTheDevice) {
         Reconfigure(c.caps, c.formats);
         CTexture texture;
         ASSERT_EQ(texture.Load(const_cast<char*>(c.name), 0, 0, c.flags), 1) << m_log.Text();
-        const DDSURFACEDESC2 desc = Describe(texture.GetSurface());
-        EXPECT_EQ(desc.dwWidth, c.width);
-        EXPECT_EQ(desc.dwHeight, c.height);
-        EXPECT_EQ(desc.ddpfPixelFormat.dwRGBBitCount, c.bitCount);
-        EXPECT_EQ(desc.ddpfPixelFormat.dwRGBAlphaBitMask, c.alphaMask);
-        EXPECT_EQ((desc.ddpfPixelFormat.dwFlags & DDPF_PALETTEINDEXED8) != 0, c.palettised);
-        EXPECT_EQ(desc.ddsCaps.dwCaps & DDSCAPS_TEXTURE, DDSCAPS_TEXTURE);
+        const DDSURFACEDESC2 d = Describe(texture.GetSurface());
+        const DDPIXELFORMAT& f = d.ddpfPixelFormat;
+        EXPECT_EQ(
+            std::tuple(d.dwWidth, d.dwHeight, f.dwRGBBitCount, f.dwRGBAlphaBitMask,
+                       (f.dwFlags & DDPF_PALETTEINDEXED8) != 0, d.ddsCaps.dwCaps & DDSCAPS_TEXTURE),
+            std::tuple(c.width, c.height, c.bitCount, c.alphaMask, c.palettised, DDSCAPS_TEXTURE));
         EXPECT_NE(texture.GetTexture(), nullptr);
     }
 }
@@ -210,10 +208,10 @@ TEST_F(TextureTest, FailedLoadsLeaveTheTextureEmpty) {
         for (const std::string& message : c.messages) {
             EXPECT_TRUE(m_log.Contains(message)) << message << "\n" << m_log.Text();
         }
-        EXPECT_EQ(texture.GetTextureName(), nullptr);
-        EXPECT_EQ(texture.GetTexture(), nullptr);
-        EXPECT_EQ(texture.GetFlags(), 0u);
-        EXPECT_EQ(m_host->DirectDraw()->LiveSurfaceCount(), 0u) << c.name;
+        EXPECT_EQ(std::tuple(texture.GetTextureName(), texture.GetTexture(), texture.GetFlags(),
+                             m_host->DirectDraw()->LiveSurfaceCount()),
+                  std::tuple(nullptr, nullptr, 0u, 0u))
+            << c.name;
     }
     Reconfigure(0, {});
     CTexture texture;
@@ -232,22 +230,6 @@ TEST_F(TextureTest, SetAsCurrentBindsTheStage) {
     EXPECT_EQ(texture.SetAsCurrent(m_host->Device()), DDERR_GENERIC);
     EXPECT_TRUE(m_log.Contains("CTexture::SetAsCurrent() Failed to set texture. Error=80004005"));
     m_host->Device()->SetTexture(3, nullptr);
-}
-
-TEST_F(TextureTest, LevelReleaseDestroysEveryTexture) {
-    testkit::AddResource("fine", Indexed(1, 1, {0}));
-    const DWORD system = CMemory::GetTotalMemoryAllocated();
-    g_level.ppTextureObjects = static_cast<CTexture**>(CMemory::Allocate(2 * sizeof(CTexture*), 0));
-    for (int i = 0; i < 2; ++i) {
-        g_level.ppTextureObjects[i] = NewAccounted<CTexture>();
-        g_level.ppTextureObjects[i]->Load(const_cast<char*>("fine"), 0, 0, 0);
-    }
-    g_level.dwTextureObjectCount = 2;
-    EXPECT_EQ(m_host->DirectDraw()->LiveSurfaceCount(), 2u);
-    ReleaseLevelTables();
-    EXPECT_EQ(m_host->DirectDraw()->LiveSurfaceCount(), 0u);
-    EXPECT_EQ(CMemory::GetTotalMemoryAllocated(), system);
-    EXPECT_EQ(g_level.ppTextureObjects, nullptr);
 }
 
 } // namespace

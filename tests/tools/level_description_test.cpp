@@ -2,6 +2,7 @@
 #include "tools_fixture.h"
 
 #include <sstream>
+#include <tuple>
 
 namespace {
 
@@ -21,25 +22,20 @@ TEST(LevelDescription, DefaultsAndReferencesByIndex) {
                      "  position -50 49.5 0", "model a-model-file-named-at-some-length.obj"}),
               level, error))
         << error.Text();
-    EXPECT_FALSE(level.wrap);
-    EXPECT_FALSE(level.hasText);
-    EXPECT_TRUE(level.codeFile.empty());
+    EXPECT_FALSE(level.wrap || level.hasText || !level.codeFile.empty());
     ASSERT_EQ(level.models.size(), 2u);
     // A type name taken from the file's stem is cut to what its field keeps.
     EXPECT_EQ(level.models[1].typeName, "a-model-file-named-at-some-leng");
     const lvltool::ModelEntry& model = level.models[0];
     EXPECT_EQ(model.file, std::filesystem::path("dir/ships/Big.vmm"));
     EXPECT_EQ(model.typeName, "Big");
-    EXPECT_EQ(model.textureOverride, 1u);
-    EXPECT_TRUE(model.uniformScale);
-    EXPECT_EQ(model.scale, 1.0f);
-    EXPECT_EQ(model.cameraUp.y, 1.0f);
-    EXPECT_TRUE(model.module.empty());
+    EXPECT_EQ(std::tuple(model.textureOverride, model.uniformScale, model.scale, model.cameraUp.y,
+                         model.module.empty()),
+              std::tuple(1u, true, 1.0f, 1.0f, true));
     ASSERT_EQ(level.triggers.size(), 1u);
-    EXPECT_EQ(level.triggers[0].type, 2u);
-    EXPECT_EQ(level.triggers[0].model, 0u);
-    EXPECT_FALSE(level.triggers[0].useRadius);
-    EXPECT_EQ(level.triggers[0].line, 6u);
+    const lvltool::TriggerEntry& trigger = level.triggers[0];
+    EXPECT_EQ(std::tuple(trigger.type, trigger.model, trigger.useRadius, trigger.line),
+              std::tuple(2u, 0u, false, 6u));
 }
 
 TEST(LevelDescription, ErrorsNameTheFileAndLine) {

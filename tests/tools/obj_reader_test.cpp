@@ -1,6 +1,7 @@
 #include "tools_fixture.h"
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -25,57 +26,51 @@ Diagnostic Refused(const std::string& text) {
     return error;
 }
 
-void ExpectCorner(const vmmtool::ObjCorner& corner, std::uint32_t position, std::uint32_t texcoord,
-                  std::uint32_t normal) {
-    EXPECT_EQ(corner.position, position);
-    EXPECT_EQ(corner.texcoord, texcoord);
-    EXPECT_EQ(corner.normal, normal);
+// Every corner's (position, texcoord, normal) and every face's (first corner, corner count).
+using Triple = std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>;
+std::vector<Triple> Corners(const ObjScene& scene) {
+    std::vector<Triple> corners;
+    for (const vmmtool::ObjCorner& c : scene.corners) {
+        corners.emplace_back(c.position, c.texcoord, c.normal);
+    }
+    return corners;
 }
 
-TEST(ObjReaderTest, ReadsVerticesAndEveryCornerForm) {
-    ObjScene scene = Parsed(
-        Lines({"v 1 2 3", "v -4.5 +5e1 .25 1.0", "v 0 0 0 0.5 0.5 0.5", "vt 0.25 0.75", "vt 0.5",
-               "vn 0 0 1", "f 1 2 3", "f 1/1 2/2 3/1", "f 1//1 2//1 3//1", "f 3/2/1 2/1/1 1/2/1"}));
+TEST(ObjReaderTest, ReadsVerticesAndEveryCornerFormInPolygonsOfAnySize) {
+    ObjScene scene = Parsed(Lines({"v 1 2 3", "v -4.5 +5e1 .25 1.0", "v 0 0 0 0.5 0.5 0.5",
+                                   "vt 0.25 0.75", "vt 0.5", "vn 0 0 1", "f 1 2 3", "f 1/1 2/2 3/1",
+                                   "f 1//1 2//1 3//1", "f 3/2/1 2/1/1 1/2/1 2 3"}));
     ASSERT_EQ(scene.positions.size(), 3u);
-    EXPECT_EQ(scene.positions[1].x, -4.5f);
-    EXPECT_EQ(scene.positions[1].y, 50.0f);
-    EXPECT_EQ(scene.positions[1].z, 0.25f);
+    EXPECT_EQ(std::tuple(scene.positions[1].x, scene.positions[1].y, scene.positions[1].z),
+              std::tuple(-4.5f, 50.0f, 0.25f));
     ASSERT_EQ(scene.texcoords.size(), 2u);
-    EXPECT_EQ(scene.texcoords[0].v, 0.75f);
-    EXPECT_EQ(scene.texcoords[1].v, 0.0f);
+    EXPECT_EQ(std::pair(scene.texcoords[0].v, scene.texcoords[1].v), std::pair(0.75f, 0.0f));
     ASSERT_EQ(scene.normals.size(), 1u);
     EXPECT_EQ(scene.normals[0].z, 1.0f);
-
-    ASSERT_EQ(scene.faces.size(), 4u);
-    ASSERT_EQ(scene.corners.size(), 12u);
-    ExpectCorner(scene.corners[0], 0, kAbsent, kAbsent);
-    ExpectCorner(scene.corners[5], 2, 0, kAbsent);
-    ExpectCorner(scene.corners[7], 1, kAbsent, 0);
-    ExpectCorner(scene.corners[9], 2, 1, 0);
-    EXPECT_EQ(scene.faces[3].firstCorner, 9u);
-    EXPECT_EQ(scene.faces[3].cornerCount, 3u);
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> faces;
+    for (const vmmtool::ObjFace& f : scene.faces) {
+        faces.emplace_back(f.firstCorner, f.cornerCount);
+    }
+    EXPECT_EQ(faces, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{
+                         {0, 3}, {3, 3}, {6, 3}, {9, 5}}));
+    const std::vector<Triple> corners = Corners(scene);
+    EXPECT_EQ(corners[0], Triple(0, kAbsent, kAbsent));
+    EXPECT_EQ(corners[5], Triple(2, 0, kAbsent));
+    EXPECT_EQ(corners[7], Triple(1, kAbsent, 0));
+    EXPECT_EQ(corners[9], Triple(2, 1, 0));
     EXPECT_EQ(scene.faces[0].material, kAbsent);
 }
 
 TEST(ObjReaderTest, NegativeIndicesCountBackFromTheLastDefined) {
     ObjScene scene = Parsed(Lines({"v 0 0 0", "v 1 0 0", "v 1 1 0", "vt 0 0", "vn 0 0 1",
                                    "f -3/-1/-1 -2/-1/-1 -1/-1/-1", "v 0 1 0", "f -4 -2 -1"}));
-    ASSERT_EQ(scene.faces.size(), 2u);
-    ExpectCorner(scene.corners[0], 0, 0, 0);
-    ExpectCorner(scene.corners[2], 2, 0, 0);
-    // Resolved against the four positions defined by then.
-    ExpectCorner(scene.corners[3], 0, kAbsent, kAbsent);
-    ExpectCorner(scene.corners[4], 2, kAbsent, kAbsent);
-    ExpectCorner(scene.corners[5], 3, kAbsent, kAbsent);
-}
-
-TEST(ObjReaderTest, PolygonsKeepAllTheirCorners) {
-    ObjScene scene = Parsed(
-        Lines({"v 0 0 0", "v 1 0 0", "v 2 1 0", "v 1 2 0", "v 0 1 0", "f 1 2 3 4 5", "f 1 2 3 4"}));
-    ASSERT_EQ(scene.faces.size(), 2u);
-    EXPECT_EQ(scene.faces[0].cornerCount, 5u);
-    EXPECT_EQ(scene.faces[1].firstCorner, 5u);
-    EXPECT_EQ(scene.faces[1].cornerCount, 4u);
+    // The second face resolves against the four positions defined by then.
+    EXPECT_EQ(Corners(scene), (std::vector<Triple>{{0, 0, 0},
+                                                   {1, 0, 0},
+                                                   {2, 0, 0},
+                                                   {0, kAbsent, kAbsent},
+                                                   {2, kAbsent, kAbsent},
+                                                   {3, kAbsent, kAbsent}}));
 }
 
 TEST(ObjReaderTest, RefusesIndicesOutsideWhatIsDefinedSoFar) {
@@ -106,11 +101,9 @@ TEST(ObjReaderTest, RefusesMalformedStatementsWithTheirLine) {
     };
     const std::vector<Case> cases = {
         {"v 1 2", "v needs 3 to 7 numbers, not 2"},
-        {"v 1 x 3", "'x' is not a number"},
         {"v 1 2 3q", "'3q' is not a number"},
         {"v 1e999 0 0", "'1e999' is not a finite number"},
         {"v nan 0 0", "'nan' is not a finite number"},
-        {"v inf 0 0", "'inf' is not a finite number"},
         {"vn 0 0 1 0", "vn needs 3 numbers, not 4"},
         {"vt", "vt needs 1 to 3 numbers, not 0"},
         {"f 1 2", "f needs at least 3 corners, not 2"},
@@ -122,9 +115,7 @@ TEST(ObjReaderTest, RefusesMalformedStatementsWithTheirLine) {
     };
     for (const Case& c : cases) {
         Diagnostic error = Refused(Lines({"# header", "v 0 0 0", "v 1 0 0", "v 0 1 0", c.line}));
-        EXPECT_EQ(error.file, "test.obj");
-        EXPECT_EQ(error.line, 5u) << c.line;
-        EXPECT_EQ(error.message, c.message) << c.line;
+        EXPECT_EQ(error.Text(), "test.obj:5: " + c.message);
     }
 }
 
@@ -159,13 +150,10 @@ TEST(ObjReaderTest, FacesRememberTheirObjectGroupAndMaterial) {
     EXPECT_TRUE(scene.hasObjectStatements);
     EXPECT_EQ(scene.objects, (std::vector<std::string>{"", "ship", "boat"}));
     EXPECT_EQ(scene.groups, (std::vector<std::string>{"", "hull", "wing left"}));
-    ASSERT_EQ(scene.materials.size(), 2u);
-    EXPECT_EQ(scene.materials[0].name, "paint");
-    EXPECT_EQ(scene.materials[0].line, 9u);
-    EXPECT_EQ(scene.materials[1].name, "metal");
-    ASSERT_EQ(scene.libraries.size(), 2u);
-    EXPECT_EQ(scene.libraries[1].name, "b.mtl");
-    EXPECT_EQ(scene.libraries[1].line, 1u);
+    ASSERT_EQ(scene.materials.size() * scene.libraries.size(), 4u);
+    EXPECT_EQ(std::tuple(scene.materials[0].name, scene.materials[0].line, scene.materials[1].name,
+                         scene.libraries[1].name, scene.libraries[1].line),
+              std::tuple("paint", 9u, "metal", "b.mtl", 1u));
 
     ASSERT_EQ(scene.faces.size(), 5u);
     struct Expected {
@@ -175,9 +163,10 @@ TEST(ObjReaderTest, FacesRememberTheirObjectGroupAndMaterial) {
     // material stays in force across both.
     const Expected expected[] = {{0, 0, kAbsent}, {1, 1, 0}, {1, 2, 1}, {1, 1, 0}, {2, 0, 0}};
     for (std::size_t i = 0; i < 5; ++i) {
-        EXPECT_EQ(scene.faces[i].object, expected[i].object) << i;
-        EXPECT_EQ(scene.faces[i].group, expected[i].group) << i;
-        EXPECT_EQ(scene.faces[i].material, expected[i].material) << i;
+        const vmmtool::ObjFace& f = scene.faces[i];
+        EXPECT_EQ(Triple(f.object, f.group, f.material),
+                  Triple(expected[i].object, expected[i].group, expected[i].material))
+            << i;
     }
 }
 
@@ -212,19 +201,12 @@ TEST(MtlReaderTest, ReadsColoursPowerAlphaAndTexture) {
          "d 0.5", "illum 2", "map_Kd textures/hull paint.bmp", "newmtl glass", "Tr 0.25"}));
     ASSERT_EQ(library.size(), 2u);
     const vmmtool::MtlMaterial& hull = library.at("hull");
-    EXPECT_EQ(hull.ambient.z, 0.3f);
-    EXPECT_EQ(hull.diffuse.x, 0.4f);
-    EXPECT_EQ(hull.diffuse.z, 0.6f);
-    EXPECT_EQ(hull.specular.y, 0.7f);
-    EXPECT_EQ(hull.power, 32.0f);
-    EXPECT_EQ(hull.alpha, 0.5f);
-    EXPECT_EQ(hull.diffuseTexture, "textures/hull paint.bmp");
-
     const vmmtool::MtlMaterial& glass = library.at("glass");
-    EXPECT_EQ(glass.alpha, 0.75f);
-    EXPECT_EQ(glass.diffuse.y, 1.0f);
-    EXPECT_EQ(glass.specular.x, 0.0f);
-    EXPECT_TRUE(glass.diffuseTexture.empty());
+    EXPECT_EQ(std::tuple(hull.ambient.z, hull.diffuse.x, hull.diffuse.z, hull.specular.y,
+                         hull.power, hull.alpha, hull.diffuseTexture),
+              std::tuple(0.3f, 0.4f, 0.6f, 0.7f, 32.0f, 0.5f, "textures/hull paint.bmp"));
+    EXPECT_EQ(std::tuple(glass.alpha, glass.diffuse.y, glass.specular.x, glass.diffuseTexture),
+              std::tuple(0.75f, 1.0f, 0.0f, ""));
 }
 
 TEST(MtlReaderTest, TextureOptionsComeBeforeTheFileName) {

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <numbers>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -195,20 +196,19 @@ TEST_F(ObjToModelTest, MaterialsSplitFramesAndTakeSlotsInOrderOfUse) {
         << m_error.Text();
     EXPECT_EQ(FrameNames(model),
               (std::vector<std::string>{"hull.none", "hull.metal", "hull.paint", "fin"}));
-    EXPECT_EQ(model.GetFrame(0)->GetMaterialIndex(), kNoIndex);
-    EXPECT_EQ(model.GetFrame(1)->GetMaterialIndex(), 0u);
-    EXPECT_EQ(model.GetFrame(2)->GetMaterialIndex(), 1u);
-    EXPECT_EQ(model.GetFrame(3)->GetMaterialIndex(), 1u);
+    std::vector<DWORD> slots;
+    for (DWORD i = 0; i < model.GetFrameCount(); ++i) {
+        slots.push_back(model.GetFrame(i)->GetMaterialIndex());
+    }
+    EXPECT_EQ(slots, (std::vector<DWORD>{kNoIndex, 0, 1, 1}));
     EXPECT_EQ(m_summary.materials, 2u);
     ASSERT_NE(model.GetMaterial(1), nullptr);
     EXPECT_EQ(model.GetMaterial(2), nullptr);
-
     const CMaterial& paint = *model.GetMaterial(1);
     ExpectVector(paint.GetDiffuse(), 0.5f, 0.25f, 0.125f);
-    EXPECT_EQ(paint.GetAlpha(), 0.5f);
     ExpectVector(paint.GetSpecular(), 1.0f, 0.5f, 0.0f);
-    EXPECT_EQ(paint.GetPower(), 16.0f);
-    EXPECT_EQ(paint.GetTextureName(), nullptr);
+    EXPECT_EQ(std::tuple(paint.GetAlpha(), paint.GetPower(), paint.GetTextureName()),
+              std::tuple(0.5f, 16.0f, nullptr));
     ExpectVector(model.GetMaterial(0)->GetDiffuse(), 0.75f, 0.75f, 0.75f);
 }
 
@@ -233,46 +233,31 @@ TEST_F(ObjToModelTest, TextureNamesBecomeFullEnginePaths) {
 
 TEST_F(ObjToModelTest, RefusesWhatTheModelCannotHoldOrItsIndicesCannotReach) {
     const std::string triangle = Lines({"v 0 0 0", "v 1 0 0", "v 0 1 0"});
-    C3DModel model;
-    EXPECT_FALSE(Build(triangle + Lines({"", "usemtl missing", "f 1 2 3"}), model));
-    EXPECT_EQ(m_error.line, 5u);
-    EXPECT_EQ(m_error.message, "material 'missing' is not defined by any mtllib file");
-
-    EXPECT_FALSE(Build(triangle, model));
-    EXPECT_EQ(m_error.message, "no faces to convert");
-
     std::string groups = triangle;
     for (DWORD g = 0; g <= kMaxModelFrames; ++g) {
         groups += "g part" + std::to_string(g) + "\nf 1 2 3\n";
     }
-    EXPECT_FALSE(Build(groups, model));
-    EXPECT_EQ(m_error.message, "more than 256 frames (objects or groups times materials)");
-    EXPECT_EQ(model.GetFrameCount(), 0u);
-
     // 21846 triangles of their own three positions: 65538 vertices in one frame.
-    std::string text = "g big\n";
-    const int triangles = 21846;
-    for (int i = 0; i < 3 * triangles; ++i) {
-        text += "v " + std::to_string(i) + " 0 " + std::to_string(i % 7) + "\n";
+    std::string big = "g big\n";
+    for (int i = 0; i < 3 * 21846; ++i) {
+        big += "v " + std::to_string(i) + " 0 " + std::to_string(i % 7) + "\n";
     }
-    for (int t = 0; t < triangles; ++t) {
-        text += "f " + std::to_string(3 * t + 1) + " " + std::to_string(3 * t + 2) + " " +
-                std::to_string(3 * t + 3) + "\n";
+    for (int t = 0; t < 3 * 21846; t += 3) {
+        big += "f " + std::to_string(t + 1) + " " + std::to_string(t + 2) + " " +
+               std::to_string(t + 3) + "\n";
     }
-    EXPECT_FALSE(Build(text, model));
-    EXPECT_EQ(m_error.message, "frame 'big': more than 65536 vertices, the most the engine's "
-                               "16-bit indices reach; split it into groups");
-}
-
-// The corners of the vertices' extent in the engine's space.
-void Extent(C3DModelFrame& frame, D3DVECTOR& min, D3DVECTOR& max) {
-    min = max = PositionOf(frame, 0);
-    for (DWORD i = 1; i < frame.GetVertexCount(); ++i) {
-        D3DVECTOR p = PositionOf(frame, i);
-        for (int axis = 0; axis < 3; ++axis) {
-            min[axis] = std::min(min[axis], p[axis]);
-            max[axis] = std::max(max[axis], p[axis]);
-        }
+    const std::pair<std::string, std::string> cases[] = {
+        {triangle + Lines({"", "usemtl missing", "f 1 2 3"}),
+         "5: material 'missing' is not defined by any mtllib file"},
+        {triangle, "0: no faces to convert"},
+        {groups, "0: more than 256 frames (objects or groups times materials)"},
+        {big, "0: frame 'big': more than 65536 vertices, the most the engine's 16-bit indices "
+              "reach; split it into groups"}};
+    for (const auto& [text, error] : cases) {
+        C3DModel model;
+        EXPECT_FALSE(Build(text, model));
+        EXPECT_EQ(std::to_string(m_error.line) + ": " + m_error.message, error);
+        EXPECT_EQ(model.GetFrameCount(), 0u);
     }
 }
 
@@ -286,14 +271,14 @@ TEST_F(ObjToModelTest, EveryFrameGetsABoxKeySoTheModelBoxIsReal) {
     model.GetKeyframes(start, final, extra);
     EXPECT_EQ(final, 0u);
     EXPECT_EQ(model.GetAnimationCount(), 0u);
+    const float extents[2][6] = {{0, 0, 0, 1, 1, 0}, {5, 5, -5, 6, 7, -5}};
     for (DWORD i = 0; i < 2; ++i) {
         C3DModelFrame& frame = *model.GetFrame(i);
         ASSERT_EQ(frame.GetBBoxKeyframes(), 1u);
         EXPECT_EQ(frame.GetRotationKeyframes(), 0u);
-        D3DVECTOR min, max;
-        Extent(frame, min, max);
-        ExpectVector(frame.GetBBoxKeys()[0].vMin, min.x, min.y, min.z);
-        ExpectVector(frame.GetBBoxKeys()[0].vMax, max.x, max.y, max.z);
+        const float* e = extents[i];
+        ExpectVector(frame.GetBBoxKeys()[0].vMin, e[0], e[1], e[2]);
+        ExpectVector(frame.GetBBoxKeys()[0].vMax, e[3], e[4], e[5]);
     }
     ASSERT_EQ(model.GetBoxCount(), 1u);
     D3DVECTOR min, max;
@@ -331,19 +316,16 @@ TEST_F(ObjToModelTest, SpinTurnsEveryFrameOnceOverTheKeyframeRange) {
     // Whatever the direction of the turn: a quarter turn swaps the x and z extents, half a
     // turn mirrors both, a full turn comes back.
     ASSERT_EQ(model.GetBoxCount(), vmmtool::kSpinKeyframes + 1);
-    D3DVECTOR min0, max0, minQuarter, maxQuarter, minHalf, maxHalf, minFull, maxFull;
-    model.GetBoundingBox(0, 0.0f, min0, max0);
-    model.GetBoundingBox(0, 0.5f, minQuarter, maxQuarter);
-    model.GetBoundingBox(0, 1.0f, minHalf, maxHalf);
-    model.GetBoundingBox(0, 2.0f, minFull, maxFull);
-    ExpectVector(min0, 1, 0, -1);
-    ExpectVector(max0, 5, 0, 1);
-    EXPECT_NEAR(maxQuarter.x - minQuarter.x, 2.0f, 1e-4f);
-    EXPECT_NEAR(maxQuarter.z - minQuarter.z, 4.0f, 1e-4f);
-    ExpectVector(minHalf, -5, 0, -1);
-    ExpectVector(maxHalf, -1, 0, 1);
-    ExpectVector(minFull, 1, 0, -1);
-    ExpectVector(maxFull, 5, 0, 1);
+    D3DVECTOR min, max;
+    model.GetBoundingBox(0, 0.5f, min, max);
+    EXPECT_NEAR(max.x - min.x, 2.0f, 1e-4f);
+    EXPECT_NEAR(max.z - min.z, 4.0f, 1e-4f);
+    const float boxes[][7] = {{0.0f, 1, -1, 5, 1}, {1.0f, -5, -1, -1, 1}, {2.0f, 1, -1, 5, 1}};
+    for (const auto& b : boxes) {
+        model.GetBoundingBox(0, b[0], min, max);
+        ExpectVector(min, b[1], 0, b[2]);
+        ExpectVector(max, b[3], 0, b[4]);
+    }
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 
 #include <sstream>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -67,44 +68,35 @@ TEST(VmmChunkWalkTest, AKnownChunkTakesWhatItsCountsSayWhateverItsTag) {
 }
 
 TEST(VmmChunkWalkTest, StopsWhereTheReadLoopStops) {
-    struct Case {
-        ByteBuilder bytes;
-        std::size_t chunks;
-        std::string problem;
-    };
-    ByteBuilder wrongId;
+    ByteBuilder wrongId, identifierOnly, cutTag = FileStart(), hugeCount = FileStart(),
+                                         skipPastEnd = FileStart();
     wrongId.U8(0x56).U8(0x4D).U8(0x4D).U8(0x1B).U32(0x1004).U32(4).U32(0x201);
-    ByteBuilder identifierOnly;
-    identifierOnly.U8(0x56).U8(0x4D).U8(0x4D).U8(0x1A);
-    ByteBuilder cutTag = FileStart();
+    Identifier(identifierOnly);
     cutTag.U32(0x1010).U8(1);
-    ByteBuilder hugeCount = FileStart();
     hugeCount.U32(0x1090).U32(16).U32(0).U32(1000).U32(0).U32(0);
-    ByteBuilder skipPastEnd = FileStart();
-    skipPastEnd.U32(0x3000).U32(1000).U32(1);
-
-    vmmtool::VmmChunkWalk walk = vmmtool::WalkVmmChunks(wrongId.Bytes());
-    EXPECT_FALSE(walk.isVmm);
-    EXPECT_EQ(walk.problem, "not a VMM file: it does not start with the bytes 56 4D 4D 1A");
-
-    walk = vmmtool::WalkVmmChunks(identifierOnly.Bytes());
-    EXPECT_TRUE(walk.isVmm);
-    EXPECT_EQ(walk.problem, "no chunk after the identifier");
-
-    walk = vmmtool::WalkVmmChunks(cutTag.Bytes());
-    EXPECT_EQ(walk.chunks.size(), 1u);
-    EXPECT_EQ(walk.problem, "tag cut short at offset 16");
-
-    walk = vmmtool::WalkVmmChunks(hugeCount.Bytes());
-    ASSERT_EQ(walk.chunks.size(), 2u);
-    EXPECT_EQ(walk.chunks[1].read, 16u);
-    EXPECT_EQ(walk.problem, "the chunk at offset 16 runs past the end of the file");
-
-    // A skip past the end ends the file there, as the loader's does.
-    walk = vmmtool::WalkVmmChunks(skipPastEnd.Bytes());
-    ASSERT_EQ(walk.chunks.size(), 2u);
-    EXPECT_EQ(walk.chunks[1].read, 4u);
-    EXPECT_EQ(walk.problem, "");
+    skipPastEnd.U32(0x3000).U32(1000).U32(1); // ends the file there, as the loader's skip does
+    const struct {
+        const ByteBuilder& bytes;
+        bool isVmm;
+        std::size_t chunks;
+        std::uint64_t lastRead;
+        std::string problem;
+    } cases[] = {
+        {wrongId, false, 0, 0, "not a VMM file: it does not start with the bytes 56 4D 4D 1A"},
+        {identifierOnly, true, 0, 0, "no chunk after the identifier"},
+        {cutTag, true, 1, 4, "tag cut short at offset 16"},
+        {hugeCount, true, 2, 16, "the chunk at offset 16 runs past the end of the file"},
+        {skipPastEnd, true, 2, 4, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.problem);
+        vmmtool::VmmChunkWalk walk = vmmtool::WalkVmmChunks(c.bytes.Bytes());
+        EXPECT_EQ(std::tuple(walk.isVmm, walk.chunks.size(), walk.problem),
+                  std::tuple(c.isVmm, c.chunks, c.problem));
+        if (!walk.chunks.empty()) {
+            EXPECT_EQ(walk.chunks.back().read, c.lastRead);
+        }
+    }
 }
 
 class DescribeVmmTest : public AccountedTest {
@@ -131,16 +123,14 @@ TEST_F(DescribeVmmTest, ReportsTheModelTheEngineLoads) {
     AnimationChunk(b, 0, 4, 7, {2.5f});
     TriangleFrame(b, "hull");
     ASSERT_TRUE(Describe(b)) << m_error;
-    EXPECT_TRUE(Shows("keyframes 0..4 (extra 7)")) << m_out.str();
-    EXPECT_TRUE(Shows("  0: duration 2.5\n")) << m_out.str();
-    EXPECT_TRUE(Shows("transform: identity\n")) << m_out.str();
-    EXPECT_TRUE(Shows("  0 \"hull\": 3 vertices, 1 faces, parent none, material none, keys: "
-                      "position 0, rotation 0, scale 0, box 0\n"))
-        << m_out.str();
-    EXPECT_TRUE(Shows("  slot 3: diffuse (0.5, 0.25, 1) alpha 1")) << m_out.str();
-    EXPECT_TRUE(Shows("\\tex\\hull.bmp\n")) << m_out.str();
     // Without boxes in the file, the engine computes them from the frames.
-    EXPECT_TRUE(Shows("model boxes: 5\n")) << m_out.str();
+    for (const char* text :
+         {"keyframes 0..4 (extra 7)", "  0: duration 2.5\n", "transform: identity\n",
+          "  0 \"hull\": 3 vertices, 1 faces, parent none, material none, keys: position 0, "
+          "rotation 0, scale 0, box 0\n",
+          "  slot 3: diffuse (0.5, 0.25, 1) alpha 1", "\\tex\\hull.bmp\n", "model boxes: 5\n"}) {
+        EXPECT_TRUE(Shows(text)) << text << "\nin\n" << m_out.str();
+    }
 }
 
 TEST_F(DescribeVmmTest, PassesOnWhyTheEngineRefusesAFile) {
