@@ -11,6 +11,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -25,7 +26,7 @@ template <class T> T Fail(int error, T result) {
 // that the many small field reads of the engine's file formats cost a memory copy instead of
 // a system call, and every transfer names its offset (pread/pwrite), so the descriptor's own
 // offset never matters. Other files (pipes, devices) are read and written as streams.
-class FileObject final : public platform::KernelObject {
+class FileObject : public platform::KernelObject {
 public:
     FileObject(int descriptor, bool seekable) : m_descriptor(descriptor), m_seekable(seekable) {}
     ~FileObject() override { ::close(m_descriptor); }
@@ -203,7 +204,114 @@ template <class Step> BOOL Transfer(HANDLE handle, DWORD* moved, Step step) {
     return ok ? TRUE : FALSE;
 }
 
+// A new file that takes the place of the file at m_target when committed; until then it
+// lives under a temporary name in the same directory, and is removed when closed uncommitted.
+class ReplacementFile final : public FileObject {
+public:
+    ReplacementFile(int descriptor, std::string temporary, std::string target)
+        : FileObject(descriptor, true), m_temporary(std::move(temporary)),
+          m_target(std::move(target)) {}
+    ~ReplacementFile() override {
+        if (!m_committed) {
+            ::unlink(m_temporary.c_str());
+        }
+    }
+
+    bool Commit() {
+        if (!Flush(Descriptor()) || !Injected("ReplaceFile")) {
+            return false;
+        }
+        if (::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
+            return Fail(errno, false);
+        }
+        m_committed = true;
+        // The rename is done; a directory that cannot be flushed (some file systems refuse)
+        // does not undo it.
+        FlushDirectory();
+        return true;
+    }
+
+private:
+    // False, with the injected code as the last error, when a test made the call fail.
+    static bool Injected(const char* call) {
+        HRESULT code = platform::FileFaults().Check(call);
+        return code == 0 || Fail(code, false);
+    }
+
+    static bool Flush(int descriptor) {
+        if (!Injected("FlushFile")) {
+            return false;
+        }
+        int result;
+        do {
+            result = ::fsync(descriptor);
+        } while (result != 0 && errno == EINTR);
+        return result == 0 || Fail(errno, false);
+    }
+
+    void FlushDirectory() const {
+        std::string directory = m_target.substr(0, m_target.find_last_of('/') + 1);
+        int descriptor =
+            ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (descriptor >= 0) {
+            ::fsync(descriptor);
+            ::close(descriptor);
+        }
+    }
+
+    std::string m_temporary;
+    std::string m_target;
+    bool m_committed = false;
+};
+
+// Opens a new file beside target under a name no other file has.
+int CreateTemporaryBeside(const std::string& target, std::string& temporary) {
+    static unsigned counter = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = target + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+        int descriptor;
+        do {
+            descriptor = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        } while (descriptor < 0 && errno == EINTR);
+        if (descriptor >= 0 || errno != EEXIST) {
+            return descriptor < 0 ? Fail(errno, -1) : descriptor;
+        }
+    }
+    return Fail(EEXIST, -1);
+}
+
 } // namespace
+
+platform::CallFaults& platform::FileFaults() {
+    static CallFaults faults;
+    return faults;
+}
+
+HANDLE CreateReplacementFileA(const char* path) {
+    std::string target;
+    if (!platform::MapToHostPath(path, target)) {
+        return INVALID_HANDLE_VALUE;
+    }
+    std::string temporary;
+    int descriptor = CreateTemporaryBeside(target, temporary);
+    if (descriptor < 0) {
+        return INVALID_HANDLE_VALUE;
+    }
+    return platform::RegisterHandle(
+        std::make_unique<ReplacementFile>(descriptor, std::move(temporary), std::move(target)));
+}
+
+BOOL CommitReplacementFile(HANDLE file) {
+    auto* replacement = platform::LookupHandleAs<ReplacementFile>(file);
+    if (replacement == nullptr) {
+        return FALSE;
+    }
+    bool committed = replacement->Commit();
+    DWORD error = GetLastError();
+    CloseHandle(file);
+    SetLastError(error);
+    return committed ? TRUE : FALSE;
+}
 
 HANDLE CreateFileA(const char* path, DWORD access, DWORD /*shareMode*/, DWORD creationDisposition) {
     int flags = 0;
@@ -237,8 +345,16 @@ BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* bytesRead) {
 }
 
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* bytesWritten) {
+    HRESULT fault = platform::FileFaults().Check("WriteFile");
+    if (fault != 0 && fault != platform::kFaultShortWrite) {
+        if (bytesWritten != nullptr) {
+            *bytesWritten = 0;
+        }
+        return Fail(fault, FALSE);
+    }
+    DWORD allowed = fault == platform::kFaultShortWrite ? count / 2 : count;
     return Transfer(file, bytesWritten, [&](FileObject& object, DWORD& done) {
-        return object.Write(static_cast<const char*>(buffer), count, done);
+        return object.Write(static_cast<const char*>(buffer), allowed, done);
     });
 }
 
