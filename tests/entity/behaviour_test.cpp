@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <dlfcn.h>
 
 namespace {
 
@@ -166,6 +167,18 @@ TEST_F(BehaviourTest, EachEntityHoldsItsOwnModuleReference) {
     second->m_dwUserData0 = 0;
     EXPECT_EQ(second->PerformAI(), 0);
     EXPECT_TRUE(m_capture.Contains("module probe: PerformAI 501\n"));
+}
+
+TEST_F(BehaviourTest, CreateAgainReleasesTheModuleItHeld) {
+    CBaseEntity* entity = SpawnCreated(0);
+    EXPECT_EQ(entity->Create(nullptr, 4, D3DVECTOR(0.0f), D3DVECTOR(0.0f), nullptr, 0), 0);
+    vgDeleteEntity(entity);
+    // No entity holds the first module any more, so it is no longer loaded.
+    void* probe = dlopen(PROBEMODULE, RTLD_NOW | RTLD_NOLOAD);
+    EXPECT_EQ(probe, nullptr);
+    if (probe != nullptr) {
+        dlclose(probe);
+    }
 }
 
 } // namespace

@@ -134,9 +134,9 @@ TEST_F(PersistenceTest, BrokenImagesAreRefusedWithTheirMessage) {
         // A huge local data size is refused before allocating.
         {"huge", ByteBuilder().U32(2632).Fill(0, 2532).U32(0xFFFFFF00u).Fill(0, 92).U32(0).Bytes(),
          ""},
-        // A child count beyond the file stops at the first missing child.
+        // A child count beyond the file is refused before any child is spawned.
         {"kids", ByteBuilder().U32(2632).Fill(0, 2628).U32(1000000).Bytes(),
-         "CBaseEntity::Load() Error loading child number 0!\n"},
+         "CBaseEntity::Load() 1000000 children cannot fit in the 0 bytes left!\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -157,7 +157,7 @@ TEST_F(PersistenceTest, BrokenImagesAreRefusedWithTheirMessage) {
             EXPECT_EQ(CMemory::GetMaxMemoryUsed(), peak);
         }
         if (c.name == std::string("kids")) {
-            EXPECT_EQ(entity->m_Children.GetCount(), 1u) << "the child spawned for it stays";
+            EXPECT_EQ(entity->m_Children.GetCount(), 0u) << "no child spawned for it";
         }
     }
 }
