@@ -99,8 +99,9 @@ TEST_F(EventSectionTest, TypeZeroTriggersLeaveTheQuadrantsUnlessKeptThere) {
     std::vector<tagGAME_TRIGGER> seven = TriggersOf(7);
     ASSERT_EQ(seven.size(), 1u);
     EXPECT_EQ(seven[0].dwType, 1u);
-    EXPECT_EQ(SaveSection(), SectionBuilder().Group(7, {Proximity(1.0f)}).End().Bytes())
-        << "the absolute list is not saved";
+    EXPECT_EQ(SaveSection(),
+              SectionBuilder().Group(7, {Proximity(1.0f)}).Group(0, {Timed(5.0f)}).End().Bytes())
+        << "timed triggers follow the quadrant groups";
 
     ASSERT_EQ(LoadSection(section, 1), 0);
     EXPECT_EQ(TriggersOf(7).size(), 2u);
