@@ -77,7 +77,7 @@ TEST_F(ExportsTest, EngineFunctionsDataTablesAndPathFunctionsHaveUndecoratedName
         "propWarpTable MakeBaseDirectory MakeFullPath MakeRelativePath CreateVMM OpenVMM "
         "rgRandomize rgRandom rgRandomF rgRandomN rgGenerateTable rgRandomT rgRandomFT "
         "rgRandomNT DDLoadBitmap DDReLoadBitmap DDCopyBitmap DDLoadPalette DDColorMatch "
-        "DDSetColorKey vgLoadLevelInfo");
+        "DDSetColorKey vgLoadLevelInfo vgSaveGame vgLoadGame vgBindRestoredEntities");
     for (std::string name; names >> name;) {
         EXPECT_TRUE(Exports(name.c_str())) << name;
     }
