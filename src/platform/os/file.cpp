@@ -3,6 +3,7 @@
 #include "platform/os/last_error.h"
 #include "platform/os/path.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -266,7 +267,7 @@ private:
 
 // Opens a new file beside target under a name no other file has.
 int CreateTemporaryBeside(const std::string& target, std::string& temporary) {
-    static unsigned counter = 0;
+    static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary = target + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
         int descriptor;

@@ -61,7 +61,8 @@ VELCORE_API HANDLE CreateReplacementFileA(const char* path);
 
 // Flushes the new file to the disk, renames it over the old one and flushes the directory,
 // so that after a crash the path names either the complete old file or the complete new
-// one. Closes the handle in every case; FALSE (last error set) when the old file stays.
+// one. Closes a replacement file's handle in every case; FALSE (last error set) when the old
+// file stays.
 VELCORE_API BOOL CommitReplacementFile(HANDLE file);
 
 namespace platform {
