@@ -23,24 +23,49 @@ template <class T> T Fail(int error, T result) {
     return result;
 }
 
+// The size of the file behind descriptor, or -1 with the last error set.
+off_t SizeOf(int descriptor) {
+    struct stat info;
+    return ::fstat(descriptor, &info) == 0 ? info.st_size : Fail(errno, off_t{-1});
+}
+
 // A file with its own position. Reads of a regular file go through a read-ahead buffer, so
 // that the many small field reads of the engine's file formats cost a memory copy instead of
 // a system call, and every transfer names its offset (pread/pwrite), so the descriptor's own
 // offset never matters. Other files (pipes, devices) are read and written as streams.
 class FileObject : public platform::KernelObject {
 public:
-    FileObject(int descriptor, bool seekable) : m_descriptor(descriptor), m_seekable(seekable) {}
+    // fixedSize, when not negative, is the size of a file opened for reading alone, taken
+    // once: the engine asks for it before each record it reads, and it must not cost a
+    // system call each time. Such files do not change while the engine reads them.
+    FileObject(int descriptor, bool seekable, off_t fixedSize = -1)
+        : m_descriptor(descriptor), m_seekable(seekable), m_fixedSize(fixedSize) {}
     ~FileObject() override { ::close(m_descriptor); }
     FileObject(const FileObject&) = delete;
     FileObject& operator=(const FileObject&) = delete;
 
     int Descriptor() const { return m_descriptor; }
+    // The size in bytes, or -1 with the last error set.
+    off_t Size() {
+        if (m_fixedSize >= 0) {
+            return m_fixedSize;
+        }
+        return Settle() ? SizeOf(m_descriptor) : -1;
+    }
     off_t Position() const { return m_position; }
     void MoveTo(off_t position) { m_position = position; }
 
     // Moves up to count bytes from the current position into destination; done says how many
     // arrived (fewer only at the end of the file or on an error).
+    // Writes that a derived file holds back reach the descriptor; every operation but a
+    // write settles first, so it sees the file as written.
+    virtual bool Settle() { return true; }
+
     bool Read(char* destination, DWORD count, DWORD& done) {
+        done = 0;
+        if (!Settle()) {
+            return false;
+        }
         done = TakeBuffered(destination, count);
         while (done < count) {
             DWORD left = count - done;
@@ -66,8 +91,8 @@ public:
         return true;
     }
 
-    bool Write(const char* source, DWORD count, DWORD& done) {
-        m_bufferLength = 0; // the buffered bytes may no longer be the file's
+    virtual bool Write(const char* source, DWORD count, DWORD& done) {
+        ForgetReadAhead();
         done = 0;
         while (done < count) {
             ssize_t result = Retry([&] { return RawWrite(source + done, count - done); });
@@ -82,6 +107,10 @@ public:
         }
         return true;
     }
+
+protected:
+    // The buffered bytes may no longer be the file's.
+    void ForgetReadAhead() { m_bufferLength = 0; }
 
 private:
     static constexpr DWORD kBufferSize = 64 * 1024;
@@ -132,6 +161,7 @@ private:
 
     int m_descriptor;
     bool m_seekable;
+    off_t m_fixedSize;
     off_t m_position = 0;
     std::vector<char> m_buffer;
     off_t m_bufferStart = 0;
@@ -145,24 +175,22 @@ FileObject* FileOf(HANDLE handle) {
     return file != nullptr ? file : Fail(EBADF, static_cast<FileObject*>(nullptr));
 }
 
-// The size of the file behind descriptor, or -1 with the last error set.
-off_t SizeOf(int descriptor) {
-    struct stat info;
-    return ::fstat(descriptor, &info) == 0 ? info.st_size : Fail(errno, off_t{-1});
-}
-
 // Where a move of the file pointer starts, or -1 with the last error set.
-off_t SeekOrigin(const FileObject& file, DWORD moveMethod) {
+off_t SeekOrigin(FileObject& file, DWORD moveMethod) {
     switch (moveMethod) {
     case FILE_BEGIN:
         return 0;
     case FILE_CURRENT:
         return file.Position();
     case FILE_END:
-        return SizeOf(file.Descriptor());
+        return file.Size();
     default:
         return Fail(EINVAL, off_t{-1});
     }
+}
+
+bool ReadOnly(DWORD access) {
+    return (access & GENERIC_WRITE) == 0;
 }
 
 // Open flags for an access mask and creation disposition; false for combinations that have
@@ -218,8 +246,45 @@ public:
         }
     }
 
+    // A saved file is written in many small pieces: they are gathered here and reach the
+    // descriptor in large blocks, at the latest when the file is committed. A failure to
+    // write them fails the commit, so it can never pass for a complete file.
+    bool Write(const char* source, DWORD count, DWORD& done) override {
+        ForgetReadAhead();
+        if (!m_held.empty() && Position() != m_heldStart + static_cast<off_t>(m_held.size()) &&
+            !Settle()) {
+            done = 0;
+            return false;
+        }
+        if (m_held.empty()) {
+            m_heldStart = Position();
+        }
+        m_held.insert(m_held.end(), source, source + count);
+        MoveTo(Position() + count);
+        done = count;
+        return m_held.size() < kHeldLimit || Settle();
+    }
+
+    bool Settle() override {
+        std::size_t written = 0;
+        while (written < m_held.size()) {
+            ssize_t result = ::pwrite(Descriptor(), m_held.data() + written,
+                                      m_held.size() - written, m_heldStart + written);
+            if (result < 0 && errno == EINTR) {
+                continue;
+            }
+            if (result <= 0) {
+                m_held.clear();
+                return Fail(result < 0 ? errno : ENOSPC, false);
+            }
+            written += static_cast<std::size_t>(result);
+        }
+        m_held.clear();
+        return true;
+    }
+
     bool Commit() {
-        if (!Flush(Descriptor()) || !Injected("ReplaceFile")) {
+        if (!Settle() || !Flush(Descriptor()) || !Injected("ReplaceFile")) {
             return false;
         }
         if (::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
@@ -260,9 +325,13 @@ private:
         }
     }
 
+    static constexpr std::size_t kHeldLimit = 1 << 20;
+
     std::string m_temporary;
     std::string m_target;
     bool m_committed = false;
+    std::vector<char> m_held;
+    off_t m_heldStart = 0;
 };
 
 // Opens a new file beside target under a name no other file has.
@@ -335,8 +404,9 @@ HANDLE CreateFileA(const char* path, DWORD access, DWORD /*shareMode*/, DWORD cr
         ::close(descriptor);
         return Fail(error, INVALID_HANDLE_VALUE);
     }
-    return platform::RegisterHandle(
-        std::make_unique<FileObject>(descriptor, S_ISREG(info.st_mode)));
+    return platform::RegisterHandle(std::make_unique<FileObject>(
+        descriptor, S_ISREG(info.st_mode),
+        ReadOnly(access) && S_ISREG(info.st_mode) ? info.st_size : -1));
 }
 
 BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* bytesRead) {
@@ -379,7 +449,7 @@ DWORD SetFilePointer(HANDLE file, LONG distance, DWORD moveMethod) {
 
 DWORD GetFileSize(HANDLE file) {
     FileObject* object = FileOf(file);
-    off_t size = object == nullptr ? -1 : SizeOf(object->Descriptor());
+    off_t size = object == nullptr ? -1 : object->Size();
     if (size < 0) {
         return INVALID_FILE_SIZE;
     }

@@ -41,7 +41,8 @@ VELCORE_API BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* 
 // the current one); INVALID_SET_FILE_POINTER on failure.
 VELCORE_API DWORD SetFilePointer(HANDLE file, LONG distance, DWORD moveMethod);
 
-// INVALID_FILE_SIZE on failure or for files of 4 GiB and more.
+// INVALID_FILE_SIZE on failure or for files of 4 GiB and more. A file opened for reading
+// alone keeps the size it had when it was opened.
 VELCORE_API DWORD GetFileSize(HANDLE file);
 
 VELCORE_API BOOL DeleteFileA(const char* path);
