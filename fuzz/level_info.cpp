@@ -4,12 +4,11 @@
 // load must leave no level behind and give back every byte it allocated; a loaded level must
 // give them back at the reset.
 
+#include "fuzzkit/host.h"
 #include "fuzzkit/input_file.h"
 
 #include "engine/engine.h"
 #include "engine/level_loader.h"
-#include "platform/d3d/software/software_d3d.h"
-#include "platform/ddraw/software/software_ddraw.h"
 #include "platform/os/path.h"
 #include "support/memory.h"
 
@@ -50,27 +49,10 @@ void WriteBundle(const std::uint8_t* data, std::size_t size) {
     }
 }
 
-// A host with a software DirectDraw and 3D device, for the textures.
-void SetUpHost() {
-    static GAME_GLOBALS globals{};
-    platform::SoftwareDirectDraw* directDraw = nullptr;
-    platform::SoftwareDirect3D* direct3D = nullptr;
-    platform::SoftwareDevice* device = nullptr;
-    platform::CreateSoftwareDirectDraw({}, &directDraw);
-    platform::CreateSoftwareDirect3D({}, &direct3D, &device);
-    globals.pDirectDraw = directDraw;
-    globals.pDirect3D = direct3D;
-    globals.pDevice = device;
-    globals.fNearPlane = 1.0f;
-    globals.fFarPlane = 100.0f;
-    vgSetGlobals(&globals);
-    vgEnable();
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static bool initialised = (fuzzkit::SilenceDebugOutput(), SetUpHost(), true);
+    static bool initialised = (fuzzkit::SilenceDebugOutput(), fuzzkit::SetUpSoftwareHost(), true);
     (void)initialised;
 
     WriteBundle(data, size);

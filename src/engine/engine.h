@@ -8,6 +8,7 @@
 #include "engine/model_table.h"
 #include "engine/physics.h"
 #include "engine/registry.h"
+#include "engine/saved_game.h"
 #include "engine/world.h"
 #include "math/matrix.h"
 #include "platform/export.h"

@@ -11,6 +11,7 @@
 #include "event/event_manager.h"
 #include "platform/d3d/d3d.h"
 #include "platform/os/last_error.h"
+#include "platform/os/path.h"
 #include "scene/camera.h"
 #include "scene/light.h"
 #include "support/machine_code.h"
@@ -40,6 +41,16 @@ IDirect3DViewport3* CurrentViewport() {
         DebugLog("VelEng::vgPauseGame() NULL viewport!");
     }
     return viewport;
+}
+
+// Kept as a full path, so that a saved game finds its level from any working directory.
+void StoreLevelPath(const char* path) {
+    char* stored = g_engine.gameState.szLevelFile;
+    const DWORD size = sizeof g_engine.gameState.szLevelFile;
+    const DWORD length = GetFullPathNameA(path, size, stored, nullptr);
+    if (length == 0 || length >= size) {
+        std::snprintf(stored, size, "%s", path);
+    }
 }
 
 } // namespace
@@ -113,8 +124,7 @@ int vgNewGame(const char* path) {
                  static_cast<int>(GetLastError()));
         return 0;
     }
-    std::snprintf(g_engine.gameState.szLevelFile, sizeof g_engine.gameState.szLevelFile, "%s",
-                  path);
+    StoreLevelPath(path);
     ResetCamera();
     return 1;
 }

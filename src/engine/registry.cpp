@@ -112,3 +112,14 @@ void vgDeleteEntity(CBaseEntity* entity) {
 }
 
 } // extern "C"
+
+CBaseEntity* SpawnListedEntity(CBaseEntity* parent) {
+    CLinkedList<CBaseEntity*>& list = parent != nullptr ? parent->m_Children : g_entityList;
+    const DWORD before = list.GetCount();
+    CBaseEntity* entity = parent != nullptr ? vgSpawnChildEntity(parent) : vgSpawnParentEntity();
+    if (entity != nullptr && list.GetCount() == before) {
+        vgDeleteEntity(entity);
+        return nullptr;
+    }
+    return entity;
+}

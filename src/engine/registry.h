@@ -35,3 +35,8 @@ CBaseEntity* vgSpawnEntity();
 // parent pointer no longer names this list's owner) is removed here, so the loop always ends.
 // nullHeadMessage, when given, is logged for each null entry.
 void DeleteAllEntities(CLinkedList<CBaseEntity*>& list, const char* nullHeadMessage);
+
+// Spawns a child of parent, or a top-level entity when parent is null, as the exported
+// spawners do; but an entity its list had no room for is deleted again and null returned, so
+// that a loader never leaves an entity outside the registry.
+CBaseEntity* SpawnListedEntity(CBaseEntity* parent);

@@ -44,7 +44,7 @@ int CBaseEntity::Create(CBaseEntity* creator, DWORD modelIndex, const D3DVECTOR&
     }
     m_dwModelIndex = modelIndex;
     m_Model = *vgGetModel(modelIndex);
-    int bound = BindModule();
+    int bound = BindModule(m_Model);
     if (bound != kEntityContinue) {
         return bound;
     }
@@ -54,15 +54,31 @@ int CBaseEntity::Create(CBaseEntity* creator, DWORD modelIndex, const D3DVECTOR&
     return m_pfnCreate(this, creator, modelIndex, data, size);
 }
 
-int CBaseEntity::BindModule() {
-    if (!IsTerminated(m_Model.szModulePath) || !IsTerminated(m_Model.szPrefix)) {
+int CBaseEntity::BindRestored() {
+    if (m_dwModelIndex >= vgGetModelCount()) {
+        DebugLog("CBaseEntity::Create() Invalid model index! (%u)", m_dwModelIndex);
+        return 0;
+    }
+    // The module comes from the level's table, not from the record the saved game restored:
+    // a saved game is not trusted to name the code that runs.
+    if (BindModule(*vgGetModel(m_dwModelIndex)) != kEntityContinue) {
+        ReleaseModule();
+        return 0;
+    }
+    return 1;
+}
+
+// A module still held (Create called again) is released, so that it is not leaked.
+int CBaseEntity::BindModule(const MODEL_INFO& record) {
+    ReleaseModule();
+    if (!IsTerminated(record.szModulePath) || !IsTerminated(record.szPrefix)) {
         DebugLog("CBaseEntity::Create() Module path or prefix of model '%.31s' is not terminated",
-                 m_Model.szTypeName);
+                 record.szTypeName);
         return kEntityDeleteMe;
     }
-    m_hModule = LoadLibraryA(m_Model.szModulePath);
+    m_hModule = LoadLibraryA(record.szModulePath);
     if (m_hModule == nullptr) {
-        DebugLog("CBaseEntity::Create() Unable to load library '%s'", m_Model.szModulePath);
+        DebugLog("CBaseEntity::Create() Unable to load library '%s'", record.szModulePath);
         return kEntityDeleteMe;
     }
     char name[kEntryNameSize];
@@ -77,13 +93,24 @@ int CBaseEntity::BindModule() {
         {"Delete", reinterpret_cast<FARPROC*>(&m_pfnDelete)},
     };
     for (const Entry& entry : entries) {
-        *entry.slot = FindEntry(m_hModule, m_Model.szPrefix, entry.suffix, name);
+        *entry.slot = FindEntry(m_hModule, record.szPrefix, entry.suffix, name);
         if (*entry.slot == nullptr) {
             DebugLog("CBaseEntity::Create() Unable to find DLL function '%s'", name);
             return kEntityDeleteMe;
         }
     }
     return kEntityContinue;
+}
+
+void CBaseEntity::ReleaseModule() {
+    m_pfnCreate = nullptr;
+    m_pfnRender = nullptr;
+    m_pfnPerformAI = nullptr;
+    m_pfnDelete = nullptr;
+    if (m_hModule != nullptr) {
+        FreeLibrary(m_hModule);
+        m_hModule = nullptr;
+    }
 }
 
 int CBaseEntity::PerformAI() {

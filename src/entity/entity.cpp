@@ -81,10 +81,7 @@ CBaseEntity::~CBaseEntity() {
     DestroyLocalData();
     LeaveOwningList();
     DeleteChildren();
-    if (m_hModule != nullptr) {
-        FreeLibrary(m_hModule);
-        m_hModule = nullptr;
-    }
+    ReleaseModule();
 }
 
 void CBaseEntity::LeaveOwningList() {

@@ -14,6 +14,7 @@
 #include "support/linked_list.h"
 
 class CBaseEntity;
+class CFileReader;
 
 // The behaviour module's entry points: prefix + "Create", "PerformAI", "Render", "Delete".
 using ENTITY_CREATE_HOOK = int (*)(CBaseEntity* entity, CBaseEntity* creator, DWORD modelIndex,
@@ -27,6 +28,14 @@ constexpr int kEntityDeleteMe = 99;     // delete the entity; from Create: bindi
 
 // Bytes of an entity's persistence record in a saved game.
 constexpr DWORD kEntityRecordSize = 2632;
+
+// Levels of an entity tree a saved game may hold (a top-level entity is level 1). The ticks
+// and the destructor recurse once per level, so a deeper file is refused rather than let
+// run the stack out.
+constexpr DWORD kMaxEntityTreeDepth = 32;
+
+// The fewest bytes an entity takes in a saved game: its record and a child count of zero.
+constexpr DWORD kSmallestEntityImage = kEntityRecordSize + 4;
 
 class VELCORE_API CBaseEntity {
 public:
@@ -85,6 +94,11 @@ public:
     virtual int AllocateLocalData(DWORD size);
     virtual void DestroyLocalData();
 
+    // Binds an entity restored from a saved game to the module of the level's model record at
+    // its model index, as Create does, but calls no entry. 1 when bound; 0 (reported with
+    // Create's messages) when not, and the entity is left unbound.
+    int BindRestored();
+
     MODEL_INFO m_Model;
     DWORD m_dwID;
     DWORD m_dwModelIndex;
@@ -108,7 +122,12 @@ public:
     ENTITY_CREATE_HOOK m_pfnCreate;
 
 private:
-    int BindModule();
+    // Releases any module held, then loads the record's module and finds its entries.
+    int BindModule(const MODEL_INFO& record);
+    void ReleaseModule();
+    // 1 for a top-level entity, 2 for its children and so on.
+    DWORD TreeDepth() const;
+    bool CanHoldChildren(CFileReader& reader, DWORD count) const;
     void LeaveOwningList();
     void DeleteChildren();
     void CopyFrom(const CBaseEntity& other);

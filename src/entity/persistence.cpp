@@ -106,8 +106,11 @@ int CBaseEntity::Load(void* file) {
                  LastError());
         return 0;
     }
+    if (!CanHoldChildren(reader, count)) {
+        return 0;
+    }
     for (DWORD i = 0; i < count; ++i) {
-        CBaseEntity* child = vgSpawnChildEntity(this);
+        CBaseEntity* child = SpawnListedEntity(this);
         if (child == nullptr) {
             DebugLog("CBaseEntity::Load() Error spawning child number %d. Last Error=%d",
                      static_cast<int>(i), LastError());
@@ -119,6 +122,33 @@ int CBaseEntity::Load(void* file) {
         }
     }
     return 1;
+}
+
+// Children deeper than the limit, or more of them than the rest of the file can hold, are
+// refused before any is spawned.
+bool CBaseEntity::CanHoldChildren(CFileReader& reader, DWORD count) const {
+    if (count == 0) {
+        return true;
+    }
+    if (TreeDepth() >= kMaxEntityTreeDepth) {
+        DebugLog("CBaseEntity::Load() Entity tree deeper than %u levels refused!",
+                 static_cast<unsigned>(kMaxEntityTreeDepth));
+        return false;
+    }
+    if (!reader.CanHold(count, kSmallestEntityImage)) {
+        DebugLog("CBaseEntity::Load() %u children cannot fit in the %llu bytes left!",
+                 static_cast<unsigned>(count), static_cast<unsigned long long>(reader.Remaining()));
+        return false;
+    }
+    return true;
+}
+
+DWORD CBaseEntity::TreeDepth() const {
+    DWORD depth = 1;
+    for (const CBaseEntity* parent = m_pParent; parent != nullptr; parent = parent->m_pParent) {
+        ++depth;
+    }
+    return depth;
 }
 
 int CBaseEntity::PersistenceHelper(void* file, int save) {

@@ -213,10 +213,18 @@ int CVelEvent::Save(HANDLE file) {
     }
     for (DWORD quadrant = 0; quadrant < kTriggerQuadrantCount; ++quadrant) {
         if (m_quadrants[quadrant].GetCount() != 0) {
-            int result = SaveQuadrant(writer, quadrant);
+            int result = SaveGroup(writer, quadrant, m_quadrants[quadrant]);
             if (result != 0) {
                 return result;
             }
+        }
+    }
+    // Timed triggers still to fire follow as one more group, so that a saved game keeps them;
+    // a load files them back in the absolute list whatever the group's quadrant.
+    if (m_absolute.GetCount() != 0) {
+        int result = SaveGroup(writer, 0, m_absolute);
+        if (result != 0) {
+            return result;
         }
     }
     if (!WriteQuadrantHelper(writer, kEventSectionEnd, 0)) {
@@ -227,8 +235,8 @@ int CVelEvent::Save(HANDLE file) {
     return 0;
 }
 
-int CVelEvent::SaveQuadrant(CFileWriter& writer, DWORD quadrant) {
-    const CLinkedList<tagGAME_TRIGGER>& list = m_quadrants[quadrant];
+int CVelEvent::SaveGroup(CFileWriter& writer, DWORD quadrant,
+                         const CLinkedList<tagGAME_TRIGGER>& list) {
     const DWORD count = list.GetCount();
     if (!WriteQuadrantHelper(writer, quadrant, count)) {
         DebugLog("CVelEvent::Save() Failed to write quad helper. Last Error=%d\n", LastErrorCode());

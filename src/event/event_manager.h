@@ -97,7 +97,7 @@ private:
     int LoadGroups(CFileReader& reader, int keepAllInQuadrants);
     int LoadTrigger(CFileReader& reader, CLinkedList<tagGAME_TRIGGER>& quadrantList,
                     int keepAllInQuadrants);
-    int SaveQuadrant(CFileWriter& writer, DWORD quadrant);
+    int SaveGroup(CFileWriter& writer, DWORD quadrant, const CLinkedList<tagGAME_TRIGGER>& list);
     void ForgetPendingReference(const tagGAME_TRIGGER& trigger);
 
     void FireDueAbsoluteTriggers(float now);

@@ -70,7 +70,8 @@ TEST(ExportsTest, EngineNamesAreExportedAndInternalsHidden) {
         "propWarpTable MakeBaseDirectory MakeFullPath MakeRelativePath CreateVMM OpenVMM "
         "rgRandomize rgRandom rgRandomF rgRandomN rgGenerateTable rgRandomT rgRandomFT "
         "rgRandomNT DDLoadBitmap DDReLoadBitmap DDCopyBitmap DDLoadPalette DDColorMatch "
-        "DDSetColorKey vgLoadLevelInfo vgGameRenderTick "
+        "DDSetColorKey vgLoadLevelInfo vgGameRenderTick vgSaveGame vgLoadGame "
+        "vgBindRestoredEntities "
         // Classes: allocation, blocks, timer, machine code, debug log, the entity's, camera's,
         // surface's and texture's tables, events, lights, materials, models, matrices.
         "_ZN7CMemory8AllocateEjj _ZN7CMemory10DeallocateEPv _ZN9CMemBlock6CreateERPS_jj "

@@ -2,7 +2,7 @@
 
 #include "platform/os/file.h"
 #include "support/binary_file.h"
-#include "testkit/bytes.h"
+#include "testkit/saved_game_bytes.h"
 #include "testkit/scratch_dir.h"
 
 #include <gtest/gtest.h>
@@ -33,16 +33,7 @@ GAME_STATE SampleState() {
     return state;
 }
 
-// The image built straight from the record table: offsets 0 to 320 and the camera field.
-std::vector<std::uint8_t> ExpectedImage(const GAME_STATE& s, std::uint32_t cameraField) {
-    testkit::ByteBuilder b;
-    b.U32(s.dwFileId).U32(s.dwHeaderSize).U32(s.dwNextEntityId);
-    b.U32(s.dwRenderTime).F32(s.fRenderTime).U32(s.dwDeltaRenderTime).F32(s.fDeltaRenderTime);
-    b.U32(s.dwPhysicsTime).F32(s.fPhysicsTime);
-    b.U32(s.dwDeltaPhysicsTime).F32(s.fDeltaPhysicsTime).U32(s.dwReserved);
-    b.F32(s.fQuadrantFactor).F32(s.fWorldMin).F32(s.fWorldMax).F32(s.fWorldSize);
-    return b.Chars(s.szLevelFile, 256).U32(cameraField).Bytes();
-}
+constexpr auto ExpectedImage = &testkit::GameStateImage;
 
 class GameStateFileTest : public ::testing::Test {
 protected:

@@ -11,9 +11,9 @@
 #include "platform/os/clock.h"
 #include "platform/os/path.h"
 #include "scene/texture.h"
+#include "small_level.h"
 #include "support/machine_code.h"
 #include "support/memory.h"
-#include "table_bytes.h"
 #include "testkit/bmp_builder.h"
 #include "testkit/debug_capture.h"
 #include "testkit/device_host.h"
@@ -31,18 +31,6 @@
 using namespace table_bytes;
 
 namespace {
-
-// A model 4 x 2 x 1 whose one material names texture `texture`.
-Bytes BoxModel(const std::string& texture, float depth = 1.0f) {
-    auto b = vmm_bytes::FileStart();
-    const std::vector<vmm_bytes::Vertex> corners = {
-        {0, 0, 0, 0, 0, 1, 0, 0}, {4, 0, 0, 0, 0, 1, 1, 0}, {0, 2, depth, 0, 0, 1, 0, 1}};
-    vmm_bytes::FrameChunk(b, "body", corners, {0, 1, 2}, 0);
-    vmm_bytes::MaterialChunk(b, {0.5f, 0.5f, 0.5f, 1}, {0.2f, 0.2f, 0.2f, 1}, texture, 0);
-    vmm_bytes::BoxKeysChunk(b, 0, 0, 0, {vmm_bytes::BoxKey{0, 0}});
-    vmm_bytes::ModelBoxesChunk(b, {vmm_bytes::BoxKey{0, 0, {0, 0, 0}, {4, 2, depth}}});
-    return b.Bytes();
-}
 
 // The level: three model records (0 and 2 name one file in other letter case, 1 overrides
 // its texture), two textures, a sound, a music record and one timed trigger for model 0.

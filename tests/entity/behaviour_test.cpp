@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <dlfcn.h>
 
 namespace {
 
@@ -135,6 +136,18 @@ TEST_F(BehaviourTest, LocalDataIsReplacedZeroFilledAndFailuresReported) {
         m_capture.Contains("CBaseEntity::AllocateLocalData() Failed to allocate 64 bytes!\n"));
     EXPECT_EQ(entity->m_pLocalData, nullptr);
     EXPECT_EQ(entity->m_dwLocalDataSize, 0u);
+}
+
+TEST_F(BehaviourTest, CreateAgainReleasesTheModuleItHeld) {
+    CBaseEntity* entity = SpawnCreated(0);
+    EXPECT_EQ(entity->Create(nullptr, 4, D3DVECTOR(0.0f), D3DVECTOR(0.0f), nullptr, 0), 0);
+    vgDeleteEntity(entity);
+    // No entity holds the first module any more, so it is no longer loaded.
+    void* probe = dlopen(PROBEMODULE, RTLD_NOW | RTLD_NOLOAD);
+    EXPECT_EQ(probe, nullptr);
+    if (probe != nullptr) {
+        dlclose(probe);
+    }
 }
 
 } // namespace

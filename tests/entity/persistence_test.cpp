@@ -137,9 +137,9 @@ TEST_F(PersistenceTest, BrokenImagesAndUnwritableFilesAreRefusedWithTheirMessage
          "CBaseEntity::Load() Error reading local buffer from file. Last Error=", 0, 0, 1},
         {ByteBuilder().U32(2632).Fill(0, 2532).U32(0xFFFFFF00u).Fill(0, 92).U32(0).Bytes(),
          "CBaseEntity::Load() Error reading local buffer from file. Last Error=", 0, 0, 1},
-        // A child count beyond the file stops at the first missing child.
+        // A child count beyond the file is refused before any child is spawned.
         {ByteBuilder().U32(2632).Fill(0, 2628).U32(1000000).Bytes(),
-         "CBaseEntity::Load() Error loading child number 0!\n", 0, 1, 0},
+         "CBaseEntity::Load() 1000000 children cannot fit in the 0 bytes left!\n", 0, 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);

@@ -3,6 +3,7 @@
 #include "platform/os/last_error.h"
 #include "platform/os/path.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -11,6 +12,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -21,24 +23,49 @@ template <class T> T Fail(int error, T result) {
     return result;
 }
 
+// The size of the file behind descriptor, or -1 with the last error set.
+off_t SizeOf(int descriptor) {
+    struct stat info;
+    return ::fstat(descriptor, &info) == 0 ? info.st_size : Fail(errno, off_t{-1});
+}
+
 // A file with its own position. Reads of a regular file go through a read-ahead buffer, so
 // that the many small field reads of the engine's file formats cost a memory copy instead of
 // a system call, and every transfer names its offset (pread/pwrite), so the descriptor's own
 // offset never matters. Other files (pipes, devices) are read and written as streams.
-class FileObject final : public platform::KernelObject {
+class FileObject : public platform::KernelObject {
 public:
-    FileObject(int descriptor, bool seekable) : m_descriptor(descriptor), m_seekable(seekable) {}
+    // fixedSize, when not negative, is the size of a file opened for reading alone, taken
+    // once: the engine asks for it before each record it reads, and it must not cost a
+    // system call each time. Such files do not change while the engine reads them.
+    FileObject(int descriptor, bool seekable, off_t fixedSize = -1)
+        : m_descriptor(descriptor), m_seekable(seekable), m_fixedSize(fixedSize) {}
     ~FileObject() override { ::close(m_descriptor); }
     FileObject(const FileObject&) = delete;
     FileObject& operator=(const FileObject&) = delete;
 
     int Descriptor() const { return m_descriptor; }
+    // The size in bytes, or -1 with the last error set.
+    off_t Size() {
+        if (m_fixedSize >= 0) {
+            return m_fixedSize;
+        }
+        return Settle() ? SizeOf(m_descriptor) : -1;
+    }
     off_t Position() const { return m_position; }
     void MoveTo(off_t position) { m_position = position; }
 
     // Moves up to count bytes from the current position into destination; done says how many
     // arrived (fewer only at the end of the file or on an error).
+    // Writes that a derived file holds back reach the descriptor; every operation but a
+    // write settles first, so it sees the file as written.
+    virtual bool Settle() { return true; }
+
     bool Read(char* destination, DWORD count, DWORD& done) {
+        done = 0;
+        if (!Settle()) {
+            return false;
+        }
         done = TakeBuffered(destination, count);
         while (done < count) {
             DWORD left = count - done;
@@ -64,8 +91,8 @@ public:
         return true;
     }
 
-    bool Write(const char* source, DWORD count, DWORD& done) {
-        m_bufferLength = 0; // the buffered bytes may no longer be the file's
+    virtual bool Write(const char* source, DWORD count, DWORD& done) {
+        ForgetReadAhead();
         done = 0;
         while (done < count) {
             ssize_t result = Retry([&] { return RawWrite(source + done, count - done); });
@@ -80,6 +107,10 @@ public:
         }
         return true;
     }
+
+protected:
+    // The buffered bytes may no longer be the file's.
+    void ForgetReadAhead() { m_bufferLength = 0; }
 
 private:
     static constexpr DWORD kBufferSize = 64 * 1024;
@@ -130,6 +161,7 @@ private:
 
     int m_descriptor;
     bool m_seekable;
+    off_t m_fixedSize;
     off_t m_position = 0;
     std::vector<char> m_buffer;
     off_t m_bufferStart = 0;
@@ -143,24 +175,22 @@ FileObject* FileOf(HANDLE handle) {
     return file != nullptr ? file : Fail(EBADF, static_cast<FileObject*>(nullptr));
 }
 
-// The size of the file behind descriptor, or -1 with the last error set.
-off_t SizeOf(int descriptor) {
-    struct stat info;
-    return ::fstat(descriptor, &info) == 0 ? info.st_size : Fail(errno, off_t{-1});
-}
-
 // Where a move of the file pointer starts, or -1 with the last error set.
-off_t SeekOrigin(const FileObject& file, DWORD moveMethod) {
+off_t SeekOrigin(FileObject& file, DWORD moveMethod) {
     switch (moveMethod) {
     case FILE_BEGIN:
         return 0;
     case FILE_CURRENT:
         return file.Position();
     case FILE_END:
-        return SizeOf(file.Descriptor());
+        return file.Size();
     default:
         return Fail(EINVAL, off_t{-1});
     }
+}
+
+bool ReadOnly(DWORD access) {
+    return (access & GENERIC_WRITE) == 0;
 }
 
 // Open flags for an access mask and creation disposition; false for combinations that have
@@ -203,7 +233,155 @@ template <class Step> BOOL Transfer(HANDLE handle, DWORD* moved, Step step) {
     return ok ? TRUE : FALSE;
 }
 
+// A new file that takes the place of the file at m_target when committed; until then it
+// lives under a temporary name in the same directory, and is removed when closed uncommitted.
+class ReplacementFile final : public FileObject {
+public:
+    ReplacementFile(int descriptor, std::string temporary, std::string target)
+        : FileObject(descriptor, true), m_temporary(std::move(temporary)),
+          m_target(std::move(target)) {}
+    ~ReplacementFile() override {
+        if (!m_committed) {
+            ::unlink(m_temporary.c_str());
+        }
+    }
+
+    // A saved file is written in many small pieces: they are gathered here and reach the
+    // descriptor in large blocks, at the latest when the file is committed. A failure to
+    // write them fails the commit, so it can never pass for a complete file.
+    bool Write(const char* source, DWORD count, DWORD& done) override {
+        ForgetReadAhead();
+        if (!m_held.empty() && Position() != m_heldStart + static_cast<off_t>(m_held.size()) &&
+            !Settle()) {
+            done = 0;
+            return false;
+        }
+        if (m_held.empty()) {
+            m_heldStart = Position();
+        }
+        m_held.insert(m_held.end(), source, source + count);
+        MoveTo(Position() + count);
+        done = count;
+        return m_held.size() < kHeldLimit || Settle();
+    }
+
+    bool Settle() override {
+        std::size_t written = 0;
+        while (written < m_held.size()) {
+            ssize_t result = ::pwrite(Descriptor(), m_held.data() + written,
+                                      m_held.size() - written, m_heldStart + written);
+            if (result < 0 && errno == EINTR) {
+                continue;
+            }
+            if (result <= 0) {
+                m_held.clear();
+                return Fail(result < 0 ? errno : ENOSPC, false);
+            }
+            written += static_cast<std::size_t>(result);
+        }
+        m_held.clear();
+        return true;
+    }
+
+    bool Commit() {
+        if (!Settle() || !Flush(Descriptor()) || !Injected("ReplaceFile")) {
+            return false;
+        }
+        if (::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
+            return Fail(errno, false);
+        }
+        m_committed = true;
+        // The rename is done; a directory that cannot be flushed (some file systems refuse)
+        // does not undo it.
+        FlushDirectory();
+        return true;
+    }
+
+private:
+    // False, with the injected code as the last error, when a test made the call fail.
+    static bool Injected(const char* call) {
+        HRESULT code = platform::FileFaults().Check(call);
+        return code == 0 || Fail(code, false);
+    }
+
+    static bool Flush(int descriptor) {
+        if (!Injected("FlushFile")) {
+            return false;
+        }
+        int result;
+        do {
+            result = ::fsync(descriptor);
+        } while (result != 0 && errno == EINTR);
+        return result == 0 || Fail(errno, false);
+    }
+
+    void FlushDirectory() const {
+        std::string directory = m_target.substr(0, m_target.find_last_of('/') + 1);
+        int descriptor =
+            ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (descriptor >= 0) {
+            ::fsync(descriptor);
+            ::close(descriptor);
+        }
+    }
+
+    static constexpr std::size_t kHeldLimit = 1 << 20;
+
+    std::string m_temporary;
+    std::string m_target;
+    bool m_committed = false;
+    std::vector<char> m_held;
+    off_t m_heldStart = 0;
+};
+
+// Opens a new file beside target under a name no other file has.
+int CreateTemporaryBeside(const std::string& target, std::string& temporary) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = target + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+        int descriptor;
+        do {
+            descriptor = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        } while (descriptor < 0 && errno == EINTR);
+        if (descriptor >= 0 || errno != EEXIST) {
+            return descriptor < 0 ? Fail(errno, -1) : descriptor;
+        }
+    }
+    return Fail(EEXIST, -1);
+}
+
 } // namespace
+
+platform::CallFaults& platform::FileFaults() {
+    static CallFaults faults;
+    return faults;
+}
+
+HANDLE CreateReplacementFileA(const char* path) {
+    std::string target;
+    if (!platform::MapToHostPath(path, target)) {
+        return INVALID_HANDLE_VALUE;
+    }
+    std::string temporary;
+    int descriptor = CreateTemporaryBeside(target, temporary);
+    if (descriptor < 0) {
+        return INVALID_HANDLE_VALUE;
+    }
+    return platform::RegisterHandle(
+        std::make_unique<ReplacementFile>(descriptor, std::move(temporary), std::move(target)));
+}
+
+BOOL CommitReplacementFile(HANDLE file) {
+    auto* replacement = platform::LookupHandleAs<ReplacementFile>(file);
+    if (replacement == nullptr) {
+        return FALSE;
+    }
+    bool committed = replacement->Commit();
+    DWORD error = GetLastError();
+    CloseHandle(file);
+    SetLastError(error);
+    return committed ? TRUE : FALSE;
+}
 
 HANDLE CreateFileA(const char* path, DWORD access, DWORD /*shareMode*/, DWORD creationDisposition) {
     int flags = 0;
@@ -226,8 +404,9 @@ HANDLE CreateFileA(const char* path, DWORD access, DWORD /*shareMode*/, DWORD cr
         ::close(descriptor);
         return Fail(error, INVALID_HANDLE_VALUE);
     }
-    return platform::RegisterHandle(
-        std::make_unique<FileObject>(descriptor, S_ISREG(info.st_mode)));
+    return platform::RegisterHandle(std::make_unique<FileObject>(
+        descriptor, S_ISREG(info.st_mode),
+        ReadOnly(access) && S_ISREG(info.st_mode) ? info.st_size : -1));
 }
 
 BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* bytesRead) {
@@ -237,8 +416,16 @@ BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* bytesRead) {
 }
 
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* bytesWritten) {
+    HRESULT fault = platform::FileFaults().Check("WriteFile");
+    if (fault != 0 && fault != platform::kFaultShortWrite) {
+        if (bytesWritten != nullptr) {
+            *bytesWritten = 0;
+        }
+        return Fail(fault, FALSE);
+    }
+    DWORD allowed = fault == platform::kFaultShortWrite ? count / 2 : count;
     return Transfer(file, bytesWritten, [&](FileObject& object, DWORD& done) {
-        return object.Write(static_cast<const char*>(buffer), count, done);
+        return object.Write(static_cast<const char*>(buffer), allowed, done);
     });
 }
 
@@ -262,7 +449,7 @@ DWORD SetFilePointer(HANDLE file, LONG distance, DWORD moveMethod) {
 
 DWORD GetFileSize(HANDLE file) {
     FileObject* object = FileOf(file);
-    off_t size = object == nullptr ? -1 : SizeOf(object->Descriptor());
+    off_t size = object == nullptr ? -1 : object->Size();
     if (size < 0) {
         return INVALID_FILE_SIZE;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/call_faults.h"
 #include "platform/export.h"
 #include "platform/os/handle.h"
 #include "platform/types.h"
@@ -40,7 +41,8 @@ VELCORE_API BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* 
 // the current one); INVALID_SET_FILE_POINTER on failure.
 VELCORE_API DWORD SetFilePointer(HANDLE file, LONG distance, DWORD moveMethod);
 
-// INVALID_FILE_SIZE on failure or for files of 4 GiB and more.
+// INVALID_FILE_SIZE on failure or for files of 4 GiB and more. A file opened for reading
+// alone keeps the size it had when it was opened.
 VELCORE_API DWORD GetFileSize(HANDLE file);
 
 VELCORE_API BOOL DeleteFileA(const char* path);
@@ -50,3 +52,28 @@ VELCORE_API BOOL DeleteFileA(const char* path);
 // one that is not a regular file). The view outlives the handle; UnmapFile releases it.
 VELCORE_API const void* MapFile(HANDLE file, DWORD* size);
 VELCORE_API void UnmapFile(const void* view, DWORD size);
+
+// Writes a file so that it replaces the one at path whole or not at all: the bytes go to a
+// new file beside it (same directory, so the final rename never crosses file systems), and
+// only CommitReplacementFile puts it in the old one's place, after the bytes reached the
+// disk. Closing the handle without committing throws the new file away and leaves the old
+// one as it was. INVALID_HANDLE_VALUE on failure, with the last error set.
+VELCORE_API HANDLE CreateReplacementFileA(const char* path);
+
+// Flushes the new file to the disk, renames it over the old one and flushes the directory,
+// so that after a crash the path names either the complete old file or the complete new
+// one. Closes a replacement file's handle in every case; FALSE (last error set) when the old
+// file stays.
+VELCORE_API BOOL CommitReplacementFile(HANDLE file);
+
+namespace platform {
+
+// Failures injected into file calls by tests. The calls are named "WriteFile", "FlushFile"
+// (the flush of a replacement) and "ReplaceFile" (its rename). A code of kFaultShortWrite
+// makes a write move only half its bytes and report success; any other code fails the call
+// with that code as the last error.
+VELCORE_API CallFaults& FileFaults();
+
+constexpr HRESULT kFaultShortWrite = -1;
+
+} // namespace platform
