@@ -6,6 +6,7 @@
 #include "table_bytes.h"
 #include "testkit/scratch_dir.h"
 
+#include "../event/event_fixture.h"
 #include "../model/vmm_bytes.h"
 
 namespace table_bytes {
@@ -22,6 +23,23 @@ inline Bytes BoxModel(const std::string& texture, float depth = 1.0f) {
     return b.Bytes();
 }
 
+// A timed trigger spawning `modelIndex` with the given identifier after `delay`.
+struct TimedTrigger {
+    std::uint32_t entityId;
+    std::uint32_t modelIndex;
+    float delay;
+};
+
+inline Bytes TimedEvents(const std::vector<TimedTrigger>& triggers) {
+    std::vector<TriggerFields> fields(triggers.size());
+    for (std::size_t i = 0; i < triggers.size(); ++i) {
+        fields[i].entityId = triggers[i].entityId;
+        fields[i].modelIndex = triggers[i].modelIndex;
+        fields[i].delay = triggers[i].delay;
+    }
+    return SectionBuilder().Group(0, fields).End().Bytes();
+}
+
 // level.vlf (world size 2048) and its files; the model's module is modulePath (engine form)
 // with the entry prefix "Physics".
 inline void WriteSmallLevel(const testkit::ScratchDir& dir, const std::string& modulePath,
@@ -36,7 +54,7 @@ inline void WriteSmallLevel(const testkit::ScratchDir& dir, const std::string& m
     dir.WriteFile("textures.tbl", Table(kTextureId, 0, {}));
     dir.WriteFile("sounds.tbl", Table(kSoundId, 0, {}));
     dir.WriteFile("music.tbl", Table(kMusicId, 0, {}));
-    dir.WriteFile("events.evt", EventFile(triggers));
+    dir.WriteFile("events.evt", TimedEvents(triggers));
 }
 
 } // namespace table_bytes
