@@ -148,6 +148,8 @@ TEST_F(SoftwareD3DTest, MalformedCallsAreRefused) {
     D3DLIGHT2 wrongSizeLight = description;
     wrongSizeLight.dwSize = 84;
     D3DRECT whole{0, 0, 640, 480};
+    D3DVIEWPORT2 emptyRectangle{sizeof(D3DVIEWPORT2), 0, 0, 0, 480, 0, 0, 0, 0, 0, 1};
+    D3DVIEWPORT2 wrongSizeRectangle{40, 0, 0, 640, 480, 0, 0, 0, 0, 0, 1};
     IDirect3DLight* created = reinterpret_cast<IDirect3DLight*>(this);
     D3DMATERIALHANDLE handle = 0;
 
@@ -173,6 +175,9 @@ TEST_F(SoftwareD3DTest, MalformedCallsAreRefused) {
         [&] { return viewport->Clear(0, &whole, D3DCLEAR_TARGET); },
         [&] { return viewport->Clear(1, nullptr, D3DCLEAR_TARGET); },
         [&] { return viewport->Clear(1, &whole, 0x4); },
+        [&] { return viewport->SetViewport2(nullptr); },
+        [&] { return viewport->SetViewport2(&emptyRectangle); },
+        [&] { return viewport->SetViewport2(&wrongSizeRectangle); },
     };
     for (std::size_t i = 0; i < std::size(refused); ++i) {
         EXPECT_EQ(refused[i](), DDERR_INVALIDPARAMS) << "call " << i;
@@ -184,6 +189,7 @@ TEST_F(SoftwareD3DTest, MalformedCallsAreRefused) {
     EXPECT_EQ(light->Description().dltType, D3DLIGHT_DIRECTIONAL);
     EXPECT_TRUE(viewport->Lights().empty());
     EXPECT_EQ(viewport->ClearCount(), 0u);
+    EXPECT_EQ(viewport->Rectangle(), nullptr);
     ASSERT_EQ(viewport->Clear(1, &whole, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER), D3D_OK);
     EXPECT_EQ(viewport->ClearCount(), 1u);
     EXPECT_EQ(viewport->LastClearFlags(), D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER);

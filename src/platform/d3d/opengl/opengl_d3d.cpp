@@ -18,8 +18,14 @@ HRESULT CreateOpenGLDirect3D(const SoftwareDeviceConfig& config, IDirectDrawSurf
     *device = nullptr;
     SoftwareSurface* target = SoftwareSurface::From(renderTarget);
     if (target == nullptr || context == nullptr) {
-        OutputDebugStringA("CreateOpenGLDirect3D: no render target surface or no context\n");
+        OutputDebugStringA(target == nullptr ? "CreateOpenGLDirect3D: no software render target\n"
+                                             : "CreateOpenGLDirect3D: no OpenGL context\n");
         return DDERR_INVALIDPARAMS;
+    }
+    // Frames come back through colours, and colours do not go back into palette indices.
+    if (target->View().layout.Indexed()) {
+        OutputDebugStringA("CreateOpenGLDirect3D: palettised render target\n");
+        return DDERR_INVALIDPIXELFORMAT;
     }
     std::shared_ptr<GLRenderer> renderer;
     try {

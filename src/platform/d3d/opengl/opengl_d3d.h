@@ -23,9 +23,9 @@
 namespace platform {
 
 // Creates a Direct3D object and a device drawing into `renderTarget` (a software surface)
-// through `context`; the caller owns one reference to each. On failure (no context, a
-// shader or framebuffer OpenGL refuses) a debug line names what failed, the result is
-// negative and both are null.
+// through `context`; the caller owns one reference to each. Targets are 16, 24 or 32-bit.
+// On failure (no context, a palettised target, a shader or framebuffer OpenGL refuses) a debug line
+// names what failed, the result is negative and both are null.
 VELCORE_API HRESULT CreateOpenGLDirect3D(const SoftwareDeviceConfig& config,
                                          IDirectDrawSurface4* renderTarget,
                                          std::shared_ptr<GLContext> context,
