@@ -1,0 +1,82 @@
+// The windowed context: an SDL window with an OpenGL 3.3 core context that the device draws
+// with and that presents the target surface. Run without a display through SDL's offscreen
+// video driver; where no driver can make an OpenGL window the test says so and skips.
+
+#include "platform/d3d/opengl/opengl_d3d.h"
+#include "platform/window/sdl_window.h"
+#include "testkit/debug_capture.h"
+#include "testkit/gl_scene.h"
+#include "testkit/surface_pixels.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+std::shared_ptr<platform::SdlGLWindow> OpenHiddenWindow(std::string* why) {
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    testkit::DebugCapture capture;
+    platform::SdlWindowConfig config;
+    config.width = 64;
+    config.height = 48;
+    config.hidden = true;
+    auto window = platform::SdlGLWindow::Open(config);
+    *why = capture.Text();
+    return window;
+}
+
+TEST(SdlGLWindow, DrawsAndPresentsTheTarget) {
+    std::string why;
+    std::shared_ptr<platform::SdlGLWindow> window = OpenHiddenWindow(&why);
+    if (window == nullptr) {
+        GTEST_SKIP() << "no video driver makes OpenGL windows here: " << why;
+    }
+    LONG width = 0;
+    LONG height = 0;
+    window->DrawableSize(&width, &height);
+    EXPECT_EQ(width, 64);
+    EXPECT_EQ(height, 48);
+
+    platform::SoftwareDirectDraw* directDraw = nullptr;
+    ASSERT_EQ(platform::CreateSoftwareDirectDraw({}, &directDraw), DD_OK);
+    IDirectDrawSurface4* target =
+        testkit::MakeSurface(directDraw, platform::Xrgb8888Format(), 64, 48);
+    platform::SoftwareDirect3D* direct3D = nullptr;
+    platform::SoftwareDevice* device = nullptr;
+    ASSERT_EQ(platform::CreateOpenGLDirect3D({}, target, window, &direct3D, &device), D3D_OK);
+    IDirect3DViewport3* viewport = nullptr;
+    IDirect3DMaterial3* background = nullptr;
+    direct3D->CreateViewport(&viewport, nullptr);
+    direct3D->CreateMaterial(&background, nullptr);
+    D3DMATERIAL record = testkit::Material(testkit::Colour(0, 0, 1));
+    background->SetMaterial(&record);
+    D3DMATERIALHANDLE handle = 0;
+    background->GetHandle(device, &handle);
+    viewport->SetBackground(handle);
+    D3DRECT all{0, 0, 64, 48};
+    ASSERT_EQ(viewport->Clear(1, &all, D3DCLEAR_TARGET), D3D_OK);
+    EXPECT_EQ(testkit::ReadSurface(target)[0], 0x0000FFu);
+    EXPECT_TRUE(window->Present(target));
+
+    background->Release();
+    viewport->Release();
+    device->Release();
+    direct3D->Release();
+    target->Release();
+    directDraw->Release();
+}
+
+TEST(SdlGLWindow, AnImpossibleContextFailsWithSdlsMessage) {
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    testkit::DebugCapture capture;
+    platform::SdlWindowConfig config;
+    config.hidden = true;
+    config.context = {9, 9};
+    EXPECT_EQ(platform::SdlGLWindow::Open(config), nullptr);
+    ASSERT_EQ(capture.Lines().size(), 1u) << capture.Text();
+    EXPECT_TRUE(capture.Contains("SdlGLWindow::Open: ")) << capture.Text();
+    EXPECT_TRUE(capture.Contains("failed (SDL error: ")) << capture.Text();
+}
+
+} // namespace
