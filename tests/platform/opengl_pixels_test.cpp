@@ -25,9 +25,8 @@ constexpr LONG kHeight = 24;
         GTEST_SKIP() << (host).SkipReason();                                                       \
     }
 
-// The raw value at the middle of the target.
 DWORD Middle(GLSceneHost& host) {
-    return testkit::ReadSurface(host.Target())[(kHeight / 2) * kWidth + kWidth / 2];
+    return host.Pixel(kWidth / 2, kHeight / 2);
 }
 
 // A textured square filling the middle of the target, unlit white, over green.
@@ -50,43 +49,15 @@ struct TargetCase {
 class OpenGLTargetFormat : public testing::TestWithParam<TargetCase> {};
 
 TEST_P(OpenGLTargetFormat, ClearedColourArrivesInTheSurfaceFormat) {
-    platform::SoftwareDirectDraw* directDraw = nullptr;
-    ASSERT_EQ(platform::CreateSoftwareDirectDraw({}, &directDraw), DD_OK);
-    IDirectDrawSurface4* target = testkit::MakeSurface(directDraw, GetParam().format, 4, 2);
-    std::shared_ptr<platform::GLContext> context = platform::CreateHeadlessGLContext();
-    platform::SoftwareDirect3D* direct3D = nullptr;
-    platform::SoftwareDevice* device = nullptr;
-    if (context == nullptr ||
-        FAILED(platform::CreateOpenGLDirect3D({}, target, context, &direct3D, &device))) {
-        target->Release();
-        directDraw->Release();
-        GTEST_SKIP() << "no headless OpenGL device";
-    }
-    IDirect3DViewport3* viewport = nullptr;
-    IDirect3DMaterial3* background = nullptr;
-    direct3D->CreateViewport(&viewport, nullptr);
-    direct3D->CreateMaterial(&background, nullptr);
-    D3DMATERIAL record = testkit::Material(Colour(1, 0, 0.2f));
-    background->SetMaterial(&record);
-    D3DMATERIALHANDLE handle = 0;
-    background->GetHandle(device, &handle);
-    viewport->SetBackground(handle);
+    GLSceneHost host(4, 2, GetParam().format);
+    SKIP_WITHOUT_DEVICE(host);
+    // Outside a scene the cleared pixels come down at once; the others go up and come back
+    // unchanged.
     D3DRECT left{0, 0, 2, 2};
-    // Outside a scene the cleared pixels come down at once.
-    ASSERT_EQ(viewport->Clear(1, &left, D3DCLEAR_TARGET), D3D_OK);
-
-    platform::PixelLayout layout = platform::LayoutOf(GetParam().format);
-    std::vector<DWORD> pixels = testkit::ReadSurface(target);
-    DWORD red = platform::PackArgb(layout, 0xFFFF0033);
-    // Pixels outside the cleared rectangle go up and come back unchanged.
-    EXPECT_EQ(pixels, (std::vector<DWORD>{red, red, 0, 0, red, red, 0, 0}));
-
-    background->Release();
-    viewport->Release();
-    device->Release();
-    direct3D->Release();
-    target->Release();
-    directDraw->Release();
+    host.ClearTo(Colour(1, 0, 0.2f), &left);
+    DWORD red = platform::PackArgb(platform::LayoutOf(GetParam().format), 0xFFFF0033);
+    EXPECT_EQ(testkit::ReadSurface(host.Target()),
+              (std::vector<DWORD>{red, red, 0, 0, red, red, 0, 0}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, OpenGLTargetFormat,
@@ -208,7 +179,7 @@ TEST(OpenGLContext, AnImpossibleVersionFailsWithTheEglError) {
 // A context that can be told to stop becoming current, as when its window went away.
 class FlakyContext final : public platform::GLContext {
 public:
-    explicit FlakyContext(std::unique_ptr<platform::GLContext> real) : m_real(std::move(real)) {}
+    explicit FlakyContext(std::shared_ptr<platform::GLContext> real) : m_real(std::move(real)) {}
     bool MakeCurrent() override { return !failing && m_real->MakeCurrent(); }
     bool SwapBuffers() override { return m_real->SwapBuffers(); }
     void DrawableSize(LONG* width, LONG* height) const override {
@@ -217,31 +188,21 @@ public:
     bool failing = false;
 
 private:
-    std::unique_ptr<platform::GLContext> m_real;
+    std::shared_ptr<platform::GLContext> m_real;
 };
 
 TEST(OpenGLContext, ASceneCannotBeginWithoutItsContext) {
-    std::unique_ptr<platform::GLContext> real = platform::CreateHeadlessGLContext();
+    std::shared_ptr<platform::GLContext> real = platform::CreateHeadlessGLContext();
     if (real == nullptr) {
         GTEST_SKIP() << "no headless OpenGL context";
     }
     auto context = std::make_shared<FlakyContext>(std::move(real));
-    platform::SoftwareDirectDraw* directDraw = nullptr;
-    ASSERT_EQ(platform::CreateSoftwareDirectDraw({}, &directDraw), DD_OK);
-    IDirectDrawSurface4* target = testkit::MakeSurface(directDraw, platform::Rgb565Format(), 4, 4);
-    platform::SoftwareDirect3D* direct3D = nullptr;
-    platform::SoftwareDevice* device = nullptr;
-    ASSERT_EQ(platform::CreateOpenGLDirect3D({}, target, context, &direct3D, &device), D3D_OK);
+    GLSceneHost host(4, 4, platform::Rgb565Format(), context);
     context->failing = true;
-    EXPECT_EQ(device->BeginScene(), DDERR_GENERIC);
-    EXPECT_FALSE(device->InScene());
+    EXPECT_EQ(host.Device()->BeginScene(), DDERR_GENERIC);
+    EXPECT_FALSE(host.Device()->InScene());
     context->failing = false;
-    EXPECT_EQ(device->BeginScene(), D3D_OK);
-    EXPECT_EQ(device->EndScene(), D3D_OK);
-    device->Release();
-    direct3D->Release();
-    target->Release();
-    directDraw->Release();
+    EXPECT_EQ(host.Device()->BeginScene(), D3D_OK);
 }
 
 } // namespace

@@ -5,7 +5,6 @@
 #include "testkit/golden_image.h"
 #include "testkit/png_builder.h"
 #include "testkit/scratch_dir.h"
-#include "testkit/surface_pixels.h"
 
 #include <gtest/gtest.h>
 
@@ -96,21 +95,6 @@ TEST(PngEncode, WrittenFilesReadBackWithOrWithoutAlpha) {
         platform::WritePngFile(scratch.HostPath("x.png"), PngImage{2, 2, {1}}, true, &error));
     EXPECT_FALSE(platform::ReadPngFile(scratch.HostPath("missing.png"), &image, &error));
     EXPECT_NE(error.find("cannot open"), std::string::npos) << error;
-}
-
-TEST(PngEncode, SurfacesAreSavedThroughTheirColours) {
-    platform::SoftwareDirectDraw* directDraw = nullptr;
-    ASSERT_EQ(platform::CreateSoftwareDirectDraw({}, &directDraw), DD_OK);
-    IDirectDrawSurface4* surface = testkit::MakeSurface(directDraw, platform::Rgb565Format(), 2, 1);
-    ASSERT_TRUE(testkit::WriteSurface(surface, {0xF800, 0x001F}));
-    testkit::ScratchDir scratch;
-    std::string error;
-    ASSERT_TRUE(platform::WriteSurfacePng(surface, scratch.HostPath("frame.png"), &error)) << error;
-    PngImage read;
-    ASSERT_TRUE(platform::ReadPngFile(scratch.HostPath("frame.png"), &read, &error)) << error;
-    EXPECT_EQ(read.pixels, (std::vector<platform::Argb>{0xFFFF0000, 0xFF0000FF}));
-    surface->Release();
-    directDraw->Release();
 }
 
 TEST(GoldenComparison, ChannelsWithinTheToleranceMatch) {

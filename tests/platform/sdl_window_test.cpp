@@ -6,7 +6,6 @@
 #include "platform/window/sdl_window.h"
 #include "testkit/debug_capture.h"
 #include "testkit/gl_scene.h"
-#include "testkit/surface_pixels.h"
 
 #include <gtest/gtest.h>
 
@@ -38,33 +37,11 @@ TEST(SdlGLWindow, DrawsAndPresentsTheTarget) {
     EXPECT_EQ(width, 64);
     EXPECT_EQ(height, 48);
 
-    platform::SoftwareDirectDraw* directDraw = nullptr;
-    ASSERT_EQ(platform::CreateSoftwareDirectDraw({}, &directDraw), DD_OK);
-    IDirectDrawSurface4* target =
-        testkit::MakeSurface(directDraw, platform::Xrgb8888Format(), 64, 48);
-    platform::SoftwareDirect3D* direct3D = nullptr;
-    platform::SoftwareDevice* device = nullptr;
-    ASSERT_EQ(platform::CreateOpenGLDirect3D({}, target, window, &direct3D, &device), D3D_OK);
-    IDirect3DViewport3* viewport = nullptr;
-    IDirect3DMaterial3* background = nullptr;
-    direct3D->CreateViewport(&viewport, nullptr);
-    direct3D->CreateMaterial(&background, nullptr);
-    D3DMATERIAL record = testkit::Material(testkit::Colour(0, 0, 1));
-    background->SetMaterial(&record);
-    D3DMATERIALHANDLE handle = 0;
-    background->GetHandle(device, &handle);
-    viewport->SetBackground(handle);
-    D3DRECT all{0, 0, 64, 48};
-    ASSERT_EQ(viewport->Clear(1, &all, D3DCLEAR_TARGET), D3D_OK);
-    EXPECT_EQ(testkit::ReadSurface(target)[0], 0x0000FFu);
-    EXPECT_TRUE(window->Present(target));
-
-    background->Release();
-    viewport->Release();
-    device->Release();
-    direct3D->Release();
-    target->Release();
-    directDraw->Release();
+    testkit::GLSceneHost host(64, 48, platform::Xrgb8888Format(), window);
+    ASSERT_EQ(host.SkipReason(), "");
+    host.ClearTo(testkit::Colour(0, 0, 1));
+    EXPECT_EQ(host.Pixel(0, 0), 0x0000FFu);
+    EXPECT_TRUE(window->Present(host.Target()));
 }
 
 TEST(SdlGLWindow, AnImpossibleContextFailsWithSdlsMessage) {

@@ -118,12 +118,15 @@ D3DLIGHT2 SpotLight(D3DVECTOR position, D3DVECTOR direction, D3DCOLORVALUE colou
     return light;
 }
 
-GLSceneHost::GLSceneHost(LONG width, LONG height) {
+GLSceneHost::GLSceneHost(LONG width, LONG height, const DDPIXELFORMAT& format,
+                         std::shared_ptr<platform::GLContext> context) {
     Check(platform::CreateSoftwareDirectDraw({}, &m_directDraw), "CreateSoftwareDirectDraw");
-    m_target = MakeSurface(m_directDraw, platform::Xrgb8888Format(), static_cast<DWORD>(width),
+    m_target = MakeSurface(m_directDraw, format, static_cast<DWORD>(width),
                            static_cast<DWORD>(height), DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE);
     DebugCapture capture;
-    std::shared_ptr<platform::GLContext> context = platform::CreateHeadlessGLContext();
+    if (context == nullptr) {
+        context = platform::CreateHeadlessGLContext();
+    }
     if (context == nullptr ||
         FAILED(platform::CreateOpenGLDirect3D({}, m_target, context, &m_direct3D, &m_device))) {
         m_skipReason = "no headless OpenGL device: " + capture.Text();
@@ -177,7 +180,7 @@ void GLSceneHost::UseMaterial(const D3DMATERIAL& record) {
     Check(m_device->SetLightState(D3DLIGHTSTATE_MATERIAL, handle), "SetLightState");
 }
 
-void GLSceneHost::ClearTo(D3DCOLORVALUE background) {
+void GLSceneHost::ClearTo(D3DCOLORVALUE background, const D3DRECT* rect) {
     IDirect3DMaterial3* material = nullptr;
     Check(m_direct3D->CreateMaterial(&material, nullptr), "CreateMaterial");
     Keep(material);
@@ -188,7 +191,12 @@ void GLSceneHost::ClearTo(D3DCOLORVALUE background) {
     Check(m_viewport->SetBackground(handle), "SetBackground");
     DDSURFACEDESC2 desc = Describe(m_target);
     D3DRECT all{0, 0, static_cast<LONG>(desc.dwWidth), static_cast<LONG>(desc.dwHeight)};
-    Check(m_viewport->Clear(1, &all, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER), "Clear");
+    Check(m_viewport->Clear(1, rect != nullptr ? rect : &all, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER),
+          "Clear");
+}
+
+DWORD GLSceneHost::Pixel(LONG x, LONG y) {
+    return ReadSurface(m_target).at(static_cast<std::size_t>(y * Describe(m_target).dwWidth + x));
 }
 
 IDirectDrawSurface4* GLSceneHost::MakeTexture(const DDPIXELFORMAT& format, DWORD width,

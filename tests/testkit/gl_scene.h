@@ -1,13 +1,14 @@
 #pragma once
 
-// Builders for drawing straight to the OpenGL device, headless: a host with a 32-bit target
-// surface, a device on it with a current viewport, and records for lights, materials and
-// meshes. A host whose headless context cannot start says why in SkipReason(); tests then
-// skip rather than pass.
+// Builders for drawing straight to the OpenGL device: a host with a target surface, a device
+// on it (headless unless given another context) with a current viewport, and records for
+// lights, materials and meshes. A host whose device cannot start says why in SkipReason();
+// tests then skip rather than pass.
 
 #include "platform/d3d/opengl/opengl_d3d.h"
 #include "platform/ddraw/software/software_ddraw.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,9 @@ D3DLIGHT2 SpotLight(D3DVECTOR position, D3DVECTOR direction, D3DCOLORVALUE colou
 
 class GLSceneHost {
 public:
-    explicit GLSceneHost(LONG width = 160, LONG height = 120);
+    explicit GLSceneHost(LONG width = 160, LONG height = 120,
+                         const DDPIXELFORMAT& format = platform::Xrgb8888Format(),
+                         std::shared_ptr<platform::GLContext> context = nullptr);
     ~GLSceneHost();
     GLSceneHost(const GLSceneHost&) = delete;
     GLSceneHost& operator=(const GLSceneHost&) = delete;
@@ -57,8 +60,10 @@ public:
     void AddLight(const D3DLIGHT2& light);
     // A material of the device, made current.
     void UseMaterial(const D3DMATERIAL& material);
-    // Clears target and depth to `background`.
-    void ClearTo(D3DCOLORVALUE background);
+    // Clears target and depth to `background`, all of the target or `rect`.
+    void ClearTo(D3DCOLORVALUE background, const D3DRECT* rect = nullptr);
+    // The raw value of the target's pixel.
+    DWORD Pixel(LONG x, LONG y);
     // A texture surface of `format` holding raw `values` (width to a row), released with the
     // host; `palette` for 8-bit formats.
     IDirectDrawSurface4* MakeTexture(const DDPIXELFORMAT& format, DWORD width, DWORD height,
