@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -339,19 +340,39 @@ GLFixedState GLRenderer::FixedStateOf(const SoftwareDevice& device) const {
     return fixed;
 }
 
+// Each piece of state goes to OpenGL only when it changed: redundant calls still make the
+// driver revalidate its state before the next draw.
 void GLRenderer::ApplyFixedState(const GLFixedState& fixed) {
-    if (m_stateKnown && fixed == m_fixed) {
-        return;
+    const bool known = m_stateKnown;
+    auto changed = [known](const auto& now, const auto& before) { return !known || now != before; };
+    if (changed(std::to_array(fixed.viewport), std::to_array(m_fixed.viewport))) {
+        glViewport(fixed.viewport[0], fixed.viewport[1], fixed.viewport[2], fixed.viewport[3]);
     }
-    glViewport(fixed.viewport[0], fixed.viewport[1], fixed.viewport[2], fixed.viewport[3]);
-    glDepthRange(fixed.depthRange[0], fixed.depthRange[1]);
-    Enable(GL_BLEND, fixed.blend);
-    glBlendFunc(fixed.sourceFactor, fixed.destinationFactor);
-    Enable(GL_DEPTH_TEST, fixed.depthTest);
-    glDepthMask(fixed.depthWrite ? GL_TRUE : GL_FALSE);
-    glDepthFunc(fixed.depthFunction);
-    glBindTexture(GL_TEXTURE_2D, fixed.texture);
-    glBindSampler(0, fixed.sampler);
+    if (changed(std::to_array(fixed.depthRange), std::to_array(m_fixed.depthRange))) {
+        glDepthRange(fixed.depthRange[0], fixed.depthRange[1]);
+    }
+    if (changed(fixed.blend, m_fixed.blend)) {
+        Enable(GL_BLEND, fixed.blend);
+    }
+    if (changed(std::pair(fixed.sourceFactor, fixed.destinationFactor),
+                std::pair(m_fixed.sourceFactor, m_fixed.destinationFactor))) {
+        glBlendFunc(fixed.sourceFactor, fixed.destinationFactor);
+    }
+    if (changed(fixed.depthTest, m_fixed.depthTest)) {
+        Enable(GL_DEPTH_TEST, fixed.depthTest);
+    }
+    if (changed(fixed.depthWrite, m_fixed.depthWrite)) {
+        glDepthMask(fixed.depthWrite ? GL_TRUE : GL_FALSE);
+    }
+    if (changed(fixed.depthFunction, m_fixed.depthFunction)) {
+        glDepthFunc(fixed.depthFunction);
+    }
+    if (changed(fixed.texture, m_fixed.texture)) {
+        glBindTexture(GL_TEXTURE_2D, fixed.texture);
+    }
+    if (changed(fixed.sampler, m_fixed.sampler)) {
+        glBindSampler(0, fixed.sampler);
+    }
     m_fixed = fixed;
 }
 

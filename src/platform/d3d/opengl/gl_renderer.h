@@ -48,7 +48,6 @@ struct GLFixedState {
     GLenum depthFunction = GL_LEQUAL;
     GLuint texture = 0;
     GLuint sampler = 0;
-    bool operator==(const GLFixedState&) const = default;
 };
 
 class GLRenderer final : public SoftwareRenderer {
