@@ -126,6 +126,8 @@ public:
         m_device->SetTransform(D3DTRANSFORMSTATE_PROJECTION, &scene.projection);
         m_device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTFG_LINEAR);
         m_device->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTFN_LINEAR);
+        // The direct program culls nothing either.
+        m_device->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
     }
     ~DeviceFrame() {
         for (int kind = 0; kind < kKinds && m_device != nullptr; ++kind) {

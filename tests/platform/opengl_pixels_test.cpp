@@ -116,6 +116,34 @@ TEST(OpenGLColourKey, KeyedTexelsVanishOnlyWhileTheKeyIsEnabled) {
     }
 }
 
+TEST(OpenGLCulling, EachModeHidesTheTrianglesWoundItsWay) {
+    GLSceneHost host(kWidth, kHeight);
+    SKIP_WITHOUT_DEVICE(host);
+    testkit::Mesh clockwise = testkit::Wall(2.0f, 0, 0, 0);
+    testkit::Mesh counterClockwise = clockwise;
+    for (std::size_t i = 0; i < counterClockwise.indices.size(); i += 3) {
+        std::swap(counterClockwise.indices[i + 1], counterClockwise.indices[i + 2]);
+    }
+    host.LookAt({0, 0, -2}, {0, 0, 0});
+    host.UseMaterial(testkit::Unlit(Colour(1, 0, 0)));
+    struct Case {
+        DWORD mode;
+        bool clockwiseShown;
+        bool counterClockwiseShown;
+    } cases[] = {{D3DCULL_CCW, true, false}, {D3DCULL_CW, false, true}, {D3DCULL_NONE, true, true}};
+    for (const Case& c : cases) {
+        host.Device()->SetRenderState(D3DRENDERSTATE_CULLMODE, c.mode);
+        for (const auto& [mesh, shown] : {std::pair{&clockwise, c.clockwiseShown},
+                                          std::pair{&counterClockwise, c.counterClockwiseShown}}) {
+            ASSERT_EQ(host.Device()->BeginScene(), D3D_OK);
+            host.ClearTo(Colour(0, 0, 1));
+            host.Draw(*mesh);
+            ASSERT_EQ(host.Device()->EndScene(), D3D_OK);
+            EXPECT_EQ(Middle(host), shown ? 0xFF0000u : 0x0000FFu) << "mode " << c.mode;
+        }
+    }
+}
+
 // Creating a device without a target it can draw into or without a context.
 struct StartCase {
     const char* name;

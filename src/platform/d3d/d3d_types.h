@@ -152,6 +152,7 @@ enum D3DRENDERSTATETYPE : DWORD {
     D3DRENDERSTATE_ZWRITEENABLE = 14, // TRUE by default
     D3DRENDERSTATE_SRCBLEND = 19,     // D3DBLEND_ONE by default
     D3DRENDERSTATE_DESTBLEND = 20,    // D3DBLEND_ZERO by default
+    D3DRENDERSTATE_CULLMODE = 22,     // D3DCULL_CCW by default
     D3DRENDERSTATE_ZFUNC = 23,        // D3DCMP_LESSEQUAL by default
     D3DRENDERSTATE_ALPHABLENDENABLE = 27,
     D3DRENDERSTATE_COLORKEYENABLE = 41, // texels in the texture's source colour key vanish
@@ -168,6 +169,12 @@ constexpr DWORD D3DBLEND_DESTALPHA = 7;
 constexpr DWORD D3DBLEND_INVDESTALPHA = 8;
 constexpr DWORD D3DBLEND_DESTCOLOR = 9;
 constexpr DWORD D3DBLEND_INVDESTCOLOR = 10;
+
+// Which triangles are not drawn (D3DRENDERSTATE_CULLMODE): none, or those whose corners run
+// clockwise or counter-clockwise on the screen.
+constexpr DWORD D3DCULL_NONE = 1;
+constexpr DWORD D3DCULL_CW = 2;
+constexpr DWORD D3DCULL_CCW = 3;
 
 // Depth comparisons (D3DRENDERSTATE_ZFUNC).
 constexpr DWORD D3DCMP_NEVER = 1;

@@ -32,6 +32,19 @@ GLenum DepthFunction(DWORD comparison) {
                                                                      : GL_LEQUAL;
 }
 
+// The vertex stage flips y, so a triangle clockwise on the device's screen runs
+// counter-clockwise in OpenGL's window: OpenGL's front faces are the device's clockwise ones.
+GLenum CullFace(DWORD mode) {
+    switch (mode) {
+    case D3DCULL_NONE:
+        return 0;
+    case D3DCULL_CW:
+        return GL_FRONT;
+    default:
+        return GL_BACK;
+    }
+}
+
 // The row-vector product a x b: a applies first.
 D3DMATRIX Then(const D3DMATRIX& a, const D3DMATRIX& b) {
     return MatrixMult(b, a);
@@ -141,7 +154,7 @@ bool GLRenderer::Prepare() {
     glUniform1i(m_uniforms.texture, 0);
     glActiveTexture(GL_TEXTURE0);
     m_stream.Bind();
-    glDisable(GL_CULL_FACE);
+    glFrontFace(GL_CCW);
     m_stateKnown = false;
     return true;
 }
@@ -337,6 +350,7 @@ GLFixedState GLRenderer::FixedStateOf(const SoftwareDevice& device) const {
     fixed.depthWrite = RenderState(device, D3DRENDERSTATE_ZWRITEENABLE, TRUE) != FALSE;
     fixed.depthFunction =
         DepthFunction(RenderState(device, D3DRENDERSTATE_ZFUNC, D3DCMP_LESSEQUAL));
+    fixed.cullFace = CullFace(RenderState(device, D3DRENDERSTATE_CULLMODE, D3DCULL_CCW));
     return fixed;
 }
 
@@ -366,6 +380,12 @@ void GLRenderer::ApplyFixedState(const GLFixedState& fixed) {
     }
     if (changed(fixed.depthFunction, m_fixed.depthFunction)) {
         glDepthFunc(fixed.depthFunction);
+    }
+    if (changed(fixed.cullFace, m_fixed.cullFace)) {
+        Enable(GL_CULL_FACE, fixed.cullFace != 0);
+        if (fixed.cullFace != 0) {
+            glCullFace(fixed.cullFace);
+        }
     }
     if (changed(fixed.texture, m_fixed.texture)) {
         glBindTexture(GL_TEXTURE_2D, fixed.texture);

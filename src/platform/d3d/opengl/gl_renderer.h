@@ -46,6 +46,7 @@ struct GLFixedState {
     bool depthTest = true;
     bool depthWrite = true;
     GLenum depthFunction = GL_LEQUAL;
+    GLenum cullFace = GL_BACK; // 0: none
     GLuint texture = 0;
     GLuint sampler = 0;
 };
