@@ -29,7 +29,8 @@ public:
 };
 
 // A headless context on EGL's surfaceless platform, current on return; null after a debug
-// line naming what failed (EGL error code included).
+// line naming what failed (EGL error code included). It renders with llvmpipe unless the
+// process set LIBGL_ALWAYS_SOFTWARE=0 beforehand to let Mesa pick a GPU.
 VELCORE_API std::unique_ptr<GLContext> CreateHeadlessGLContext(const GLContextConfig& config = {});
 
 // Writes "<function>: <what> failed (<kind> error 0x<code>)" to the debug output.

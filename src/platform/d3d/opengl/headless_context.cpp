@@ -25,21 +25,58 @@ bool Fail(const char* what) {
     return false;
 }
 
+// The surfaceless display, or what failed in opening it (with the EGL error).
+struct SurfacelessDisplay {
+    EGLDisplay display = EGL_NO_DISPLAY;
+    const char* failed = nullptr;
+    unsigned code = 0;
+};
+
+SurfacelessDisplay Failure(const char* what) {
+    return {EGL_NO_DISPLAY, what, static_cast<unsigned>(eglGetError())};
+}
+
+// Initialised once for the process and never terminated: every headless context shares it,
+// and terminating it under a live context would pull the driver away.
+SurfacelessDisplay OpenSurfacelessDisplay() {
+    // Without a GPU, Mesa renders with llvmpipe; asking for it spares probing for devices.
+    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
+    if (!epoxy_has_egl_extension(EGL_NO_DISPLAY, "EGL_MESA_platform_surfaceless")) {
+        return Failure("EGL_MESA_platform_surfaceless");
+    }
+    EGLDisplay display =
+        eglGetPlatformDisplayEXT(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    if (display == EGL_NO_DISPLAY) {
+        return Failure("eglGetPlatformDisplay");
+    }
+    EGLint major = 0;
+    EGLint minor = 0;
+    if (eglInitialize(display, &major, &minor) != EGL_TRUE) {
+        return Failure("eglInitialize");
+    }
+    return {display, nullptr, 0};
+}
+
 class HeadlessGLContext final : public GLContext {
 public:
     ~HeadlessGLContext() override {
-        if (m_display == EGL_NO_DISPLAY) {
+        if (m_context == EGL_NO_CONTEXT) {
             return;
         }
-        eglMakeCurrent(m_display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-        if (m_context != EGL_NO_CONTEXT) {
-            eglDestroyContext(m_display, m_context);
+        if (eglGetCurrentContext() == m_context) {
+            eglMakeCurrent(m_display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
         }
-        eglTerminate(m_display);
+        eglDestroyContext(m_display, m_context);
     }
 
     bool Open(const GLContextConfig& config) {
-        return OpenDisplay() && CreateContext(config) && MakeCurrent();
+        static const SurfacelessDisplay display = OpenSurfacelessDisplay();
+        if (display.display == EGL_NO_DISPLAY) {
+            LogGLFailure(kCreator, display.failed, "EGL", display.code);
+            return false;
+        }
+        m_display = display.display;
+        return CreateContext(config) && MakeCurrent();
     }
 
     bool MakeCurrent() override {
@@ -53,30 +90,12 @@ public:
     }
 
 private:
-    bool OpenDisplay() {
-        // Without a GPU, Mesa renders with llvmpipe; asking for it spares probing for devices.
-        setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
-        if (!epoxy_has_egl_extension(EGL_NO_DISPLAY, "EGL_MESA_platform_surfaceless")) {
-            return Fail("EGL_MESA_platform_surfaceless");
-        }
-        m_display =
-            eglGetPlatformDisplayEXT(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-        if (m_display == EGL_NO_DISPLAY) {
-            return Fail("eglGetPlatformDisplay");
-        }
-        EGLint major = 0;
-        EGLint minor = 0;
-        if (eglInitialize(m_display, &major, &minor) != EGL_TRUE) {
-            eglTerminate(m_display);
-            m_display = EGL_NO_DISPLAY;
-            return Fail("eglInitialize");
-        }
-        return eglBindAPI(EGL_OPENGL_API) == EGL_TRUE || Fail("eglBindAPI");
-    }
-
     bool CreateContext(const GLContextConfig& config) {
         if (!epoxy_has_egl_extension(m_display, "EGL_KHR_surfaceless_context")) {
             return Fail("EGL_KHR_surfaceless_context");
+        }
+        if (eglBindAPI(EGL_OPENGL_API) != EGL_TRUE) {
+            return Fail("eglBindAPI");
         }
         const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE,
                                            EGL_OPENGL_BIT, EGL_NONE};
