@@ -102,6 +102,22 @@ INSTANTIATE_TEST_SUITE_P(
                                }}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(OpenGLTexturePalette, DrawsFollowNewPaletteColours) {
+    GLSceneHost host(kWidth, kHeight);
+    SKIP_WITHOUT_DEVICE(host);
+    IDirectDrawSurface4* texture = host.MakeTexture(platform::Palettized8Format(), 2, 2,
+                                                    std::vector<DWORD>(4, 0), {0xFFFF0000});
+    DrawTexturedSquare(host, texture);
+    EXPECT_EQ(Middle(host), 0xFF0000u);
+    IDirectDrawPalette* palette = nullptr;
+    ASSERT_EQ(texture->GetPalette(&palette), DD_OK);
+    const PALETTEENTRY blue{0, 0, 255, 0};
+    ASSERT_EQ(palette->SetEntries(0, 0, 1, &blue), DD_OK);
+    palette->Release();
+    DrawTexturedSquare(host, texture);
+    EXPECT_EQ(Middle(host), 0x0000FFu);
+}
+
 TEST(OpenGLColourKey, KeyedTexelsVanishOnlyWhileTheKeyIsEnabled) {
     GLSceneHost host(kWidth, kHeight);
     SKIP_WITHOUT_DEVICE(host);

@@ -1,8 +1,9 @@
 #pragma once
 
 // OpenGL copies of texture surfaces. A surface is uploaded, with its mipmap chain, the first
-// time it is drawn with, and again whenever the content of one of its levels changed or it is
-// drawn with the colour key switched the other way (keyed texels are uploaded transparent).
+// time it is drawn with, and again whenever the content of one of its levels or its palette
+// changed or it is drawn with the colour key switched the other way (keyed texels are uploaded
+// transparent).
 // The cache holds a reference to each surface it mirrors and lets go of those nobody else
 // holds any more when asked.
 
@@ -20,6 +21,7 @@ struct GLTexture {
     GLuint name = 0;
     std::vector<SoftwareSurface*> levels; // held
     std::uint64_t version = 0;            // the levels' content versions added up
+    std::vector<Argb> palette;            // the colours uploaded through, when palettised
     bool keyed = false;                   // uploaded with the colour key applied
     bool hasKey = false;                  // the surface has a source colour key
 };
