@@ -62,10 +62,36 @@ void GLRenderTarget::UploadSurface() {
     m_synced = true;
 }
 
+namespace {
+
+// 8-8-8 channels in 32 bits: the layout OpenGL reads as GL_BGRA, straight into the surface.
+bool ReadsDirectly(const PixelView& view) {
+    const PixelLayout& layout = view.layout;
+    return layout.bitCount == 32 && layout.redMask == 0xFF0000 && layout.greenMask == 0xFF00 &&
+           layout.blueMask == 0xFF && view.pitch % 4 == 0;
+}
+
+// Surfaces without alpha keep 0 in the bits alpha would have.
+void ClearUnusedAlpha(const PixelView& view) {
+    for (LONG y = 0; y < view.height; ++y) {
+        auto* row =
+            reinterpret_cast<DWORD*>(view.bits + static_cast<std::ptrdiff_t>(y) * view.pitch);
+        for (LONG x = 0; x < view.width; ++x) {
+            row[x] &= 0x00FFFFFFu;
+        }
+    }
+}
+
+} // namespace
+
 bool GLRenderTarget::ReadBack(const char* function) {
+    PixelView view = m_surface->View();
+    bool direct = !m_surface->Lost() && ReadsDirectly(view);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, m_framebuffer);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glReadPixels(0, 0, m_width, m_height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, m_staging.data());
+    glPixelStorei(GL_PACK_ROW_LENGTH, direct ? view.pitch / 4 : 0);
+    glReadPixels(0, 0, m_width, m_height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                 direct ? static_cast<void*>(view.bits) : m_staging.data());
     if (GLenum error = glGetError(); error != GL_NO_ERROR) {
         LogGLFailure(function, "drawing the scene", "GL", error);
         return false;
@@ -73,8 +99,12 @@ bool GLRenderTarget::ReadBack(const char* function) {
     if (m_surface->Lost()) {
         return true;
     }
-    ConvertBlock(ArgbView(m_staging.data(), m_width, m_height), 0, 0, m_surface->View(), 0, 0,
-                 m_width, m_height);
+    if (!direct) {
+        ConvertBlock(ArgbView(m_staging.data(), m_width, m_height), 0, 0, view, 0, 0, m_width,
+                     m_height);
+    } else if (view.layout.alphaMask == 0) {
+        ClearUnusedAlpha(view);
+    }
     m_surface->MarkContentChanged();
     m_syncedVersion = m_surface->ContentVersion();
     return true;
