@@ -148,6 +148,8 @@ TEST_F(SoftwareD3DTest, MalformedCallsAreRefused) {
     D3DLIGHT2 wrongSizeLight = description;
     wrongSizeLight.dwSize = 84;
     D3DRECT whole{0, 0, 640, 480};
+    D3DVIEWPORT2 emptyRectangle{sizeof(D3DVIEWPORT2), 0, 0, 0, 480, 0, 0, 0, 0, 0, 1};
+    D3DVIEWPORT2 wrongSizeRectangle{40, 0, 0, 640, 480, 0, 0, 0, 0, 0, 1};
     IDirect3DLight* created = reinterpret_cast<IDirect3DLight*>(this);
     D3DMATERIALHANDLE handle = 0;
 
@@ -173,14 +175,17 @@ TEST_F(SoftwareD3DTest, MalformedCallsAreRefused) {
         [&] { return viewport->Clear(0, &whole, D3DCLEAR_TARGET); },
         [&] { return viewport->Clear(1, nullptr, D3DCLEAR_TARGET); },
         [&] { return viewport->Clear(1, &whole, 0x4); },
+        [&] { return viewport->SetViewport2(nullptr); },
+        [&] { return viewport->SetViewport2(&emptyRectangle); },
+        [&] { return viewport->SetViewport2(&wrongSizeRectangle); },
     };
     for (std::size_t i = 0; i < std::size(refused); ++i) {
         EXPECT_EQ(refused[i](), DDERR_INVALIDPARAMS) << "call " << i;
     }
     EXPECT_EQ(std::tuple(created, handle, device->LiveObjectCount(), material->Record().dwRampSize,
                          light->Description().dltType, viewport->Lights().size(),
-                         viewport->ClearCount()),
-              std::tuple(nullptr, 0u, live, 16u, D3DLIGHT_DIRECTIONAL, 0u, 0u));
+                         viewport->ClearCount(), viewport->Rectangle()),
+              std::tuple(nullptr, 0u, live, 16u, D3DLIGHT_DIRECTIONAL, 0u, 0u, nullptr));
     EXPECT_EQ(std::tuple(device->CurrentViewport(), device->CurrentMaterial(),
                          device->TextureStageState(0, D3DTSS_COLOROP).has_value()),
               std::tuple(nullptr, nullptr, false));

@@ -47,8 +47,11 @@ public:
     // The material whose colour fills the background when the target is cleared; 0 for none.
     virtual HRESULT SetBackground(D3DMATERIALHANDLE material) = 0;
     // Clears `count` rectangles (at least one) of the target and/or depth buffer
-    // (D3DCLEAR_* flags).
+    // (D3DCLEAR_* flags), inside the viewport's rectangle.
     virtual HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags) = 0;
+    // The rectangle of the target to draw into; dwSize must be 44 and the size not empty.
+    // Until it is set the viewport covers the whole target.
+    virtual HRESULT SetViewport2(const D3DVIEWPORT2* viewport) = 0;
 };
 
 // The device: transforms, states, textures and drawing.

@@ -50,6 +50,25 @@ struct D3DRECT {
 };
 static_assert(sizeof(D3DRECT) == 16);
 
+// The part of the render target a viewport draws into, in pixels from the top left; depths
+// from dvMinZ to dvMaxZ. The clip members are kept but not used.
+struct D3DVIEWPORT2 {
+    DWORD dwSize; // 44
+    DWORD dwX;
+    DWORD dwY;
+    DWORD dwWidth;
+    DWORD dwHeight;
+    float dvClipX;
+    float dvClipY;
+    float dvClipWidth;
+    float dvClipHeight;
+    float dvMinZ;
+    float dvMaxZ;
+};
+static_assert(sizeof(D3DVIEWPORT2) == 44);
+static_assert(offsetof(D3DVIEWPORT2, dwWidth) == 12);
+static_assert(offsetof(D3DVIEWPORT2, dvMinZ) == 36);
+
 // Handles name device objects inside a device; 0 is none.
 using D3DMATERIALHANDLE = DWORD;
 using D3DTEXTUREHANDLE = DWORD;
@@ -129,17 +148,47 @@ enum D3DTRANSFORMSTATETYPE : DWORD {
 // Render states are open-ended: a device keeps whatever value it is given for any type.
 enum D3DRENDERSTATETYPE : DWORD {
     D3DRENDERSTATE_TEXTUREHANDLE = 1, // 0 takes the texture off stage 0
-    D3DRENDERSTATE_SRCBLEND = 19,
-    D3DRENDERSTATE_DESTBLEND = 20,
+    D3DRENDERSTATE_ZENABLE = 7,       // TRUE by default
+    D3DRENDERSTATE_ZWRITEENABLE = 14, // TRUE by default
+    D3DRENDERSTATE_SRCBLEND = 19,     // D3DBLEND_ONE by default
+    D3DRENDERSTATE_DESTBLEND = 20,    // D3DBLEND_ZERO by default
+    D3DRENDERSTATE_CULLMODE = 22,     // D3DCULL_CCW by default
+    D3DRENDERSTATE_ZFUNC = 23,        // D3DCMP_LESSEQUAL by default
     D3DRENDERSTATE_ALPHABLENDENABLE = 27,
+    D3DRENDERSTATE_COLORKEYENABLE = 41, // texels in the texture's source colour key vanish
 };
 
 // Blend factors (D3DRENDERSTATE_SRCBLEND, D3DRENDERSTATE_DESTBLEND).
 constexpr DWORD D3DBLEND_ZERO = 1;
 constexpr DWORD D3DBLEND_ONE = 2;
+constexpr DWORD D3DBLEND_SRCCOLOR = 3;
+constexpr DWORD D3DBLEND_INVSRCCOLOR = 4;
+constexpr DWORD D3DBLEND_SRCALPHA = 5;
+constexpr DWORD D3DBLEND_INVSRCALPHA = 6;
+constexpr DWORD D3DBLEND_DESTALPHA = 7;
+constexpr DWORD D3DBLEND_INVDESTALPHA = 8;
+constexpr DWORD D3DBLEND_DESTCOLOR = 9;
+constexpr DWORD D3DBLEND_INVDESTCOLOR = 10;
+
+// Which triangles are not drawn (D3DRENDERSTATE_CULLMODE): none, or those whose corners run
+// clockwise or counter-clockwise on the screen.
+constexpr DWORD D3DCULL_NONE = 1;
+constexpr DWORD D3DCULL_CW = 2;
+constexpr DWORD D3DCULL_CCW = 3;
+
+// Depth comparisons (D3DRENDERSTATE_ZFUNC).
+constexpr DWORD D3DCMP_NEVER = 1;
+constexpr DWORD D3DCMP_LESS = 2;
+constexpr DWORD D3DCMP_EQUAL = 3;
+constexpr DWORD D3DCMP_LESSEQUAL = 4;
+constexpr DWORD D3DCMP_GREATER = 5;
+constexpr DWORD D3DCMP_NOTEQUAL = 6;
+constexpr DWORD D3DCMP_GREATEREQUAL = 7;
+constexpr DWORD D3DCMP_ALWAYS = 8;
 
 enum D3DLIGHTSTATETYPE : DWORD {
     D3DLIGHTSTATE_MATERIAL = 1, // the current material's handle
+    D3DLIGHTSTATE_AMBIENT = 2,  // the ambient light as 0xAARRGGBB; 0 by default
 };
 
 enum D3DTEXTURESTAGESTATETYPE : DWORD {
@@ -155,9 +204,16 @@ constexpr DWORD D3DDP_MAXTEXCOORD = 8;
 
 // Stage arguments, operations and filters.
 constexpr DWORD D3DTA_DIFFUSE = 0;
+constexpr DWORD D3DTA_CURRENT = 1; // the diffuse colour on stage 0
 constexpr DWORD D3DTA_TEXTURE = 2;
+constexpr DWORD D3DTOP_DISABLE = 1;
+constexpr DWORD D3DTOP_SELECTARG1 = 2;
+constexpr DWORD D3DTOP_SELECTARG2 = 3;
 constexpr DWORD D3DTOP_MODULATE = 4;
+constexpr DWORD D3DTOP_ADD = 7;
+constexpr DWORD D3DTFG_POINT = 1;  // magnification
 constexpr DWORD D3DTFG_LINEAR = 2; // magnification
+constexpr DWORD D3DTFN_POINT = 1;  // minification
 constexpr DWORD D3DTFN_LINEAR = 2; // minification
 
 // ---------------------------------------------------------------------------------------------

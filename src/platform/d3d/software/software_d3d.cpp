@@ -14,12 +14,15 @@ namespace platform {
 // What the objects of one CreateSoftwareDirect3D call share. Every object holds it, so it
 // outlives them all whatever order they are released in.
 struct SoftwareDriver {
-    SoftwareDriver(SoftwareDeviceConfig deviceConfig, std::shared_ptr<D3DCallObserver> callObserver)
-        : config(std::move(deviceConfig)), observer(std::move(callObserver)) {}
+    SoftwareDriver(SoftwareDeviceConfig deviceConfig, std::shared_ptr<D3DCallObserver> callObserver,
+                   std::shared_ptr<SoftwareRenderer> sceneRenderer)
+        : config(std::move(deviceConfig)), observer(std::move(callObserver)),
+          renderer(std::move(sceneRenderer)) {}
 
     SoftwareDeviceConfig config;
     std::shared_ptr<D3DCallObserver> observer;
-    std::map<std::string, DWORD> serials; // last serial per kind
+    std::shared_ptr<SoftwareRenderer> renderer; // may be null
+    std::map<std::string, DWORD> serials;       // last serial per kind
     std::map<D3DMATERIALHANDLE, SoftwareMaterial*> materials;
     D3DMATERIALHANDLE nextMaterialHandle = 1;
     DWORD liveObjects = 0;
@@ -118,6 +121,15 @@ std::string Describe(const RectList& list) {
         text += Format("%s[%d %d %d %d]", i == 0 ? "" : " ", r.x1, r.y1, r.x2, r.y2);
     }
     return text;
+}
+
+std::string Describe(const D3DVIEWPORT2* viewport) {
+    if (viewport == nullptr) {
+        return "null";
+    }
+    return Format("{size %u, %u %u %u x %u, depth %g to %g}", viewport->dwSize, viewport->dwX,
+                  viewport->dwY, viewport->dwWidth, viewport->dwHeight, viewport->dvMinZ,
+                  viewport->dvMaxZ);
 }
 
 std::string JoinArguments(std::initializer_list<std::string> arguments) {
@@ -350,8 +362,25 @@ HRESULT SoftwareViewport::Clear(DWORD count, const D3DRECT* rects, DWORD flags) 
     if (count == 0 || rects == nullptr || flags == 0 || (flags & ~kKnownFlags) != 0) {
         return DDERR_INVALIDPARAMS;
     }
+    if (SoftwareRenderer* renderer = Driver().renderer.get()) {
+        if (HRESULT hr = renderer->Clear(*this, count, rects, flags); FAILED(hr)) {
+            return hr;
+        }
+    }
     ++m_clearCount;
     m_lastClearFlags = flags;
+    return D3D_OK;
+}
+
+HRESULT SoftwareViewport::SetViewport2(const D3DVIEWPORT2* viewport) {
+    if (HRESULT hr = Intercept("SetViewport2", viewport); FAILED(hr)) {
+        return hr;
+    }
+    if (viewport == nullptr || viewport->dwSize != sizeof(D3DVIEWPORT2) || viewport->dwWidth == 0 ||
+        viewport->dwHeight == 0) {
+        return DDERR_INVALIDPARAMS;
+    }
+    m_rectangle = *viewport;
     return D3D_OK;
 }
 
@@ -382,6 +411,11 @@ HRESULT SoftwareDevice::BeginScene() {
     if (m_inScene) {
         return D3DERR_SCENE_IN_SCENE;
     }
+    if (SoftwareRenderer* renderer = Driver().renderer.get()) {
+        if (HRESULT hr = renderer->BeginScene(); FAILED(hr)) {
+            return hr;
+        }
+    }
     m_inScene = true;
     m_sceneDraws.clear();
     return D3D_OK;
@@ -395,7 +429,8 @@ HRESULT SoftwareDevice::EndScene() {
         return D3DERR_SCENE_NOT_IN_SCENE;
     }
     m_inScene = false;
-    return D3D_OK;
+    SoftwareRenderer* renderer = Driver().renderer.get();
+    return renderer != nullptr ? renderer->EndScene() : D3D_OK;
 }
 
 HRESULT SoftwareDevice::SetTransform(D3DTRANSFORMSTATETYPE type, const D3DMATRIX* matrix) {
@@ -477,6 +512,13 @@ HRESULT SoftwareDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, DWORD vertex
     if (HRESULT hr = ValidateDraw(type, vertexFormat, vertices, vertexCount, indices, indexCount);
         FAILED(hr)) {
         return hr;
+    }
+    if (SoftwareRenderer* renderer = Driver().renderer.get()) {
+        HRESULT hr = renderer->Draw(*this, static_cast<const D3DVERTEX*>(vertices), vertexCount,
+                                    indices, indexCount);
+        if (FAILED(hr)) {
+            return hr;
+        }
     }
     m_sceneDraws.push_back(SoftwareDraw{type, vertexFormat, vertexCount, indexCount, flags,
                                         Transform(D3DTRANSFORMSTATE_WORLD), CurrentMaterialHandle(),
@@ -636,7 +678,8 @@ HRESULT SoftwareDirect3D::CreateViewport(IDirect3DViewport3** viewport, IUnknown
 // --- Factory --------------------------------------------------------------------------------
 
 HRESULT CreateSoftwareDirect3D(const SoftwareDeviceConfig& config, SoftwareDirect3D** direct3D,
-                               SoftwareDevice** device, std::shared_ptr<D3DCallObserver> observer) {
+                               SoftwareDevice** device, std::shared_ptr<D3DCallObserver> observer,
+                               std::shared_ptr<SoftwareRenderer> renderer) {
     if (direct3D == nullptr || device == nullptr) {
         return DDERR_INVALIDPARAMS;
     }
@@ -644,7 +687,7 @@ HRESULT CreateSoftwareDirect3D(const SoftwareDeviceConfig& config, SoftwareDirec
     *device = nullptr;
     std::shared_ptr<SoftwareDriver> driver;
     try {
-        driver = std::make_shared<SoftwareDriver>(config, std::move(observer));
+        driver = std::make_shared<SoftwareDriver>(config, std::move(observer), std::move(renderer));
     } catch (const std::bad_alloc&) {
         return DDERR_OUTOFMEMORY;
     }

@@ -51,6 +51,28 @@ public:
     virtual HRESULT OnCall(const D3DCall& call) = 0;
 };
 
+class SoftwareDevice;
+class SoftwareViewport;
+
+// What draws the scenes of a device, when it has one (the OpenGL renderer,
+// platform/d3d/opengl/opengl_d3d.h). The device validates and stores each call first and
+// hands on only valid ones; a renderer's failure is the call's result. Without a renderer the
+// device draws nothing.
+class SoftwareRenderer {
+public:
+    virtual ~SoftwareRenderer() = default;
+    virtual HRESULT BeginScene() = 0;
+    // The scene is over for the device whatever this answers.
+    virtual HRESULT EndScene() = 0;
+    // Clears inside or outside a scene; `rects` holds `count` rectangles of the target.
+    virtual HRESULT Clear(const SoftwareViewport& viewport, DWORD count, const D3DRECT* rects,
+                          DWORD flags) = 0;
+    // Draws a triangle list with the device's current state (transforms, material, the
+    // current viewport's lights, stage 0, render and light states).
+    virtual HRESULT Draw(const SoftwareDevice& device, const D3DVERTEX* vertices, DWORD vertexCount,
+                         const WORD* indices, DWORD indexCount) = 0;
+};
+
 // In order: 8-bit palettised; 16-bit 5-6-5, 1-5-5-5 and 4-4-4-4; 32-bit 8-8-8 and 8-8-8-8.
 VELCORE_API std::vector<DDPIXELFORMAT> StandardTextureFormats();
 
@@ -65,7 +87,6 @@ struct SoftwareDeviceConfig {
 };
 
 struct SoftwareDriver;
-class SoftwareViewport;
 
 // What every software object shares: its reference count, label and driver.
 class VELCORE_API SoftwareObject {
@@ -157,7 +178,10 @@ public:
     HRESULT DeleteLight(IDirect3DLight* light) override;
     HRESULT SetBackground(D3DMATERIALHANDLE material) override;
     HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags) override;
+    HRESULT SetViewport2(const D3DVIEWPORT2* viewport) override;
 
+    // The rectangle last set, or null for the whole target.
+    const D3DVIEWPORT2* Rectangle() const { return m_rectangle ? &*m_rectangle : nullptr; }
     // The lights in the order they were added.
     const std::vector<SoftwareLight*>& Lights() const { return m_lights; }
     D3DMATERIALHANDLE Background() const { return m_background; }
@@ -170,6 +194,7 @@ private:
     friend class SoftwareDevice;
 
     std::vector<SoftwareLight*> m_lights;
+    std::optional<D3DVIEWPORT2> m_rectangle;
     D3DMATERIALHANDLE m_background = 0;
     DWORD m_clearCount = 0;
     DWORD m_lastClearFlags = 0;
@@ -259,9 +284,11 @@ private:
 };
 
 // Creates a Direct3D object and a device on a new driver; the caller owns one reference to
-// each. `observer`, when given, sees every call of every object of the driver.
+// each. `observer`, when given, sees every call of every object of the driver; `renderer`,
+// when given, draws the device's scenes.
 VELCORE_API HRESULT CreateSoftwareDirect3D(const SoftwareDeviceConfig& config,
                                            SoftwareDirect3D** direct3D, SoftwareDevice** device,
-                                           std::shared_ptr<D3DCallObserver> observer = nullptr);
+                                           std::shared_ptr<D3DCallObserver> observer = nullptr,
+                                           std::shared_ptr<SoftwareRenderer> renderer = nullptr);
 
 } // namespace platform

@@ -110,6 +110,8 @@ public:
     // Counts changes to the pixels (blits, unlocks, device contexts released), so that a
     // copy held elsewhere (a texture on a graphics card) knows when to refresh.
     std::uint64_t ContentVersion() const { return m_contentVersion; }
+    // For writers outside the surface's own calls, such as a renderer copying its frame in.
+    void MarkContentChanged() { Changed(); }
     bool Lost() const { return m_lost; }
     void MarkLost();
 
