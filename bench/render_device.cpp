@@ -5,12 +5,25 @@
 // device's frame time at most 1.3 times the direct program's.
 //
 // The scene: 200 entities of 100 lit, textured triangles, four materials and four textures,
-// a directional and a point light, cleared and read back each frame.
+// a directional and a point light, cleared and read back each frame. The same scene is also
+// drawn as a level through the engine's render tick (which adds its own light along the view).
 
+#include "engine/element_table.h"
+#include "engine/engine.h"
+#include "engine/render.h"
+#include "entity/entity.h"
+#include "model/accounted.h"
+#include "model/material.h"
+#include "model/model.h"
 #include "platform/d3d/opengl/gl_program.h"
 #include "platform/d3d/opengl/opengl_d3d.h"
+#include "platform/ddraw/gdi/gdi.h"
 #include "platform/ddraw/software/software_ddraw.h"
+#include "scene/camera.h"
+#include "scene/texture.h"
+#include "support/memory.h"
 
+#include "benchkit/idle_level.h"
 #include "benchkit/timings.h"
 
 #include <benchmark/benchmark.h>
@@ -18,6 +31,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -94,7 +108,8 @@ D3DLIGHT2 Light(D3DLIGHTTYPE type, D3DVECTOR position, D3DVECTOR direction) {
 // The device, its target and everything a frame uses, on one headless context.
 class DeviceFrame {
 public:
-    DeviceFrame() {
+    // The engine brings its own directional light; without the host's the light count stays.
+    explicit DeviceFrame(bool directionalLight = true) {
         platform::CreateSoftwareDirectDraw({}, &m_directDraw);
         m_target = MakeSurface(platform::Xrgb8888Format(), kWidth, kHeight, DDSCAPS_3DDEVICE);
         platform::CreateOpenGLDirect3D({}, m_target, platform::CreateHeadlessGLContext(),
@@ -106,6 +121,9 @@ public:
         m_device->SetCurrentViewport(m_viewport);
         for (const D3DLIGHT2& description : {Light(D3DLIGHT_DIRECTIONAL, {}, {0.3f, -1, 0.5f}),
                                              Light(D3DLIGHT_POINT, {0, 5, 5}, {})}) {
+            if (description.dltType == D3DLIGHT_DIRECTIONAL && !directionalLight) {
+                continue;
+            }
             IDirect3DLight* light = nullptr;
             m_direct3D->CreateLight(&light, nullptr);
             light->SetLight(&description);
@@ -143,6 +161,8 @@ public:
         }
     }
     bool Ready() const { return m_device != nullptr; }
+    // Draw calls of the last frame.
+    std::size_t DrawCount() const { return m_device->SceneDraws().size(); }
 
     void Draw() {
         const Scene& scene = TheScene();
@@ -162,7 +182,7 @@ public:
         m_device->EndScene();
     }
 
-private:
+protected:
     IDirectDrawSurface4* MakeSurface(const DDPIXELFORMAT& format, DWORD width, DWORD height,
                                      DWORD caps) {
         DDSURFACEDESC2 desc{};
@@ -186,6 +206,117 @@ private:
     std::array<D3DMATERIALHANDLE, kKinds> m_handles{};
     std::array<IDirectDrawSurface4*, kKinds> m_textures{};
     std::array<IDirect3DTexture2*, kKinds> m_textureInterfaces{};
+};
+
+// The same scene as a level: 200 entities of four one-frame models (one material and one
+// texture each) drawn by the engine's render tick, which sets the view, the engine light,
+// world transforms, materials and textures itself.
+class EngineFrame : public DeviceFrame {
+public:
+    EngineFrame() : DeviceFrame(false) {
+        if (!Ready()) {
+            return;
+        }
+        m_globals.pDirectDraw = m_directDraw;
+        m_globals.pDirect3D = m_direct3D;
+        m_globals.pDevice = m_device;
+        m_globals.nScreenWidth = kWidth;
+        m_globals.nScreenHeight = kHeight;
+        m_globals.fNearPlane = 1.0f;
+        m_globals.fFarPlane = 200.0f;
+        vgSetGlobals(&m_globals);
+        vgEnable();
+        benchkit::LoadIdleModel(kKinds);
+        InstallLevel();
+        D3DVECTOR eye(0, 12, -30);
+        D3DVECTOR target(0, 0, 0);
+        vgGetActiveCamera()->SetFirstPerson(eye);
+        vgGetActiveCamera()->SetTargetPosition(target);
+        for (int i = 0; i < kEntities; ++i) {
+            CBaseEntity* entity = vgSpawnParentEntity();
+            D3DVECTOR origin(0.0f);
+            entity->Create(nullptr, static_cast<DWORD>(i % kKinds), origin, origin, nullptr, 0);
+            entity->m_vWorldPosition = D3DVECTOR(static_cast<float>(i % 20 - 10) * 2.2f, 0,
+                                                 static_cast<float>(i / 20) * 2.5f);
+            entity->m_mFrameRotation = RotateYMatrix(0.1f * static_cast<float>(i));
+            entity->m_vScale = D3DVECTOR(1.0f);
+        }
+        vgPauseGame(0);
+    }
+    ~EngineFrame() {
+        if (Ready()) {
+            vgDisable();
+            vgSetGlobals(nullptr);
+        }
+    }
+
+    void Draw() {
+        D3DRECT all{0, 0, kWidth, kHeight};
+        m_device->BeginScene();
+        m_viewport->Clear(1, &all, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER);
+        vgGameRenderTick();
+        m_device->EndScene();
+    }
+
+private:
+    // Four models of the scene's mesh and four 64 x 64 textures, as the level loader leaves
+    // them.
+    void InstallLevel() {
+        const Scene& scene = TheScene();
+        std::vector<DWORD> faces(scene.indices.begin(), scene.indices.end());
+        auto** models = static_cast<C3DModel**>(CMemory::Allocate(sizeof(C3DModel*) * kKinds, 0));
+        auto* map = static_cast<DWORD*>(CMemory::Allocate(sizeof(DWORD) * kKinds, 0));
+        auto** textures = static_cast<CTexture**>(CMemory::Allocate(sizeof(CTexture*) * kKinds, 0));
+        for (int kind = 0; kind < kKinds; ++kind) {
+            const D3DMATERIAL& record = scene.materials[kind];
+            CMaterial* material = NewAccounted<CMaterial>();
+            material->SetDiffuse(
+                D3DVECTOR(record.dcvDiffuse.r, record.dcvDiffuse.g, record.dcvDiffuse.b));
+            material->SetAmbient(D3DVECTOR(0.2f));
+            material->SetSpecular(D3DVECTOR(1.0f));
+            material->SetPower(16.0f);
+            material->SetTextureIndex(static_cast<DWORD>(kind));
+            C3DModelFrame* frame = NewAccounted<C3DModelFrame>();
+            frame->SetVertices(scene.vertices.data(), static_cast<DWORD>(scene.vertices.size()));
+            frame->SetFaces(faces.data(), static_cast<DWORD>(faces.size() / 3));
+            frame->SetMaterialIndex(0);
+            const DBOX_KEYFRAME box{}; // one box, keyframe 0 at time 0
+            frame->SetBBoxKeyframes(1, &box, 0, 0);
+            models[kind] = NewAccounted<C3DModel>();
+            models[kind]->AddMaterial(material);
+            models[kind]->AddFrame(frame);
+            models[kind]->ConvertIndices(nullptr);
+            models[kind]->CalculateBoundingBox();
+            map[kind] = static_cast<DWORD>(kind);
+            textures[kind] = LoadTexture(kind);
+        }
+        g_level.pp3DModels = models;
+        g_level.dw3DModelCount = kKinds;
+        g_level.pModelMap = map;
+        g_level.ppTextureObjects = textures;
+        g_level.dwTextureObjectCount = kKinds;
+        g_level.textureHeader.dwCount = kKinds;
+    }
+
+    static CTexture* LoadTexture(int kind) {
+        constexpr LONG kSide = 64;
+        std::vector<BYTE> packed(sizeof(BITMAPINFOHEADER) + kSide * kSide * 3, 0xC0);
+        BITMAPINFOHEADER header{};
+        header.biSize = sizeof header;
+        header.biWidth = kSide;
+        header.biHeight = kSide;
+        header.biPlanes = 1;
+        header.biBitCount = 24;
+        std::memcpy(packed.data(), &header, sizeof header);
+        char name[32];
+        std::snprintf(name, sizeof name, "bench-texture-%d", kind);
+        platform::AddBitmapResource(name, packed.data(), packed.size());
+        CTexture* texture = NewAccounted<CTexture>();
+        texture->Load(name, 0, 0, 0);
+        return texture;
+    }
+
+    GAME_GLOBALS m_globals{};
 };
 
 // The same frame straight through OpenGL: no state tracking, no validation, no conversion.
@@ -212,6 +343,7 @@ public:
         glUniform3f(m_uniforms.eye, camera._41, camera._42, camera._43);
     }
     bool Ready() const { return m_context != nullptr && m_program != 0; }
+    std::size_t DrawCount() const { return kEntities; }
 
     void Draw() {
         const Scene& scene = TheScene();
@@ -335,12 +467,14 @@ template <class Frame> void BM_Frame(benchmark::State& state) {
         frame.Draw();
     }
     state.SetItemsProcessed(state.iterations());
+    state.counters["draws"] = static_cast<double>(frame.DrawCount());
 }
 
 // Real time: llvmpipe rasterises on threads of its own. Frames are the items, so the
 // summary's time per item is real time per frame.
 BENCHMARK(BM_Frame<DeviceFrame>)->Name("BM_DeviceFrame")->UseRealTime();
 BENCHMARK(BM_Frame<DirectFrame>)->Name("BM_DirectFrame")->UseRealTime();
+BENCHMARK(BM_Frame<EngineFrame>)->Name("BM_EngineFrame")->UseRealTime();
 
 } // namespace
 
@@ -352,6 +486,11 @@ int main(int argc, char** argv) {
             std::printf("device: %.1f frames per second, direct: %.1f frames per second\n",
                         1e9 / device, 1e9 / direct);
         }
+        double engine = timings.PerItem("BM_EngineFrame");
+        if (engine > 0) {
+            std::printf("render tick: %.1f frames per second\n", 1e9 / engine);
+        }
         benchkit::PrintRatio("device frame / direct OpenGL frame", device, direct, 1.3);
+        benchkit::PrintRatio("render tick frame / direct OpenGL frame", engine, direct, 1.3);
     });
 }

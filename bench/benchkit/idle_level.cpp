@@ -12,7 +12,7 @@
 
 namespace benchkit {
 
-void LoadIdleModel() {
+void LoadIdleModel(unsigned records) {
     MODEL_INFO model{};
     std::strcpy(model.szTypeName, "idle");
     std::strcpy(model.szPrefix, "Idle");
@@ -21,12 +21,14 @@ void LoadIdleModel() {
                   platform::HostToWindowsPath(IDLE_MODULE).c_str());
     ELEMENT_TABLE_HEADER header{};
     header.dwTableId = kModelTableId;
-    header.dwCount = 1;
+    header.dwCount = records;
     std::filesystem::path table = std::filesystem::temp_directory_path() / "velcore-bench.mlf";
     {
         std::ofstream out(table, std::ios::binary);
         out.write(reinterpret_cast<const char*>(&header), sizeof header);
-        out.write(reinterpret_cast<const char*>(&model), sizeof model);
+        for (DWORD i = 0; i < records; ++i) {
+            out.write(reinterpret_cast<const char*>(&model), sizeof model);
+        }
     }
     vgLoadModelTable(platform::HostToWindowsPath(table.string()).c_str());
     std::filesystem::remove(table);

@@ -7,8 +7,8 @@ class CBaseEntity;
 
 namespace benchkit {
 
-// Loads a one-record model table naming the idle module.
-void LoadIdleModel();
+// Loads a model table of `records` identical records naming the idle module.
+void LoadIdleModel(unsigned records = 1);
 
 // A created entity of model record 0, top-level or a child of parent.
 CBaseEntity* CreateIdle(CBaseEntity* parent);

@@ -43,7 +43,7 @@ inline C3DModel* BuildModel(const std::vector<Square>& squares, DWORD materials 
     C3DModel* model = NewAccounted<C3DModel>();
     for (DWORD m = 0; m < materials; ++m) {
         CMaterial* material = NewAccounted<CMaterial>();
-        material->SetDiffuse(D3DVECTOR(1.0f, 0.5f * m, 0.0f));
+        material->SetDiffuse(D3DVECTOR(1.0f, 1.0f - 0.25f * m, 1.0f - 0.5f * m));
         material->SetTextureIndex(m < textures.size() ? textures[m] : kNoIndex);
         model->AddMaterial(material);
     }
@@ -68,12 +68,17 @@ inline C3DModel* BuildModel(const std::vector<Square>& squares, DWORD materials 
     return model;
 }
 
-// A 4 x 4 texture of one colour for `stage`, loaded from a bitmap resource.
-inline CTexture* BuildTexture(DWORD flags, DWORD stage = 0) {
+// A 4 x 4 texture for `stage` in checks of two colours (0x00RRGGBB), loaded from a bitmap
+// resource.
+inline CTexture* BuildTexture(DWORD flags, DWORD stage = 0, std::uint32_t light = 0x80C040,
+                              std::uint32_t dark = 0x80C040) {
     static int serial = 0;
     const std::string name = "render-level-" + std::to_string(++serial);
-    testkit::AddResource(name.c_str(),
-                         testkit::SimpleImage(4, 4, 24, std::vector<std::uint32_t>(16, 0x80C040)));
+    std::vector<std::uint32_t> pixels(16);
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        pixels[i] = ((i ^ (i / 4)) & 1) != 0 ? dark : light;
+    }
+    testkit::AddResource(name.c_str(), testkit::SimpleImage(4, 4, 24, pixels));
     CTexture* texture = NewAccounted<CTexture>();
     EXPECT_EQ(texture->Load(const_cast<char*>(name.c_str()), 0, stage, flags), 1);
     return texture;

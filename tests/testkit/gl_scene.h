@@ -51,6 +51,7 @@ public:
     const std::string& SkipReason() const { return m_skipReason; }
 
     platform::SoftwareDirectDraw* DirectDraw() { return m_directDraw; }
+    platform::SoftwareDirect3D* Direct3D() { return m_direct3D; }
     IDirectDrawSurface4* Target() { return m_target; }
     platform::SoftwareDevice* Device() { return m_device; }
     platform::SoftwareViewport* Viewport() { return m_viewport; }
