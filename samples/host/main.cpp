@@ -1,10 +1,10 @@
 // The sample host: a console program that drives libvelcore.so the way a game does. It hands
 // the engine its globals record with a software 3D device, enables the engine, reads the
 // clocks over a few timed steps, spawns entities bound to the sample drone module, shows
-// triggers firing, runs physics ticks in real time with a camera following a drone, loads
-// and animates the sample model printing its bounding box, shows a warning box, prints the memory
-// statistics and disables the engine. The memory accountant's report appears when the library
-// unloads at exit.
+// triggers firing, runs physics and render ticks in real time with a camera following a
+// drone, loads and animates the sample model printing its bounding box, shows a warning box,
+// prints the memory statistics and disables the engine. The memory accountant's report
+// appears when the library unloads at exit.
 
 #include "host_options.h"
 #include "sample_events.h"

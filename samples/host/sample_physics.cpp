@@ -3,7 +3,9 @@
 #include "sample_world.h"
 
 #include "engine/engine.h"
+#include "engine/render.h"
 #include "entity/entity.h"
+#include "platform/d3d/d3d.h"
 #include "scene/camera.h"
 
 #include <chrono>
@@ -45,8 +47,7 @@ void RunSamplePhysics(int seconds, int ticksPerSecond) {
     vgSetActiveCamera(&camera);
     std::printf("  camera rides on %u and watches %u\n", rider->m_dwID, watched->m_dwID);
 
-    GAME_GLOBALS* globals = vgGetGlobals();
-    D3DMATRIX view;
+    IDirect3DDevice3* device = vgGetGlobals()->pDevice;
     auto period = std::chrono::microseconds(1000000 / ticksPerSecond);
     auto next = std::chrono::steady_clock::now();
     vgPauseGame(0);
@@ -55,9 +56,10 @@ void RunSamplePhysics(int seconds, int ticksPerSecond) {
             next += period;
             std::this_thread::sleep_until(next);
             vgGamePhysicsTick();
-            // The render tick will update the active camera each frame; until then the host
-            // does.
-            camera.Update(view, globals->fNearPlane, globals->fFarPlane);
+            // The render tick updates the active camera; the drones have no models to draw.
+            device->BeginScene();
+            vgGameRenderTick();
+            device->EndScene();
         }
         PrintCamera(second, camera);
     }
