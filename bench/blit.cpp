@@ -6,6 +6,7 @@
 
 #include "platform/ddraw/software/software_ddraw.h"
 
+#include "benchkit/surfaces.h"
 #include "benchkit/timings.h"
 
 #include <SDL.h>
@@ -33,16 +34,7 @@ platform::SoftwareDirectDraw* TheDirectDraw() {
 }
 
 IDirectDrawSurface4* MakeSurface(const DDPIXELFORMAT& format, DWORD width, DWORD height) {
-    DDSURFACEDESC2 desc{};
-    desc.dwSize = sizeof(desc);
-    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
-    desc.dwWidth = width;
-    desc.dwHeight = height;
-    desc.ddpfPixelFormat = format;
-    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-    IDirectDrawSurface4* surface = nullptr;
-    TheDirectDraw()->CreateSurface(&desc, &surface, nullptr);
-    return surface;
+    return benchkit::MakeSurface(TheDirectDraw(), format, width, height, DDSCAPS_OFFSCREENPLAIN);
 }
 
 // Sprite pixels: about half of them the key, the rest arbitrary colours.

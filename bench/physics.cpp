@@ -1,11 +1,11 @@
 // One physics tick over 10 000 entities (1 000 parents with 9 children each) bound to a
 // module whose PerformAI does nothing: the engine's own cost per entity. The tick must not
-// allocate; the accountant's figures are checked around the timed ticks.
+// allocate; the accountant's figures and operator new are checked around the timed ticks.
 
 #include "benchkit/idle_level.h"
+#include "benchkit/tick_loop.h"
 #include "engine/engine.h"
 #include "entity/entity.h"
-#include "support/memory.h"
 
 #include <benchmark/benchmark.h>
 
@@ -26,18 +26,7 @@ void BM_PhysicsTick(benchmark::State& state) {
     }
     vgPauseGame(0);
     vgGamePhysicsTick();
-    DWORD total = CMemory::GetTotalMemoryAllocated();
-    DWORD peak = CMemory::GetMaxMemoryUsed();
-    for (auto _ : state) {
-        vgGamePhysicsTick();
-    }
-    bool allocated =
-        CMemory::GetTotalMemoryAllocated() != total || CMemory::GetMaxMemoryUsed() != peak;
-    state.counters["ns_per_entity"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * kEntities,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["allocated_in_tick"] = allocated ? 1 : 0;
-    state.SetItemsProcessed(state.iterations() * kEntities);
+    benchkit::RunTicks(state, kEntities, [] { vgGamePhysicsTick(); });
     vgDisable();
 }
 

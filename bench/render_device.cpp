@@ -24,6 +24,7 @@
 #include "support/memory.h"
 
 #include "benchkit/idle_level.h"
+#include "benchkit/surfaces.h"
 #include "benchkit/timings.h"
 
 #include <benchmark/benchmark.h>
@@ -185,16 +186,7 @@ public:
 protected:
     IDirectDrawSurface4* MakeSurface(const DDPIXELFORMAT& format, DWORD width, DWORD height,
                                      DWORD caps) {
-        DDSURFACEDESC2 desc{};
-        desc.dwSize = sizeof(desc);
-        desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
-        desc.dwWidth = width;
-        desc.dwHeight = height;
-        desc.ddpfPixelFormat = format;
-        desc.ddsCaps.dwCaps = caps;
-        IDirectDrawSurface4* surface = nullptr;
-        m_directDraw->CreateSurface(&desc, &surface, nullptr);
-        return surface;
+        return benchkit::MakeSurface(m_directDraw, format, width, height, caps);
     }
 
     platform::SoftwareDirectDraw* m_directDraw = nullptr;

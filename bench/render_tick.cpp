@@ -4,8 +4,8 @@
 // tick must not allocate: the accountant's figures and the program's operator new are
 // checked around the timed ticks.
 
-#include "benchkit/allocation_count.h"
 #include "benchkit/idle_level.h"
+#include "benchkit/tick_loop.h"
 #include "benchkit/timings.h"
 #include "engine/element_table.h"
 #include "engine/engine.h"
@@ -124,19 +124,7 @@ void BM_RenderTick(benchmark::State& state) {
     }
     vgPauseGame(0);
     vgGameRenderTick();
-    DWORD total = CMemory::GetTotalMemoryAllocated();
-    DWORD peak = CMemory::GetMaxMemoryUsed();
-    long newCalls = benchkit::NewCalls();
-    for (auto _ : state) {
-        vgGameRenderTick();
-    }
-    bool allocated = CMemory::GetTotalMemoryAllocated() != total ||
-                     CMemory::GetMaxMemoryUsed() != peak || benchkit::NewCalls() != newCalls;
-    state.counters["ns_per_entity"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * kEntities,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.counters["allocated_in_tick"] = allocated ? 1 : 0;
-    state.SetItemsProcessed(state.iterations() * kEntities);
+    benchkit::RunTicks(state, kEntities, [] { vgGameRenderTick(); });
     vgDisable();
     vgSetGlobals(nullptr);
 }
