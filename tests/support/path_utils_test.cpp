@@ -11,11 +11,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstring>
 #include <filesystem>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -50,14 +47,12 @@ Outcome Resolve(int (*function)(const char*, char*), const std::string& base,
 }
 
 using testkit::Lower;
+constexpr auto Full = MakeFullPath;
+constexpr auto Rel = MakeRelativePath;
 
 // A full path of exactly length characters: the drive root and a run of one letter.
 std::string FullPathOfLength(std::size_t length) {
     return "c:\\" + std::string(length - 3, 'a');
-}
-
-std::string CurrentWindowsPath() {
-    return platform::HostToWindowsPath(std::filesystem::current_path().string());
 }
 
 // Each function against a table of inputs and exact outcomes.
@@ -68,47 +63,39 @@ TEST(PathFunctions, TableOfResolutions) {
         Outcome expected;
     } cases[] = {
         // The base directory is cut after the last separator and lower-cased.
-        {BaseOf, "c:\\Games\\Level1.LEV", "untouched", {0, "c:\\games\\"}},
-        {BaseOf, "C:/Games/Lev/Level1.LEV", "untouched", {0, "c:\\games\\lev\\"}},
-        {BaseOf, "c:\\games\\lev\\", "untouched", {0, "c:\\games\\lev\\"}},
-        {BaseOf, "c:\\games\\..\\x.lev", "untouched", {0, "c:\\"}},
-        {BaseOf, "c:\\", "untouched", {0, "c:\\"}},
+        {BaseOf, "C:/Games/Lev/Level1.LEV", "-", {0, "c:\\games\\lev\\"}},
+        {BaseOf, "c:\\games\\lev\\", "-", {0, "c:\\games\\lev\\"}},
+        {BaseOf, "c:\\games\\..\\x.lev", "-", {0, "c:\\"}},
         // What does not fit is refused and the base is left alone.
-        {BaseOf, FullPathOfLength(kPathBufferSize - 1), "untouched", {0, "c:\\"}},
-        {BaseOf, FullPathOfLength(kPathBufferSize), "untouched", {-1, "untouched"}},
-        {BaseOf, "", "untouched", {-1, "untouched"}},
+        {BaseOf, FullPathOfLength(kPathBufferSize - 1), "-", {0, "c:\\"}},
+        {BaseOf, FullPathOfLength(kPathBufferSize), "-", {-1, "-"}},
+        {BaseOf, "", "-", {-1, "-"}},
         // Full paths resolve against the base.
-        {MakeFullPath, "c:\\games\\lev\\", "..\\tex\\a.bmp", {0, "c:\\games\\tex\\a.bmp"}},
-        {MakeFullPath, "c:\\games\\lev\\", "Tex/A.BMP", {0, "c:\\games\\lev\\tex\\a.bmp"}},
-        {MakeFullPath, "c:\\games\\lev\\", ".\\a.bmp", {0, "c:\\games\\lev\\a.bmp"}},
-        {MakeFullPath, "c:\\Games\\", "..\\..\\A.BMP", {0, "c:\\a.bmp"}},
+        {Full, "c:\\games\\lev\\", "..\\tex\\a.bmp", {0, "c:\\games\\tex\\a.bmp"}},
+        {Full, "c:\\games\\lev\\", "Tex/A.BMP", {0, "c:\\games\\lev\\tex\\a.bmp"}},
+        {Full, "c:\\games\\lev\\", ".\\a.bmp", {0, "c:\\games\\lev\\a.bmp"}},
+        {Full, "c:\\Games\\", "..\\..\\A.BMP", {0, "c:\\a.bmp"}},
         // Two characters are not yet a full path, so "c:" is appended to the base.
-        {MakeFullPath, "c:\\games\\", "c:", {0, "c:\\games\\c:"}},
+        {Full, "c:\\games\\", "c:", {0, "c:\\games\\c:"}},
         // Empty and drive paths stay exactly as they are, whatever the base.
-        {MakeFullPath, "c:\\games\\", "D:\\X.BMP", {0, "D:\\X.BMP"}},
-        {MakeFullPath, "", "c:Mixed", {0, "c:Mixed"}},
-        {MakeFullPath, "no base at all", "", {0, ""}},
+        {Full, "c:\\games\\", "D:\\X.BMP", {0, "D:\\X.BMP"}},
+        {Full, "", "c:Mixed", {0, "c:Mixed"}},
+        {Full, "no base at all", "", {0, ""}},
         // Relative paths climb out of the base and are lower-cased.
-        {MakeRelativePath,
-         "c:\\games\\lev\\",
-         "C:\\Games\\Level2\\Map.Tex",
-         {0, "..\\level2\\map.tex"}},
-        {MakeRelativePath, "c:\\a\\b\\c\\", "c:\\a\\x\\y.bmp", {0, "..\\..\\x\\y.bmp"}},
+        {Rel, "c:\\g\\lev\\", "C:\\G\\Lv2\\Map.Tex", {0, "..\\lv2\\map.tex"}},
+        {Rel, "c:\\a\\b\\c\\", "c:\\a\\x\\y.bmp", {0, "..\\..\\x\\y.bmp"}},
         // Only the directory of base counts: whatever follows its last backslash is ignored.
-        {MakeRelativePath, "c:\\games\\level1.lev", "c:\\games\\a.bmp", {0, "a.bmp"}},
+        {Rel, "c:\\games\\level1.lev", "c:\\games\\a.bmp", {0, "a.bmp"}},
         // Shared partial names are not shared directories; the base keeps its case.
-        {MakeRelativePath,
-         "c:\\games\\lev\\",
-         "c:\\games\\levels\\a.bmp",
-         {0, "..\\levels\\a.bmp"}},
-        {MakeRelativePath, "c:\\gamesx\\", "c:\\games\\a.bmp", {0, "..\\games\\a.bmp"}},
-        {MakeRelativePath, "c:\\Games\\", "c:\\games\\a.bmp", {0, "..\\games\\a.bmp"}},
+        {Rel, "c:\\g\\lev\\", "c:\\g\\levels\\a.bmp", {0, "..\\levels\\a.bmp"}},
+        {Rel, "c:\\gamesx\\", "c:\\games\\a.bmp", {0, "..\\games\\a.bmp"}},
+        {Rel, "c:\\Games\\", "c:\\games\\a.bmp", {0, "..\\games\\a.bmp"}},
         // Failures leave the path lower-cased.
-        {MakeRelativePath, "c:\\a\\b\\", "D:\\A\\X.BMP", {-1, "d:\\a\\x.bmp"}},
-        {MakeRelativePath, "c:\\a\\", "C:A.BMP", {-2, "c:a.bmp"}},
-        {MakeRelativePath, "c:games", "c:\\Games\\A.bmp", {-3, "c:\\games\\a.bmp"}},
-        {MakeRelativePath, "", "A.BMP", {-1, "a.bmp"}},
-        {MakeRelativePath, "", "", {-2, ""}},
+        {Rel, "c:\\a\\b\\", "D:\\A\\X.BMP", {-1, "d:\\a\\x.bmp"}},
+        {Rel, "c:\\a\\", "C:A.BMP", {-2, "c:a.bmp"}},
+        {Rel, "c:games", "c:\\Games\\A.bmp", {-3, "c:\\games\\a.bmp"}},
+        {Rel, "", "A.BMP", {-1, "a.bmp"}},
+        {Rel, "", "", {-2, ""}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Resolve(c.function, c.base, c.path), c.expected) << c.base << " | " << c.path;
@@ -118,9 +105,10 @@ TEST(PathFunctions, TableOfResolutions) {
 TEST(PathFunctions, RelativeFilesResolveAgainstTheCurrentDirectory) {
     testkit::ScratchDir scratch;
     testkit::WorkingDirectory cwd(scratch.Path());
-    const std::string current = Lower(CurrentWindowsPath());
+    const std::string current =
+        Lower(platform::HostToWindowsPath(std::filesystem::current_path().string()));
     EXPECT_EQ(Resolve(BaseOf, "Lev\\Level1.LEV", "untouched"), (Outcome{0, current + "\\lev\\"}));
-    EXPECT_EQ(Resolve(MakeFullPath, "", "Tex\\A.BMP"), (Outcome{0, current + "\\tex\\a.bmp"}));
+    EXPECT_EQ(Resolve(Full, "", "Tex\\A.BMP"), (Outcome{0, current + "\\tex\\a.bmp"}));
 }
 
 TEST(MakeFullPath, RefusesResultsBeyondTheResolutionLimitOrTheBuffer) {
@@ -137,9 +125,9 @@ TEST(MakeFullPath, RefusesResultsBeyondTheResolutionLimitOrTheBuffer) {
         std::string base, fits, resolved;
     } cases[] = {{"c:\\", limit, "c:\\" + limit}, {longBase, climb + name, "c:\\" + name}};
     for (const auto& c : cases) {
-        EXPECT_EQ(Resolve(MakeFullPath, c.base, c.fits), (Outcome{0, c.resolved}));
+        EXPECT_EQ(Resolve(Full, c.base, c.fits), (Outcome{0, c.resolved}));
         testkit::DebugCapture capture;
-        EXPECT_EQ(Resolve(MakeFullPath, c.base, c.fits + "x"), (Outcome{-2, c.fits + "x"}));
+        EXPECT_EQ(Resolve(Full, c.base, c.fits + "x"), (Outcome{-2, c.fits + "x"}));
         EXPECT_EQ(capture.Text(), c.base + c.fits + "x\r\n");
     }
 }
@@ -150,8 +138,7 @@ TEST(MakeRelativePath, RefusesResultsLongerThanBuffer) {
     while (base.size() + 2 < static_cast<std::size_t>(kPathBufferSize)) {
         base += "a\\";
     }
-    EXPECT_EQ(Resolve(MakeRelativePath, base, "C:\\B\\F.BMP"),
-              (Outcome{kRelativePathTooLong, "c:\\b\\f.bmp"}));
+    EXPECT_EQ(Resolve(Rel, base, "C:\\B\\F.BMP"), (Outcome{kRelativePathTooLong, "c:\\b\\f.bmp"}));
 }
 
 } // namespace
