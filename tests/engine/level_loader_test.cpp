@@ -17,6 +17,7 @@
 #include "testkit/bmp_builder.h"
 #include "testkit/debug_capture.h"
 #include "testkit/device_host.h"
+#include "testkit/math_expect.h"
 #include "testkit/scratch_dir.h"
 
 #include "../event/event_fixture.h"
@@ -24,7 +25,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <filesystem>
 #include <functional>
 
@@ -48,12 +48,10 @@ protected:
     }
 
     ModelSample Model(const std::string& file, std::uint32_t textureOverride) {
-        ModelSample model;
-        model.modelFile = file;
-        model.prefix = "Physics";
-        model.modulePath = platform::HostToWindowsPath(PHYSICSMODULE);
-        model.textureOverride = textureOverride;
-        return model;
+        return {.modelFile = file,
+                .prefix = "Physics",
+                .modulePath = platform::HostToWindowsPath(PHYSICSMODULE),
+                .textureOverride = textureOverride};
     }
 
     void WriteLevel(const LevelSample& level) {
@@ -81,16 +79,20 @@ protected:
 
     // Nothing of a level may be left: no tables, models, textures, triggers or script.
     void ExpectNoLevel() {
-        EXPECT_EQ(vgIsGameLoaded(), 0);
-        EXPECT_EQ(vgGetModelCount() + vgGetTextureCount() + vgGetSoundCount() + vgGetMusicCount(),
-                  0u);
-        EXPECT_EQ(g_level.pp3DModels, nullptr);
-        EXPECT_EQ(g_level.ppTextureObjects, nullptr);
-        EXPECT_EQ(g_level.pszMissionText, nullptr);
-        EXPECT_EQ(m_host.DirectDraw()->LiveSurfaceCount(), 0u);
-        EXPECT_EQ(g_eventManager.GetTriggerCount(), 0u);
-        EXPECT_EQ(g_missionCode.GetAMXBufferSize(), 0u);
-        EXPECT_EQ(CMemory::GetTotalMemoryAllocated(), m_systemBefore);
+        EXPECT_EQ(
+            (std::vector<std::uintptr_t>{
+                std::uintptr_t(vgIsGameLoaded()), vgGetModelCount(), vgGetTextureCount(),
+                vgGetSoundCount(), vgGetMusicCount(), std::uintptr_t(g_level.pp3DModels),
+                std::uintptr_t(g_level.ppTextureObjects), std::uintptr_t(g_level.pszMissionText),
+                m_host.DirectDraw()->LiveSurfaceCount(), g_eventManager.GetTriggerCount(),
+                g_missionCode.GetAMXBufferSize(),
+                CMemory::GetTotalMemoryAllocated() - m_systemBefore}),
+            std::vector<std::uintptr_t>(12, 0));
+    }
+    D3DVECTOR SizeOfModel(DWORD record) {
+        D3DVECTOR min, max;
+        vgGet3DModel(record)->GetBoundingBox(0, 0.0f, min, max);
+        return {max.x - min.x, max.y - min.y, max.z - min.z};
     }
 
     testkit::DeviceHost m_host;
@@ -107,15 +109,14 @@ TEST_F(LevelLoaderTest, NewGameLoadsEveryPartOfTheLevel) {
     m_level.text = "Find the beacon.";
     WriteLevel(m_level);
     ASSERT_EQ(NewGame(), 1) << m_log.Text();
-    EXPECT_EQ(vgIsGameLoaded(), 1);
-    EXPECT_EQ(vgIsGamePaused(), 1);
+    EXPECT_EQ((std::vector<std::size_t>{std::size_t(vgIsGameLoaded()), DWORD(vgIsGamePaused()),
+                                        g_missionCode.GetAMXBufferSize(), vgGetModelCount(),
+                                        vgGetTextureCount(), vgGetSoundCount(), vgGetMusicCount(),
+                                        m_host.DirectDraw()->LiveSurfaceCount()}),
+              (std::vector<std::size_t>{1, 1, 3, 3, 2, 1, 1, 2}));
     EXPECT_STREQ(g_level.pszMissionText, "Find the beacon.");
-    EXPECT_EQ(g_missionCode.GetAMXBufferSize(), 3u);
     EXPECT_EQ(g_level.info.szEventTable, Lower(m_dir.EnginePath("events.evt")));
     EXPECT_EQ(g_engine.gameState.fWorldSize, 2048.0f);
-    EXPECT_EQ((std::vector<DWORD>{vgGetModelCount(), vgGetTextureCount(), vgGetSoundCount(),
-                                  vgGetMusicCount()}),
-              (std::vector<DWORD>{3, 2, 1, 1}));
     // The seed is the level's: the float table matches one generated from it.
     const float first = rgRandomFT();
     rgRandomize(3.5);
@@ -125,11 +126,7 @@ TEST_F(LevelLoaderTest, NewGameLoadsEveryPartOfTheLevel) {
     // Records 0 and 2 share one model; the slot of 2 is never loaded.
     EXPECT_EQ(vgGet3DModel(2), vgGet3DModel(0));
     EXPECT_EQ(g_level.pp3DModels[2], nullptr);
-    D3DVECTOR min, max;
-    vgGet3DModel(0)->GetBoundingBox(0, 0.0f, min, max);
-    EXPECT_FLOAT_EQ(max.x - min.x, 1.0f);
-    EXPECT_FLOAT_EQ(max.y - min.y, 0.5f);
-    EXPECT_FLOAT_EQ(max.z - min.z, 0.25f);
+    testkit::ExpectVectorNear(SizeOfModel(0), {1.0f, 0.5f, 0.25f}, 1e-6f);
 
     // Names bind in any letter case, except for a record that overrides its texture; every
     // material turns white.
@@ -139,7 +136,6 @@ TEST_F(LevelLoaderTest, NewGameLoadsEveryPartOfTheLevel) {
     EXPECT_EQ(bound->GetDiffuse().y, 1.0f);
     EXPECT_EQ(bound->GetAmbient().z, 1.0f);
     EXPECT_EQ(g_level.ppTextureObjects[1]->GetFlags(), kTextureBlackTransparent);
-    EXPECT_EQ(m_host.DirectDraw()->LiveSurfaceCount(), 2u);
 
     // The level's trigger spawns its entity in the first tick.
     platform::FreezeClock();
@@ -155,59 +151,53 @@ TEST_F(LevelLoaderTest, SecondNewGameLeavesNothingOfTheFirst) {
     m_dir.WriteFile("textures.tbl", Table(kTextureId, 0, {}));
     m_dir.WriteFile("events.evt", SectionBuilder().End().Bytes());
     ASSERT_EQ(NewGame(), 1);
-    EXPECT_EQ(vgGetModelCount(), 1u);
-    EXPECT_EQ(m_host.DirectDraw()->LiveSurfaceCount(), 0u);
-    EXPECT_EQ(g_eventManager.GetTriggerCount(), 0u);
+    EXPECT_EQ((std::vector<std::size_t>{vgGetModelCount(), m_host.DirectDraw()->LiveSurfaceCount(),
+                                        g_eventManager.GetTriggerCount()}),
+              (std::vector<std::size_t>{1, 0, 0}));
     vgDisable();
     EXPECT_EQ(CMemory::GetTotalMemoryAllocated(), m_systemBefore);
 }
 
 TEST_F(LevelLoaderTest, RefusedLevelsLeaveNothingBehind) {
-    using Edit = std::function<void(LevelSample&)>;
-    using Damage = std::function<void(testkit::ScratchDir&)>;
     const auto remove = [](const char* name) {
         return [name](testkit::ScratchDir& dir) { std::filesystem::remove(dir.HostPath(name)); };
     };
-    const auto cut = [](std::size_t size, LevelSample level) {
-        return [size, level](testkit::ScratchDir& dir) {
+    const auto cut = [](std::size_t size, bool code) {
+        return [size, code](testkit::ScratchDir& dir) {
+            LevelSample level;
+            level.hasCode = code;
+            level.code = {1, 2, 3, 4};
             Bytes bytes = LevelInfoFile(level);
             bytes.resize(size);
             dir.WriteFile("level.vlf", bytes);
         };
     };
-    LevelSample withCode;
-    withCode.hasCode = true;
-    withCode.code = {1, 2, 3, 4};
-    struct Case {
-        Edit edit;
-        Damage damage;
+    // The level's fields as magic, skip and text length (0: as written), or a damaged file.
+    const struct {
+        std::uint32_t magic, skip, textLength;
+        std::function<void(testkit::ScratchDir&)> damage;
         const char* message;
-    };
-    const Case cases[] = {
-        {[](LevelSample& l) { l.magic = 0x1A464C42; }, nullptr, "Load error or wrong file type!"},
-        {nullptr, cut(931, LevelSample{}), "Load error or wrong file type!"},
-        {[](LevelSample& l) { l.skipField = 64; }, nullptr,
-         "Skip of 64 bytes runs past the end of the file!"},
+    } cases[] = {
+        {0x1A464C42, 0, 0, nullptr, "Load error or wrong file type!"},
+        {0, 0, 0, cut(931, false), "Load error or wrong file type!"},
+        {0, 64, 0, nullptr, "Skip of 64 bytes runs past the end of the file!"},
         // A signed seek would move backwards by this much.
-        {[](LevelSample& l) { l.skipField = 0x80000000; }, nullptr,
-         "Skip of 2147483648 bytes runs past the end of the file!"},
-        {nullptr, cut(932 + 4 + 2, withCode), "Failed to load mission script code"},
-        {[](LevelSample& l) { l.textLengthField = 64; }, nullptr, "Failed to load mission text"},
-        {[](LevelSample& l) { l.textLengthField = 0xFFFFFFF8; }, nullptr,
-         "Failed to load mission text"},
-        {nullptr,
-         [](testkit::ScratchDir& d) { d.WriteFile("models.tbl", Table(kTextureId, 0, {})); },
+        {0, 0x80000000, 0, nullptr, "Skip of 2147483648 bytes runs past the end of the file!"},
+        {0, 0, 0, cut(932 + 4 + 2, true), "Failed to load mission script code"},
+        {0, 0, 64, nullptr, "Failed to load mission text"},
+        {0, 0, 0xFFFFFFF8, nullptr, "Failed to load mission text"},
+        {0, 0, 0, [](auto& d) { d.WriteFile("models.tbl", Table(kTextureId, 0, {})); },
          "Header ID check failed. Expected 1A464C4D got 1A464C42"},
-        {nullptr, remove("events.evt"), "VelEng::vgLoadLevelInfo() Failed to open '"},
-        {nullptr, remove("skin.bmp"), "Failed to load texture '"},
-        {nullptr, remove("plain.vmm"), "Failed to load model 2 out of 3"},
+        {0, 0, 0, remove("events.evt"), "VelEng::vgLoadLevelInfo() Failed to open '"},
+        {0, 0, 0, remove("skin.bmp"), "Failed to load texture '"},
+        {0, 0, 0, remove("plain.vmm"), "Failed to load model 2 out of 3"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         LevelSample level;
         level.text = "Brief.";
-        if (c.edit) {
-            c.edit(level);
-        }
+        level.magic = c.magic ? c.magic : level.magic;
+        level.skipField = c.skip ? std::int64_t{c.skip} : -1;
+        level.textLengthField = c.textLength ? std::int64_t{c.textLength} : -1;
         WriteLevel(level);
         if (c.damage) {
             c.damage(m_dir);
@@ -241,10 +231,8 @@ TEST_F(LevelLoaderTest, ModelsWithoutSizeKeepItAndUnknownTexturesOnlyWarn) {
     EXPECT_TRUE(m_log.Contains("VelEng::vgLoadLevelInfo() Failed to find texture '"));
     EXPECT_TRUE(m_log.Contains("nowhere.bmp'!"));
     EXPECT_TRUE(m_log.Contains("Model 2 has no size to normalise"));
-    D3DVECTOR min, max;
-    vgGet3DModel(0)->GetBoundingBox(0, 0.0f, min, max);
-    EXPECT_FLOAT_EQ(max.x - min.x, 1.0f); // a flat model still scales by its longest side
-    EXPECT_TRUE(std::isfinite(max.y));
+    // A flat model still scales by its longest side.
+    testkit::ExpectVectorNear(SizeOfModel(0), {1.0f, 0.5f, 0.0f}, 1e-6f);
 }
 
 TEST_F(LevelLoaderTest, EveryAllocationFailureFailsCleanly) {
