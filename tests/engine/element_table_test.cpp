@@ -4,7 +4,7 @@
 #include "support/binary_file.h"
 #include "support/memory.h"
 #include "support/path_utils.h"
-#include "table_bytes.h"
+#include "testkit/table_bytes.h"
 #include "testkit/debug_capture.h"
 #include "testkit/scratch_dir.h"
 

@@ -6,7 +6,7 @@
 #include "model/model.h"
 #include "support/memory.h"
 #include "support/path_utils.h"
-#include "table_bytes.h"
+#include "testkit/table_bytes.h"
 #include "testkit/debug_capture.h"
 #include "testkit/scratch_dir.h"
 

@@ -6,7 +6,7 @@
 #include "platform/os/clock.h"
 #include "platform/os/path.h"
 #include "support/memory.h"
-#include "table_bytes.h"
+#include "testkit/table_bytes.h"
 #include "testkit/debug_capture.h"
 #include "testkit/scratch_dir.h"
 

@@ -17,7 +17,7 @@
 #include "platform/os/path.h"
 #include "scene/texture.h"
 #include "support/memory.h"
-#include "table_bytes.h"
+#include "testkit/table_bytes.h"
 #include "testkit/bmp_builder.h"
 #include "testkit/scratch_dir.h"
 

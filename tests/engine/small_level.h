@@ -3,8 +3,8 @@
 // A small level written byte by byte into a scratch directory: one model record bound to a
 // test module, a box model, empty texture, sound and music tables and the given triggers.
 
-#include "table_bytes.h"
 #include "testkit/scratch_dir.h"
+#include "testkit/table_bytes.h"
 
 #include "../event/event_fixture.h"
 #include "../model/vmm_bytes.h"

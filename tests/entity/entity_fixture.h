@@ -7,9 +7,9 @@
 #include "platform/os/file.h"
 #include "platform/os/path.h"
 #include "support/memory.h"
-#include "testkit/bytes.h"
 #include "testkit/debug_capture.h"
 #include "testkit/scratch_dir.h"
+#include "testkit/table_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -42,26 +42,20 @@ protected:
 
     // Writes the records as a model table, byte by byte, and loads it as the level's table.
     void LoadModels(const std::vector<TestModel>& models) {
-        testkit::ByteBuilder table;
-        table.U32(0x1A464C4D).U32(0).U32(static_cast<std::uint32_t>(models.size())).U32(0);
+        std::vector<table_bytes::Bytes> records;
         for (const TestModel& model : models) {
-            std::string module =
-                model.modulePath.empty() ? "" : platform::HostToWindowsPath(model.modulePath);
-            table.Chars(model.typeName, 32)
-                .Chars("", 128)
-                .Chars(model.prefix, 32)
-                .Chars(module, 136)
-                .Chars("", 128)
-                .U32(0xFFFFFFFFu)
-                .Fill(0, 2436 - 460);
+            records.push_back(table_bytes::ModelRecord(
+                {.typeName = model.typeName,
+                 .modelFile = "",
+                 .prefix = model.prefix,
+                 .modulePath = model.modulePath.empty()
+                                   ? ""
+                                   : platform::HostToWindowsPath(model.modulePath)}));
         }
-        m_dir.WriteFile("models.mlf", table.Bytes());
-        std::string directory = m_dir.EnginePath("");
-        if (directory.back() != '\\') {
-            directory += '\\';
-        }
+        m_dir.WriteFile("models.mlf",
+                        table_bytes::Table(table_bytes::kModelId, DWORD(models.size()), records));
         ASSERT_EQ(LoadElementTable(m_dir.EnginePath("models.mlf").c_str(), g_level.modelHeader,
-                                   g_level.pModels, kModelTableId, directory.c_str()),
+                                   g_level.pModels, kModelTableId, m_dir.EnginePath("").c_str()),
                   1);
     }
 
