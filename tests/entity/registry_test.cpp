@@ -37,13 +37,11 @@ TEST_F(RegistryTest, FindSearchesTopLevelAndDirectChildrenAndLeavesTheListsUnloc
     CBaseEntity* child = vgSpawnChildEntity(first);
     CBaseEntity* grandchild = vgSpawnChildEntity(child);
     EXPECT_EQ(vgGetEntityList()->GetCount(), 2u) << "children live in their parent's list only";
-    EXPECT_EQ(*first->m_Children.GetHead(), child);
-    EXPECT_EQ(child->m_pParent, first);
-    EXPECT_EQ(vgFindEntity(child->m_dwID), child);
-    EXPECT_EQ(vgFindEntity(grandchild->m_dwID), nullptr);
-    EXPECT_EQ(vgFindEntity(4242), nullptr);
-    EXPECT_TRUE(IsUnlocked(*vgGetEntityList()));
-    EXPECT_TRUE(IsUnlocked(first->m_Children));
+    EXPECT_EQ(
+        (std::vector{*first->m_Children.GetHead(), child->m_pParent, vgFindEntity(child->m_dwID),
+                     vgFindEntity(grandchild->m_dwID), vgFindEntity(4242)}),
+        (std::vector<CBaseEntity*>{child, first, child, nullptr, nullptr}));
+    EXPECT_TRUE(IsUnlocked(*vgGetEntityList()) && IsUnlocked(first->m_Children));
 
     child->m_dwID = second->m_dwID = 1;
     EXPECT_EQ(vgFindEntity(1), second) << "top-level entities win over children";
@@ -65,9 +63,10 @@ TEST_F(RegistryTest, DeletingAnEntityDeletesItsSubtreeOnly) {
     EXPECT_EQ(vgFindEntity(ids[1]), *parent->m_Children.GetHead());
     vgDeleteEntity(nullptr);
     vgDeleteEntity(parent);
-    EXPECT_EQ(vgGetEntityList()->GetCount(), 1u);
-    EXPECT_EQ(*vgGetEntityList()->GetHead(), other);
-    EXPECT_EQ(vgFindEntity(ids[2]), nullptr);
+    EXPECT_EQ(
+        (std::vector{vgGetEntityList()->GetCount() == 1 ? *vgGetEntityList()->GetHead() : nullptr,
+                     vgFindEntity(ids[2])}),
+        (std::vector<CBaseEntity*>{other, nullptr}));
     EXPECT_TRUE(m_capture.Lines().empty());
     vgDeleteEntity(other);
     EXPECT_EQ(CMemory::GetTotalMemoryAllocated(), m_baseline) << "entities and list pools freed";
@@ -77,31 +76,26 @@ TEST_F(RegistryTest, DeletingAnEntityDeletesItsSubtreeOnly) {
 // but the append into an empty list fails (its first block of nodes), the entity is still
 // returned, outside any list, and remains the caller's to delete.
 TEST_F(RegistryTest, SpawnFailuresAreReportedOrLeaveTheEntityOutsideAnyList) {
-    CMemory::FailAllocationAfter(2);
-    CBaseEntity* orphan = vgSpawnParentEntity();
-    ASSERT_NE(orphan, nullptr);
-    EXPECT_EQ(vgGetEntityList()->GetCount(), 0u);
-    EXPECT_EQ(vgFindEntity(orphan->m_dwID), nullptr);
-    vgDeleteEntity(orphan);
-
-    CBaseEntity* parent = vgSpawnParentEntity();
-    CMemory::FailAllocationAfter(2);
-    CBaseEntity* child = vgSpawnChildEntity(parent);
-    ASSERT_NE(child, nullptr);
-    EXPECT_EQ(parent->m_Children.GetCount(), 0u);
-    EXPECT_EQ(child->m_pParent, parent);
-    vgDeleteEntity(child);
-
-    m_capture.Clear();
-    CMemory::FailAllocationAfter(1);
-    EXPECT_EQ(vgSpawnParentEntity(), nullptr);
-    CMemory::FailAllocationAfter(1);
-    EXPECT_EQ(vgSpawnChildEntity(parent), nullptr);
-    EXPECT_EQ(m_capture.Lines(),
-              (std::vector<std::string>{"VelEng::vgSpawnEntity() Spawn failed!\n",
-                                        "VelEng::vgSpawnEntity() Spawn failed!\n"}));
-    EXPECT_EQ(vgGetEntityList()->GetCount(), 1u);
-    EXPECT_EQ(parent->m_Children.GetCount(), 0u);
+    CBaseEntity* parent = nullptr;
+    for (bool child : {false, true}) {
+        parent = child ? vgSpawnParentEntity() : nullptr;
+        auto& list = child ? parent->m_Children : *vgGetEntityList();
+        const auto spawn = [&] {
+            return child ? vgSpawnChildEntity(parent) : vgSpawnParentEntity();
+        };
+        CMemory::FailAllocationAfter(2);
+        CBaseEntity* orphan = spawn();
+        ASSERT_NE(orphan, nullptr);
+        EXPECT_EQ((std::vector<DWORD>{list.GetCount(), orphan->m_pParent == parent,
+                                      vgFindEntity(orphan->m_dwID) == nullptr}),
+                  (std::vector<DWORD>{0, 1, 1}));
+        vgDeleteEntity(orphan);
+        m_capture.Clear();
+        CMemory::FailAllocationAfter(1);
+        EXPECT_EQ(spawn(), nullptr);
+        EXPECT_EQ(m_capture.Text(), "VelEng::vgSpawnEntity() Spawn failed!\n");
+        EXPECT_EQ(list.GetCount(), 0u);
+    }
 }
 
 // Entities whose lists were tampered with are reported and still destroyed, and the walk
