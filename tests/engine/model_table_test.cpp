@@ -6,9 +6,9 @@
 #include "model/model.h"
 #include "support/memory.h"
 #include "support/path_utils.h"
-#include "testkit/table_bytes.h"
 #include "testkit/debug_capture.h"
 #include "testkit/scratch_dir.h"
+#include "testkit/table_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -64,14 +64,13 @@ std::string IndexMessage(const char* function, int index, int count) {
 
 TEST_F(ModelTableTest, ModelIndexMustBeBelowTheCountWhichIsZeroBeforeALevelLoads) {
     EXPECT_EQ(vgGetModelCount() + vgGetSoundCount() + vgGetMusicCount() + vgGetTextureCount(), 0u);
-    EXPECT_EQ(vgGetModel(0), nullptr);
-    EXPECT_EQ(vgGet3DModel(0), nullptr);
+    EXPECT_EQ((std::vector<void*>{vgGetModel(0), vgGet3DModel(0)}), std::vector<void*>(2));
     ASSERT_EQ(LoadModels({"scout", "fighter", "station"}, "tables/models.tbl"), 1);
     EXPECT_STREQ(vgGetModel(2)->szTypeName, "station");
-    EXPECT_EQ(vgGet3DModel(0), nullptr) << "no models loaded yet";
-    EXPECT_EQ(vgGetModel(3), nullptr);
-    EXPECT_EQ(vgGet3DModel(3), nullptr);
-    EXPECT_EQ(vgGetModel(0xFFFFFFFF), nullptr);
+    // No 3D models are loaded yet.
+    EXPECT_EQ((std::vector<void*>{vgGet3DModel(0), vgGetModel(3), vgGet3DModel(3),
+                                  vgGetModel(0xFFFFFFFF)}),
+              std::vector<void*>(4));
     EXPECT_EQ(m_capture.Lines(), (std::vector<std::string>{IndexMessage("vgGetModel", 0, 0),
                                                            IndexMessage("vgGet3DModel", 0, 0),
                                                            IndexMessage("vgGetModel", 3, 3),
@@ -96,18 +95,16 @@ TEST_F(ModelTableTest, RecordsGetTheModelTheirMapEntryNamesUntilTheTableIsReplac
     C3DModel* scout = NewAccounted<C3DModel>();
     C3DModel* fighter = NewAccounted<C3DModel>();
     SetModels({scout, fighter, nullptr}, {0, 1, 0});
-    EXPECT_EQ(vgGet3DModel(0), scout);
-    EXPECT_EQ(vgGet3DModel(1), fighter);
-    EXPECT_EQ(vgGet3DModel(2), scout);
+    EXPECT_EQ((std::vector{vgGet3DModel(0), vgGet3DModel(1), vgGet3DModel(2)}),
+              (std::vector{scout, fighter, scout}));
 
     // A larger table must not keep the old map: the new records would read past it.
     ASSERT_EQ(LoadModels({"a"}), 1);
     SetModels({NewAccounted<C3DModel>()}, {0});
     ASSERT_EQ(LoadModels({"a", "b", "c"}), 1);
-    for (DWORD i = 0; i < 3; ++i) {
-        EXPECT_EQ(vgGet3DModel(i), nullptr) << "record " << i;
-    }
-    EXPECT_EQ(g_level.pModelMap, nullptr);
+    EXPECT_EQ((std::vector<void*>{vgGet3DModel(0), vgGet3DModel(1), vgGet3DModel(2),
+                                  g_level.pModelMap, g_level.pp3DModels}),
+              std::vector<void*>(5));
     EXPECT_EQ(g_level.dw3DModelCount, 0u);
 }
 
@@ -122,13 +119,12 @@ TEST_F(ModelTableTest, LevelResetReleasesEveryTable) {
     g_level.info.dwWrap = 1;
     g_level.info.fWorldSize = 256.0f;
     ResetLevel();
-    EXPECT_EQ(vgGetModelCount() + vgGetSoundCount(), 0u);
-    EXPECT_EQ(g_level.pModels, nullptr);
-    EXPECT_EQ(g_level.pSounds, nullptr);
-    EXPECT_EQ(g_level.pModelMap, nullptr);
-    EXPECT_EQ(g_level.pszMissionText, nullptr);
-    EXPECT_EQ(g_level.info.dwWrap, 0u);
-    EXPECT_EQ(g_level.info.fWorldSize, 0.0f);
+    EXPECT_EQ((std::vector<void*>{g_level.pModels, g_level.pSounds, g_level.pModelMap,
+                                  g_level.pszMissionText}),
+              std::vector<void*>(4));
+    EXPECT_EQ((std::vector<float>{float(vgGetModelCount() + vgGetSoundCount()),
+                                  float(g_level.info.dwWrap), g_level.info.fWorldSize}),
+              std::vector<float>(3));
 }
 
 } // namespace
