@@ -1,6 +1,7 @@
 #include "entity_fixture.h"
 
 #include "engine/registry.h"
+#include "testkit/math_expect.h"
 
 #include <cstring>
 
@@ -12,10 +13,8 @@ bool SameMatrix(const D3DMATRIX& a, const D3DMATRIX& b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-void ExpectVector(const D3DVECTOR& actual, float x, float y, float z) {
-    EXPECT_FLOAT_EQ(actual.x, x);
-    EXPECT_FLOAT_EQ(actual.y, y);
-    EXPECT_FLOAT_EQ(actual.z, z);
+std::vector<float> Components(const D3DVECTOR& v) {
+    return {v.x, v.y, v.z};
 }
 
 TEST_F(EntityObjectTest, PositionIsWorldPlusOffset) {
@@ -23,11 +22,12 @@ TEST_F(EntityObjectTest, PositionIsWorldPlusOffset) {
     D3DVECTOR world(1, 2, 3), offset(10, 20, 30), out;
     entity->SetWorldPosition(&world);
     entity->SetOffsetPosition(&offset);
+    D3DVECTOR offsetOut;
     entity->GetPosition(&out);
-    ExpectVector(out, 11, 22, 33);
-    ExpectVector(entity->GetPosition(), 11, 22, 33);
-    entity->GetOffsetPosition(&out);
-    ExpectVector(out, 10, 20, 30);
+    entity->GetOffsetPosition(&offsetOut);
+    EXPECT_EQ(
+        (std::vector{Components(out), Components(entity->GetPosition()), Components(offsetOut)}),
+        (std::vector<std::vector<float>>{{11, 22, 33}, {11, 22, 33}, {10, 20, 30}}));
 }
 
 // Append applies the old rotation first (A then B gives B x A), insert the new one.
@@ -59,10 +59,7 @@ TEST_F(EntityObjectTest, LocalMatrixRotatesScalesMovesAndTheHierarchyAnchorsIt) 
     D3DMATRIX matrix;
     parent->CalculateLocalMatrix(matrix);
     // The rotation takes x to -y with this layout; the scale then stretches y by 3.
-    D3DVECTOR moved = TransformVector(D3DVECTOR(1, 0, 0), matrix);
-    EXPECT_NEAR(moved.x, 100.0f, 1e-4f);
-    EXPECT_NEAR(moved.y, -3.0f, 1e-4f);
-    EXPECT_NEAR(moved.z, 0.0f, 1e-4f);
+    testkit::ExpectVectorNear(TransformVector(D3DVECTOR(1, 0, 0), matrix), {100, -3, 0}, 1e-4f);
 
     // A top-level entity is anchored at its world position, a child at its parent's offset.
     parent->SetWorldPosition(D3DVECTOR(5, 5, 5));
@@ -70,7 +67,7 @@ TEST_F(EntityObjectTest, LocalMatrixRotatesScalesMovesAndTheHierarchyAnchorsIt) 
     CBaseEntity* child = vgSpawnChildEntity(parent);
     child->SetWorldPosition(D3DVECTOR(50, 50, 50));
     parent->CalculateHierarchyMatrix(matrix);
-    ExpectVector(TransformVector(D3DVECTOR(0, 0, 0), matrix), 5, 5, 5);
+    EXPECT_EQ(Components(TransformVector(D3DVECTOR(0, 0, 0), matrix)), (std::vector<float>(3, 5)));
     child->SetFrameRotation(RotateYMatrix(0.75f));
     child->CalculateHierarchyMatrix(matrix);
     EXPECT_TRUE(
@@ -84,7 +81,7 @@ TEST_F(EntityObjectTest, ScaleWithoutA3DModelIsKeptAndItsLargestComponentTaken) 
     entity->CalculateScale();
     EXPECT_TRUE(
         m_capture.Contains("CBaseEntity::CalculateScale() Failed to obtain 3D model index 9\n"));
-    ExpectVector(entity->m_vScale, 0.5f, 3.0f, 2.0f);
+    EXPECT_EQ(Components(entity->m_vScale), (std::vector<float>{0.5f, 3.0f, 2.0f}));
     EXPECT_EQ(entity->m_fMaxScale, 3.0f);
     const std::pair<D3DVECTOR, float> cases[] = {{D3DVECTOR(1, 2, 3), 3.0f},
                                                  {D3DVECTOR(3, 2, 1), 3.0f},
@@ -104,12 +101,11 @@ TEST_F(EntityObjectTest, CopyHasItsOwnLocalDataAndNoChildren) {
     std::memcpy(original->m_pLocalData, "ABCDEFGH", 8);
     {
         CBaseEntity copy(*original);
-        EXPECT_EQ(copy.m_dwID, original->m_dwID);
-        EXPECT_EQ(copy.m_dwUserData0, 77u);
-        ExpectVector(copy.GetWorldPosition(), 1, 2, 3);
+        EXPECT_EQ((std::vector<DWORD>{copy.m_dwID, copy.m_dwUserData0, copy.m_Children.GetCount()}),
+                  (std::vector<DWORD>{original->m_dwID, 77, 0}));
+        EXPECT_EQ(Components(copy.GetWorldPosition()), (std::vector<float>{1, 2, 3}));
         ASSERT_NE(copy.m_pLocalData, original->m_pLocalData);
         EXPECT_EQ(std::memcmp(copy.m_pLocalData, "ABCDEFGH", 8), 0);
-        EXPECT_EQ(copy.m_Children.GetCount(), 0u);
         CBaseEntity assigned;
         assigned = *original;
         EXPECT_EQ(std::memcmp(assigned.m_pLocalData, "ABCDEFGH", 8), 0);
