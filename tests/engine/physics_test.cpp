@@ -6,9 +6,9 @@
 #include "platform/os/clock.h"
 #include "platform/os/path.h"
 #include "support/memory.h"
-#include "testkit/table_bytes.h"
 #include "testkit/debug_capture.h"
 #include "testkit/scratch_dir.h"
+#include "testkit/table_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -26,10 +26,9 @@ protected:
     void SetUp() override {
         platform::FreezeClock();
         vgEnable();
-        ModelSample model;
-        model.typeName = "walker";
-        model.prefix = "Physics";
-        model.modulePath = platform::HostToWindowsPath(PHYSICSMODULE);
+        const ModelSample model = {.typeName = "walker",
+                                   .prefix = "Physics",
+                                   .modulePath = platform::HostToWindowsPath(PHYSICSMODULE)};
         m_dir.WriteFile("models.mlf", Table(kModelId, 1, {ModelRecord(model)}));
         ASSERT_EQ(vgLoadModelTable(m_dir.EnginePath("models.mlf").c_str()), 1);
         vgPauseGame(0);
@@ -73,9 +72,9 @@ protected:
 TEST_F(PhysicsTest, TickAdvancesTheClockByTheTimerStepUnlessPausedOrDisabled) {
     TickAfter(40);
     TickAfter(1500);
-    EXPECT_EQ(vgGetDeltaPhysicsTime(), 1500u);
-    EXPECT_EQ(vgGetDeltaPhysicsFTime(), 1.5f);
-    EXPECT_EQ(vgGetCurrentPhysicsTime(), 1540u);
+    EXPECT_EQ((std::vector<float>{float(vgGetDeltaPhysicsTime()), vgGetDeltaPhysicsFTime(),
+                                  float(vgGetCurrentPhysicsTime())}),
+              (std::vector<float>{1500, 1.5f, 1540}));
 
     Created(nullptr, 0);
     m_capture.Clear();
@@ -97,6 +96,13 @@ TEST_F(PhysicsTest, TickAdvancesTheClockByTheTimerStepUnlessPausedOrDisabled) {
 // subtree, other results are reported and skip the children; a module may delete entities of
 // the lists being walked, and the walk must go on safely.
 TEST_F(PhysicsTest, TickWalksTheTreeAndSurvivesDeletionsDuringTheWalk) {
+    const char* kNotInList =
+        "CBaseEntity::~CBaseEntity() Unable to find parent object in entity list!";
+    const char* kNotAChild = "CBaseEntity::~CBaseEntity() Unable to find a child in parent list!";
+    const char* kOdd =
+        "VelEng::vgGamePhysicsTick() Entity 'walker' returned 5 from performAI function.\n";
+    const char* kOddChild =
+        "VelEng::vgPerformChildPhysics() Entity 'walker' returned 6 from PerformAI hook\n";
     struct Entry {
         int parent, result, deletes = -1;
         bool bound = true;
@@ -109,26 +115,10 @@ TEST_F(PhysicsTest, TickWalksTheTreeAndSurvivesDeletionsDuringTheWalk) {
     } cases[] = {
         {"depth first", {{-1, 0}, {0, 0}, {1, 0}, {-1, 0}}, {0, 1, 2, 3}, {0, 1, 3}, ""},
         // The node is taken out before the delete, so the destructor does not find it.
-        {"99",
-         {{-1, 99}, {0, 0}, {-1, 0}},
-         {0, 2},
-         {2},
-         "CBaseEntity::~CBaseEntity() Unable to find parent object in entity list!"},
-        {"child 99",
-         {{-1, 0}, {0, 99}, {0, 0}},
-         {0, 1, 2},
-         {0, 2},
-         "CBaseEntity::~CBaseEntity() Unable to find a child in parent list!"},
-        {"odd",
-         {{-1, 5}, {0, 6}},
-         {0},
-         {0, 1},
-         "VelEng::vgGamePhysicsTick() Entity 'walker' returned 5 from performAI function.\n"},
-        {"odd child",
-         {{-1, 0}, {0, 6}},
-         {0, 1},
-         {0, 1},
-         "VelEng::vgPerformChildPhysics() Entity 'walker' returned 6 from PerformAI hook\n"},
+        {"99", {{-1, 99}, {0, 0}, {-1, 0}}, {0, 2}, {2}, kNotInList},
+        {"child 99", {{-1, 0}, {0, 99}, {0, 0}}, {0, 1, 2}, {0, 2}, kNotAChild},
+        {"odd", {{-1, 5}, {0, 6}}, {0}, {0, 1}, kOdd},
+        {"odd child", {{-1, 0}, {0, 6}}, {0, 1}, {0, 1}, kOddChild},
         {"next sibling", {{-1, 0, 1}, {-1, 0}, {-1, 0}}, {0, 2}, {0, 2}, ""},
         {"itself", {{-1, 0, 0}, {0, 0}, {-1, 0}}, {0, 2}, {2}, ""},
         {"parent's sibling",
@@ -157,14 +147,17 @@ TEST_F(PhysicsTest, TickWalksTheTreeAndSurvivesDeletionsDuringTheWalk) {
         }
         m_capture.Clear();
         TickAfter(16);
-        std::vector<DWORD> ran, found;
-        std::transform(c.ran.begin(), c.ran.end(), std::back_inserter(ran),
-                       [&](int index) { return ids[index]; });
-        EXPECT_EQ(PerformAICalls(), ran);
-        for (std::size_t i = 0; i < ids.size(); ++i) {
-            const bool expected = std::count(c.found.begin(), c.found.end(), int(i)) == 1;
-            EXPECT_EQ(vgFindEntity(ids[i]) != nullptr, expected) << "entry " << i;
+        std::vector<int> ran, found;
+        for (DWORD id : PerformAICalls()) {
+            ran.push_back(int(std::find(ids.begin(), ids.end(), id) - ids.begin()));
         }
+        for (std::size_t i = 0; i < ids.size(); ++i) {
+            if (vgFindEntity(ids[i]) != nullptr) {
+                found.push_back(int(i));
+            }
+        }
+        EXPECT_EQ(ran, c.ran);
+        EXPECT_EQ(found, c.found);
         EXPECT_TRUE(m_capture.Contains(c.message)) << m_capture.Text();
     }
 }
@@ -210,8 +203,8 @@ TEST_F(PhysicsTest, TickAllocatesNothing) {
     const DWORD peak = CMemory::GetMaxMemoryUsed();
     const DWORD total = CMemory::GetTotalMemoryAllocated();
     TickAfter(16);
-    EXPECT_EQ(CMemory::GetTotalMemoryAllocated(), total);
-    EXPECT_EQ(CMemory::GetMaxMemoryUsed(), peak);
+    EXPECT_EQ((std::vector{CMemory::GetTotalMemoryAllocated(), CMemory::GetMaxMemoryUsed()}),
+              (std::vector{total, peak}));
 }
 
 } // namespace
