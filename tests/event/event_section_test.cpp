@@ -98,19 +98,24 @@ TEST_F(EventSectionTest, WrongFileIdLeavesTheTableAsItWasAndABadQuadrantResetsIt
     EXPECT_EQ(g_eventManager.StartLevel(), 0) << "the reset ended the level";
 }
 
-// Each failure of a section read: its code, its exact message, and what stays loaded.
+// Each failure of a section read: its code, its exact message, and what stays loaded. Failed
+// allocations release what was taken (the fixture's tear-down checks no create block is left).
 TEST_F(EventSectionTest, EachReadFailureHasItsCodeAndMessage) {
     Bytes cutBlock = SectionBuilder().Group(6, {Proximity(1.0f, kSixteen)}).Bytes();
     cutBlock.pop_back();
     // A create block size claiming almost 4 GiB fails before allocating anything.
     Bytes hugeBlock = SectionBuilder().Helper(6, 1).Trigger(Proximity(1.0f)).Bytes();
     std::memset(&hugeBlock[4 + 8 + 72], 0xFF, 4);
+    const auto one = [](const TriggerFields& t) {
+        return SectionBuilder().Group(6, {t}).End().Bytes();
+    };
+    const std::string appending = "Error appending trigger to quadrant list!\n";
     const struct {
         Bytes section;
         int code;
-        std::string messageStart; // the message up to the last error value
+        std::string message; // one ending in "=" is followed by the last error value
         DWORD triggersLeft;
-        DWORD failing = 0; // armed: the load must not allocate at all
+        DWORD failing = 0; // the create block is allocated before the list's pool block
     } failures[] = {
         {{}, kEventLoadFileIdNotRead, "Error reading file id. LastError=", 0},
         {{0x56, 0x56, 0x54}, kEventLoadFileIdNotRead, "Error reading file id. LastError=", 0},
@@ -124,40 +129,22 @@ TEST_F(EventSectionTest, EachReadFailureHasItsCodeAndMessage) {
          "Failed to read a trigger. Last Error=", 0},
         {cutBlock, kEventLoadCreateBlockNotRead, "Error reading create block. Last Error=", 0},
         {hugeBlock, kEventLoadCreateBlockNotRead, "Error reading create block. Last Error=", 0, 1},
+        {one(Proximity(1.0f, kSixteen)), kEventLoadNoMemory,
+         "Error allocating memory for create block. Last Error=", 0, 1},
+        {one(Proximity(1.0f, kSixteen)), kEventLoadListRefused, appending, 0, 2},
+        {one(Proximity(1.0f)), kEventLoadListRefused, appending, 0, 1},
+        {one(Timed(1.0f)), kEventLoadListRefused, "Error appending abs trigger!\n", 0, 1},
     };
     for (const auto& failure : failures) {
-        SCOPED_TRACE(failure.messageStart);
+        SCOPED_TRACE(failure.message);
         m_capture.Clear();
         CMemory::FailAllocationAfter(failure.failing);
         EXPECT_EQ(LoadSection(failure.section), failure.code);
-        EXPECT_EQ(m_capture.Lines(), std::vector<std::string>{WithLastError("CVelEvent::Load() " +
-                                                                            failure.messageStart)});
+        const std::string message = "CVelEvent::Load() " + failure.message;
+        EXPECT_EQ(m_capture.Lines(), std::vector<std::string>{
+                                         message.back() == '=' ? WithLastError(message) : message});
         EXPECT_EQ(TotalQuadrantTriggers(), failure.triggersLeft);
     }
-}
-
-TEST_F(EventSectionTest, AllocationFailuresReleaseWhatWasTaken) {
-    const struct {
-        TriggerFields trigger;
-        DWORD failing; // the create block is allocated before the list's pool block
-        int code;
-        std::string message;
-    } cases[] = {
-        {Proximity(1.0f, kSixteen), 1, kEventLoadNoMemory,
-         "Error allocating memory for create block. Last Error="},
-        {Proximity(1.0f, kSixteen), 2, kEventLoadListRefused,
-         "Error appending trigger to quadrant list!\n"},
-        {Proximity(1.0f), 1, kEventLoadListRefused, "Error appending trigger to quadrant list!\n"},
-        {Timed(1.0f), 1, kEventLoadListRefused, "Error appending abs trigger!\n"},
-    };
-    for (const auto& c : cases) {
-        CMemory::FailAllocationAfter(c.failing);
-        EXPECT_EQ(LoadSection(SectionBuilder().Group(6, {c.trigger}).End().Bytes()), c.code);
-        EXPECT_EQ(m_capture.Lines().back().rfind("CVelEvent::Load() " + c.message, 0), 0u)
-            << c.message;
-        EXPECT_EQ(TotalQuadrantTriggers(), 0u);
-    }
-    // The fixture's tear-down checks that no create block was left behind.
 }
 
 // Writes past limit bytes fail (EFBIG) while it lives, so a save stops at a chosen field.
