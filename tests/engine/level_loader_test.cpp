@@ -19,6 +19,7 @@
 #include "testkit/device_host.h"
 #include "testkit/math_expect.h"
 #include "testkit/scratch_dir.h"
+#include "testkit/table_bytes.h"
 
 #include "../event/event_fixture.h"
 #include "../model/vmm_bytes.h"

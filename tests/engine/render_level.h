@@ -17,9 +17,9 @@
 #include "platform/os/path.h"
 #include "scene/texture.h"
 #include "support/memory.h"
-#include "testkit/table_bytes.h"
 #include "testkit/bmp_builder.h"
 #include "testkit/scratch_dir.h"
+#include "testkit/table_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -84,11 +84,9 @@ inline CTexture* BuildTexture(DWORD flags, DWORD stage = 0, std::uint32_t light 
     return texture;
 }
 
-template <class T> T** AccountedArray(const std::vector<T*>& items) {
-    auto** array = static_cast<T**>(CMemory::Allocate(sizeof(T*) * items.size(), 0));
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        array[i] = items[i];
-    }
+template <class T> T* AccountedArray(const std::vector<T>& items) {
+    auto* array = static_cast<T*>(CMemory::Allocate(sizeof(T) * items.size(), 0));
+    std::copy(items.begin(), items.end(), array);
     return array;
 }
 
@@ -107,8 +105,7 @@ inline void InstallModels(testkit::ScratchDir& dir, const std::string& module,
     }
     g_level.pp3DModels = AccountedArray(models);
     g_level.dw3DModelCount = static_cast<DWORD>(models.size());
-    g_level.pModelMap = static_cast<DWORD*>(CMemory::Allocate(sizeof(DWORD) * map.size(), 0));
-    std::copy(map.begin(), map.end(), g_level.pModelMap);
+    g_level.pModelMap = AccountedArray(map);
 }
 
 // The texture table claims `records` entries; the textures are the ones loaded.
