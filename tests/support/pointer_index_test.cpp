@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <random>
 #include <set>
+#include <vector>
 
 namespace {
 
@@ -34,6 +35,39 @@ TEST(PointerIndexTest, AgreesWithAReferenceSetUnderChurnAndGrowth) {
     }
     for (std::uintptr_t value = 8; value <= 16 * 30000; value += 8) {
         ASSERT_EQ(index.Contains(Address(value)), reference.count(value) == 1) << value;
+    }
+}
+
+// The first n multiples of 16 whose home is the slot in the first table (64 slots), hashed as
+// the index hashes addresses.
+std::vector<std::uintptr_t> HomedAt(std::size_t slot, std::size_t n) {
+    std::vector<std::uintptr_t> values;
+    for (std::uintptr_t value = 16; values.size() < n; value += 16) {
+        if (((value >> 4) * 0x9E3779B97F4A7C15ull >> 20 & 63) == slot) {
+            values.push_back(value);
+        }
+    }
+    return values;
+}
+
+// Probe runs that wrap past the last slot: erasing shifts back only the members whose home
+// the hole lies on the way to.
+TEST(PointerIndexTest, ErasingKeepsProbeRunsThatWrapPastTheEnd) {
+    const auto at62 = HomedAt(62, 1), at63 = HomedAt(63, 3), at0 = HomedAt(0, 1);
+    const std::vector<std::uintptr_t> cases[] = {
+        {at63[0], at63[1], at63[2]}, // both wrapped members shift back
+        {at63[0], at0[0]},           // the member at home in slot 0 stays
+        {at62[0], at63[0], at63[1]}, // neither member's home is at or past the hole
+    };
+    for (const auto& members : cases) {
+        PointerIndex index;
+        for (std::uintptr_t value : members) {
+            ASSERT_TRUE(index.Insert(Address(value)));
+        }
+        ASSERT_TRUE(index.Erase(Address(members[0])));
+        for (std::uintptr_t value : members) {
+            EXPECT_EQ(index.Contains(Address(value)), value != members[0]) << value;
+        }
     }
 }
 
