@@ -82,7 +82,8 @@ inline ByteBuilder& FrameChunk(ByteBuilder& b, const std::string& name,
 // Diffuse and ambient colours (r, g, b, a), then the texture name and the slot.
 inline ByteBuilder& MaterialChunk(ByteBuilder& b, const std::array<float, 4>& diffuse,
                                   const std::array<float, 4>& ambient, const std::string& texture,
-                                  std::uint32_t slot) {
+                                  std::uint32_t slot, float power = 8.0f,
+                                  std::uint32_t textureHandle = 0x1234) {
     Tag(b, 0x1020, 212).U32(80);
     for (float value : diffuse) {
         b.F32(value);
@@ -90,8 +91,8 @@ inline ByteBuilder& MaterialChunk(ByteBuilder& b, const std::array<float, 4>& di
     for (float value : ambient) {
         b.F32(value);
     }
-    b.Fill(0, 32);                   // specular, emissive
-    b.F32(8.0f).U32(0x1234).U32(16); // power, texture handle, ramp size
+    b.Fill(0, 32);                           // specular, emissive
+    b.F32(power).U32(textureHandle).U32(16); // ramp size 16
     return b.Chars(texture, 128).U32(slot);
 }
 
@@ -207,6 +208,13 @@ inline ByteBuilder& AttachmentChunk(ByteBuilder& b, std::uint32_t frame, const V
     Floats(b, position);
     Floats(b, normal);
     return b.U32(carried);
+}
+
+// One chunk on its own, from a chunk builder above and all of its arguments.
+template <class Builder, class... Args> ByteBuilder Chunk(Builder build, const Args&... args) {
+    ByteBuilder b;
+    build(b, args...);
+    return b;
 }
 
 inline std::array<float, 16> Identity() {
