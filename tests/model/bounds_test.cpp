@@ -119,18 +119,4 @@ TEST_F(BoundsTest, FrameBoxesInterpolateAndSortTheirCorners) {
     EXPECT_FLOAT_EQ(radius, 2.5f);
 }
 
-TEST_F(BoundsTest, FailedBoxAllocationLeavesTheBoxesInvalid) {
-    m_model.AddFrame(NewFrame("hull", Triangle(1, 1)));
-    m_model.SetKeyframes(0, 10, 0);
-    CMemory::FailAllocationAfter(1);
-    m_model.CalculateBoundingBox();
-    EXPECT_EQ(m_model.GetBoxCount(), 0u);
-    D3DVECTOR min, max;
-    m_model.GetBoundingBox(0, 0.0f, min, max);
-    EXPECT_EQ(m_capture.Lines(), (std::vector<std::string>{
-                                     "C3DModelFrame::CalculateBoundingBox() Failed to allocate mem "
-                                     "for 11 boxes\n",
-                                     "C3DModel::GetBoundingBox() Boxes invalid!\n"}));
-}
-
 } // namespace
