@@ -92,22 +92,18 @@ TEST_F(TextureTest, FormatAndSizeFollowTheDevice) {
 TEST_F(TextureTest, ColourKeysBecomeAlpha) {
     testkit::AddResource("keyed", Indexed(3, 1, {0, 1, 2}));
     const DWORD black = 0x0000, white = 0x7FFF, grey = 0x4210; // 1-5-5-5 without alpha
-    struct Case {
-        DWORD flags;
-        std::vector<DWORD> pixels;
-    };
-    const Case cases[] = {
+    // Both flags: black is the one key, in the palette and the alpha pass alike.
+    const std::pair<DWORD, std::vector<DWORD>> cases[] = {
         {kTextureBlackTransparent, {black, white | 0x8000, grey | 0x8000}},
         {kTextureWhiteTransparent, {black | 0x8000, white, grey | 0x8000}},
-        // Both flags: black is the one key, in the palette and the alpha pass alike.
         {kTextureWhiteTransparent | kTextureBlackTransparent,
          {black, white | 0x8000, grey | 0x8000}},
     };
-    for (const Case& c : cases) {
-        Reconfigure(0); // no alpha palettes: 16-bit 1-5-5-5
+    Reconfigure(0); // no alpha palettes: 16-bit 1-5-5-5
+    for (const auto& [flags, pixels] : cases) {
         CTexture texture;
-        ASSERT_EQ(texture.Load(const_cast<char*>("keyed"), 0, 0, c.flags), 1);
-        EXPECT_EQ(ReadSurface(texture.GetSurface()), c.pixels) << c.flags;
+        ASSERT_EQ(texture.Load(const_cast<char*>("keyed"), 0, 0, flags), 1);
+        EXPECT_EQ(ReadSurface(texture.GetSurface()), pixels) << flags;
     }
 }
 
