@@ -149,7 +149,7 @@ TEST_F(TextureTest, RestoreRebuildsFromTheKeptBitmap) {
     dir.WriteFile("skin.bmp", testkit::BmpFile(Indexed(2, 1, {1, 2})));
     std::string name = dir.EnginePath("skin.bmp");
     CTexture texture;
-    ASSERT_EQ(texture.Load(name.data(), 0, 0, 0), 1);
+    ASSERT_EQ(texture.Load(name.data(), 0, 2, 0), 1);
     const std::vector<DWORD> before = ReadSurface(texture.GetSurface());
     std::filesystem::remove(dir.HostPath("skin.bmp")); // a restore must not need the file
     m_host->DirectDraw()->LoseSurfaces();
@@ -159,9 +159,13 @@ TEST_F(TextureTest, RestoreRebuildsFromTheKeptBitmap) {
     EXPECT_STREQ(texture.GetTextureName(), name.c_str());
     EXPECT_NE(texture.GetTexture(), nullptr);
     EXPECT_EQ(m_host->DirectDraw()->LiveSurfaceCount(), 1u);
+    // Set as current, it binds its stage; a failed bind is reported.
+    EXPECT_EQ(texture.SetAsCurrent(m_host->Device()), D3D_OK);
+    EXPECT_EQ(m_host->Device()->Texture(2), texture.GetTexture());
     m_host->Log().FailCall("Device::SetTexture", DDERR_GENERIC);
     EXPECT_EQ(texture.SetAsCurrent(m_host->Device()), DDERR_GENERIC);
     EXPECT_TRUE(m_log.Contains("CTexture::SetAsCurrent() Failed to set texture. Error=80004005"));
+    m_host->Device()->SetTexture(2, nullptr);
 }
 
 TEST_F(TextureTest, FailedLoadsLeaveTheTextureEmpty) {
