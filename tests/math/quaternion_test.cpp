@@ -77,19 +77,6 @@ TEST(MatrixToQuat, RecoversTheRotationOnBothSidesOfZeroTrace) {
     }
 }
 
-TEST(NormalizeQuat, ScalesToUnitLengthAndReportsZeroOrNotANumber) {
-    D3DQUAT q{0.0f, 3.0f, 0.0f, 4.0f}, zero{0, 0, 0, 0}, notANumber{NAN, 1, 0, 0};
-    EXPECT_EQ(NormalizeQuat(&q), &q);
-    ExpectQuatNear(q, {0.0f, 0.6f, 0.0f, 0.8f}, 1e-7f);
-    testkit::DebugCapture capture;
-    NormalizeQuat(&zero);
-    ExpectQuatNear(zero, {0, 0, 0, 0});
-    NormalizeQuat(&notANumber);
-    EXPECT_EQ(notANumber.x, 1.0f);
-    EXPECT_EQ(capture.Lines(), std::vector<std::string>(
-                                   2, "3DMATRIX.CPP::NormalizeQuat() Zero quaternion supplied!"));
-}
-
 TEST(QuatSlerp, EndsHalfwayAndDegenerateCases) {
     const D3DQUAT from = AxisAngle(0.2f, 0, 1, 0);
     const D3DQUAT to = AxisAngle(1.4f, 1, 1, 0);
@@ -180,9 +167,10 @@ TEST(QuatArithmetic, MultiplyDivideAddAndSubtractNormalize) {
     out = {2.0f, 0.0f, 0.0f, 0.0f};
     QuatDivide(&a, &quarterTurn, &out);
     ExpectQuatNear(out, {1.0f, 0.0f, 0.0f, 0.0f});
-    ASSERT_EQ(capture.Lines().size(), 2u);
-    EXPECT_EQ(capture.Lines()[1],
-              "3DMATRIX.CPP:QuatDivide() Zero real part for division quaternion!");
+    EXPECT_EQ(capture.Lines(),
+              (std::vector<std::string>{
+                  "3DMATRIX.CPP::NormalizeQuat() Zero quaternion supplied!",
+                  "3DMATRIX.CPP:QuatDivide() Zero real part for division quaternion!"}));
 }
 
 TEST(BSplines, CubicAndQuadraticWeights) {

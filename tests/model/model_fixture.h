@@ -19,17 +19,11 @@
 // model, which destroys its frames as C3DModelFrame.
 class TestFrame : public C3DModelFrame {
 public:
-    using C3DModelFrame::BuildAnimationMatrix;
-    using C3DModelFrame::CalculateBoundingBox;
     using C3DModelFrame::FlagBoundingBoxValid;
     using C3DModelFrame::FlagHasChildren;
     using C3DModelFrame::InterpolateAnimation;
     using C3DModelFrame::ResetAnimationFlag;
 };
-
-inline D3DVERTEX ToVertex(const vmm_bytes::Vertex& v) {
-    return D3DVERTEX{v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]};
-}
 
 // Fills a frame with a mesh; every vertex forms triangles in order when no indices are given.
 inline void SetMesh(C3DModelFrame& frame, const std::string& name,
@@ -37,7 +31,7 @@ inline void SetMesh(C3DModelFrame& frame, const std::string& name,
                     std::vector<DWORD> indices = {}) {
     std::vector<D3DVERTEX> converted;
     for (const vmm_bytes::Vertex& v : vertices) {
-        converted.push_back(ToVertex(v));
+        converted.push_back(D3DVERTEX{v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]});
     }
     if (indices.empty()) {
         for (DWORD i = 0; i + 2 < converted.size(); i += 3) {

@@ -17,21 +17,27 @@ ATTACHMENT_POINT Point(float x, float y, float z) {
     return ATTACHMENT_POINT{D3DVECTOR(x, y, z), D3DVECTOR(0, 0, 1), 5};
 }
 
-TEST_F(ModelTest, NewModelIsEmptyWithInvalidBoxes) {
+// A new model, and one whose box allocation failed, has invalid boxes: corners and radius 0.
+TEST_F(ModelTest, NewModelOrAFailedBoxAllocationLeavesTheBoxesInvalid) {
     EXPECT_EQ(m_model.GetAttachment(0), nullptr);
-    D3DVECTOR min(9.0f);
-    D3DVECTOR max(9.0f);
-    D3DVECTOR centre(9.0f);
+    D3DVECTOR min(9.0f), max(9.0f), centre(9.0f);
     float radius = 9.0f;
-    m_model.GetBoundingBox(0, 0.0f, min, max);
     m_model.GetBoundingSphere(0, 0.0f, centre, radius);
-    ExpectVector(min, 0, 0, 0);
-    ExpectVector(max, 0, 0, 0);
-    ExpectVector(centre, 0, 0, 0);
+    m_model.AddFrame(NewFrame("hull", Triangle(1, 1)));
+    m_model.SetKeyframes(0, 10, 0);
+    CMemory::FailAllocationAfter(1);
+    m_model.CalculateBoundingBox();
+    EXPECT_EQ(m_model.GetBoxCount(), 0u);
+    m_model.GetBoundingBox(0, 0.0f, min, max);
+    for (const D3DVECTOR& v : {min, max, centre}) {
+        ExpectVector(v, 0, 0, 0);
+    }
     EXPECT_EQ(radius, 0.0f);
-    EXPECT_EQ(m_capture.Lines(), (std::vector<std::string>{
-                                     "C3DModel::GetBoundingBox() Boxes invalid!\n",
-                                     "C3DModel::GetBoundingSphere() Bounding boxes invalid!\n"}));
+    EXPECT_EQ(m_capture.Lines(),
+              (std::vector<std::string>{
+                  "C3DModel::GetBoundingSphere() Bounding boxes invalid!\n",
+                  "C3DModelFrame::CalculateBoundingBox() Failed to allocate mem for 11 boxes\n",
+                  "C3DModel::GetBoundingBox() Boxes invalid!\n"}));
 }
 
 TEST_F(ModelTest, FramesAttachmentsAndMaterialSlotsHaveFixedLimits) {
@@ -68,10 +74,12 @@ TEST_F(ModelTest, FramesAttachmentsAndMaterialSlotsHaveFixedLimits) {
 }
 
 TEST_F(ModelTest, ParametricTimeWrapsOrClampsIntoTheDuration) {
+    DANIMATION animation = Animation(2.0f);
+    CMemory::FailAllocationAfter(1);
+    EXPECT_EQ(m_model.SetAnimations(1, &animation), 0);
     float time = 5.0f;
     EXPECT_EQ(m_model.GetParametricTime(0, time, 0), 0.0f);
     EXPECT_EQ(time, 5.0f);
-    DANIMATION animation = Animation(2.0f);
     ASSERT_EQ(m_model.SetAnimations(1, &animation), 1);
     EXPECT_EQ(m_model.GetAnimations()[0].fInvDuration, 0.5f);
     const struct {
@@ -91,8 +99,9 @@ TEST_F(ModelTest, ParametricTimeWrapsOrClampsIntoTheDuration) {
     }
     EXPECT_EQ(m_model.GetParametricTime(1, time, 0), 0.0f);
     EXPECT_EQ(m_capture.Lines(),
-              std::vector<std::string>{
-                  "C3DModel::GetParametricTime() Invalid animation index (1 1 max)\n"});
+              (std::vector<std::string>{
+                  "C3DModel::SetAnimations() Failed to allocate mem for 1 items\n",
+                  "C3DModel::GetParametricTime() Invalid animation index (1 1 max)\n"}));
 }
 
 TEST_F(ModelTest, HugeTimesWrapInOneStepAndDurationsThatAreNotPositiveGiveTimeZero) {
@@ -118,16 +127,6 @@ TEST_F(ModelTest, HugeTimesWrapInOneStepAndDurationsThatAreNotPositiveGiveTimeZe
         EXPECT_EQ(m_model.GetParametricTime(i, time, 0), 0.0f);
         EXPECT_EQ(m_model.GetParametricTime(i, time, ANIM_PLAY_ONCE), 0.0f);
     }
-}
-
-TEST_F(ModelTest, FailedAnimationListLeavesNone) {
-    DANIMATION animations[3] = {Animation(1), Animation(2), Animation(3)};
-    CMemory::FailAllocationAfter(1);
-    EXPECT_EQ(m_model.SetAnimations(3, animations), 0);
-    EXPECT_EQ(m_model.GetAnimationCount(), 0u);
-    EXPECT_EQ(
-        m_capture.Lines(),
-        std::vector<std::string>{"C3DModel::SetAnimations() Failed to allocate mem for 3 items\n"});
 }
 
 // The keyframe range is bounded only by the boxes its file can hold: a long range in a file
@@ -179,15 +178,6 @@ TEST_F(ModelTest, AttachmentPointFollowsTheVerticesAndTheModelTransform) {
     ASSERT_EQ(point, gun->GetAttachment());
     ExpectVector(point->vPosition, 1, 1, 0);
     EXPECT_EQ(m_model.GetAttachment(1), nullptr);
-
-    // Fewer than three vertices keep the stored point.
-    C3DModelFrame* marker = NewAccounted<C3DModelFrame>();
-    marker->SetName("marker");
-    D3DVERTEX single = ToVertex(Vertex{4, 4, 4, 0, 0, 1, 0, 0});
-    marker->SetVertices(&single, 1);
-    marker->SetAttachment(&stored);
-    m_model.AddFrame(marker);
-    ExpectVector(m_model.GetAttachment(1)->vPosition, 9, 9, 9);
 }
 
 TEST_F(ModelTest, TransformAndTranslateBakeIntoRootFramesOnly) {

@@ -37,8 +37,11 @@ struct BoxKey {
     float radius = 0;
 };
 
-inline ByteBuilder& Floats(ByteBuilder& b, const Vector& v) {
-    return b.F32(v[0]).F32(v[1]).F32(v[2]);
+template <std::size_t N> ByteBuilder& Floats(ByteBuilder& b, const std::array<float, N>& values) {
+    for (float value : values) {
+        b.F32(value);
+    }
+    return b;
 }
 
 inline ByteBuilder& Identifier(ByteBuilder& b) {
@@ -68,9 +71,7 @@ inline ByteBuilder& FrameChunk(ByteBuilder& b, const std::string& name,
     auto f = static_cast<std::uint32_t>(indices.size() / 3);
     Tag(b, 0x1010, 68 + 32 * v + 12 * f).Chars(name, 32).U32(v);
     for (const Vertex& vertex : vertices) {
-        for (float value : vertex) {
-            b.F32(value);
-        }
+        Floats(b, vertex);
     }
     b.U32(f);
     for (std::uint32_t index : indices) {
@@ -82,16 +83,12 @@ inline ByteBuilder& FrameChunk(ByteBuilder& b, const std::string& name,
 // Diffuse and ambient colours (r, g, b, a), then the texture name and the slot.
 inline ByteBuilder& MaterialChunk(ByteBuilder& b, const std::array<float, 4>& diffuse,
                                   const std::array<float, 4>& ambient, const std::string& texture,
-                                  std::uint32_t slot) {
-    Tag(b, 0x1020, 212).U32(80);
-    for (float value : diffuse) {
-        b.F32(value);
-    }
-    for (float value : ambient) {
-        b.F32(value);
-    }
-    b.Fill(0, 32);                   // specular, emissive
-    b.F32(8.0f).U32(0x1234).U32(16); // power, texture handle, ramp size
+                                  std::uint32_t slot, float power = 8.0f,
+                                  std::uint32_t textureHandle = 0x1234) {
+    Floats(Tag(b, 0x1020, 212).U32(80), diffuse);
+    Floats(b, ambient);
+    b.Fill(0, 32);                           // specular, emissive
+    b.F32(power).U32(textureHandle).U32(16); // ramp size 16
     return b.Chars(texture, 128).U32(slot);
 }
 
@@ -124,10 +121,7 @@ ByteBuilder& NumberedKeysChunk(ByteBuilder& b, std::uint32_t id, std::uint32_t f
                                const std::vector<std::array<float, N>>& keys) {
     KeyHeader(b, id, 4 + 4 * N, frame, static_cast<std::uint32_t>(keys.size()), 0, 1);
     for (std::size_t i = 0; i < keys.size(); ++i) {
-        b.U32(static_cast<std::uint32_t>(i));
-        for (float value : keys[i]) {
-            b.F32(value);
-        }
+        Floats(b.U32(static_cast<std::uint32_t>(i)), keys[i]);
     }
     return b;
 }
@@ -176,11 +170,7 @@ inline ByteBuilder& AnimationChunk(ByteBuilder& b, std::uint32_t start, std::uin
 }
 
 inline ByteBuilder& TransformChunk(ByteBuilder& b, const std::array<float, 16>& matrix) {
-    Tag(b, 0x10A0, 64);
-    for (float value : matrix) {
-        b.F32(value);
-    }
-    return b;
+    return Floats(Tag(b, 0x10A0, 64), matrix);
 }
 
 inline ByteBuilder& ModelBoxesChunk(ByteBuilder& b, const std::vector<BoxKey>& boxes) {
@@ -207,6 +197,13 @@ inline ByteBuilder& AttachmentChunk(ByteBuilder& b, std::uint32_t frame, const V
     Floats(b, position);
     Floats(b, normal);
     return b.U32(carried);
+}
+
+// One chunk on its own, from a chunk builder above and all of its arguments.
+template <class Builder, class... Args> ByteBuilder Chunk(Builder build, const Args&... args) {
+    ByteBuilder b;
+    build(b, args...);
+    return b;
 }
 
 inline std::array<float, 16> Identity() {

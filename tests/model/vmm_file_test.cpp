@@ -43,6 +43,7 @@ TEST_F(VmmFileTest, ChunkWalkSkipsUnknownChunksAndStopsAtTheFirstFailure) {
     Tag(unknown, 0x2000, 0);
     Tag(unknown, 0x0FFF, 4).U32(0);
     FrameChunk(unknown, "hull", Triangle(1, 1), {0, 1, 2}, 0);
+    ModelBoxesChunk(unknown, {}); // known, with no boxes
     cutTag.U32(0x1010).U8(0x44);
     FrameChunk(pastEnd, "hull", Triangle(1, 1), {0, 1, 2}, 0);
     Tag(pastEnd, 0x3000, 1000).U32(7);

@@ -43,10 +43,6 @@ TEST_F(LightTest, EachFormSetsItsTypeAndNormalisesItsDirectionButOrientationIsNo
     EXPECT_EQ(d.dvAttenuation1, 0.125f);
     EXPECT_EQ(d.dvTheta, 0.5f);
     EXPECT_EQ(d.dvPhi, 0.75f);
-    light.SetPointLight(position, 1, 1, 1);
-    EXPECT_EQ(d.dltType, D3DLIGHT_POINT);
-    EXPECT_EQ(d.dvAttenuation1, 1.0f);
-    EXPECT_EQ(d.dvPosition.y, 2.0f);
     light.SetParallelPointLight(position, 1, 1, 1);
     EXPECT_EQ(d.dltType, D3DLIGHT_PARALLELPOINT);
     // The flag setters clear their flags in turn; the initial flags are pinned by the record.

@@ -92,22 +92,18 @@ TEST_F(TextureTest, FormatAndSizeFollowTheDevice) {
 TEST_F(TextureTest, ColourKeysBecomeAlpha) {
     testkit::AddResource("keyed", Indexed(3, 1, {0, 1, 2}));
     const DWORD black = 0x0000, white = 0x7FFF, grey = 0x4210; // 1-5-5-5 without alpha
-    struct Case {
-        DWORD flags;
-        std::vector<DWORD> pixels;
-    };
-    const Case cases[] = {
+    // Both flags: black is the one key, in the palette and the alpha pass alike.
+    const std::pair<DWORD, std::vector<DWORD>> cases[] = {
         {kTextureBlackTransparent, {black, white | 0x8000, grey | 0x8000}},
         {kTextureWhiteTransparent, {black | 0x8000, white, grey | 0x8000}},
-        // Both flags: black is the one key, in the palette and the alpha pass alike.
         {kTextureWhiteTransparent | kTextureBlackTransparent,
          {black, white | 0x8000, grey | 0x8000}},
     };
-    for (const Case& c : cases) {
-        Reconfigure(0); // no alpha palettes: 16-bit 1-5-5-5
+    Reconfigure(0); // no alpha palettes: 16-bit 1-5-5-5
+    for (const auto& [flags, pixels] : cases) {
         CTexture texture;
-        ASSERT_EQ(texture.Load(const_cast<char*>("keyed"), 0, 0, c.flags), 1);
-        EXPECT_EQ(ReadSurface(texture.GetSurface()), c.pixels) << c.flags;
+        ASSERT_EQ(texture.Load(const_cast<char*>("keyed"), 0, 0, flags), 1);
+        EXPECT_EQ(ReadSurface(texture.GetSurface()), pixels) << flags;
     }
 }
 
@@ -153,7 +149,7 @@ TEST_F(TextureTest, RestoreRebuildsFromTheKeptBitmap) {
     dir.WriteFile("skin.bmp", testkit::BmpFile(Indexed(2, 1, {1, 2})));
     std::string name = dir.EnginePath("skin.bmp");
     CTexture texture;
-    ASSERT_EQ(texture.Load(name.data(), 0, 0, 0), 1);
+    ASSERT_EQ(texture.Load(name.data(), 0, 2, 0), 1);
     const std::vector<DWORD> before = ReadSurface(texture.GetSurface());
     std::filesystem::remove(dir.HostPath("skin.bmp")); // a restore must not need the file
     m_host->DirectDraw()->LoseSurfaces();
@@ -163,6 +159,13 @@ TEST_F(TextureTest, RestoreRebuildsFromTheKeptBitmap) {
     EXPECT_STREQ(texture.GetTextureName(), name.c_str());
     EXPECT_NE(texture.GetTexture(), nullptr);
     EXPECT_EQ(m_host->DirectDraw()->LiveSurfaceCount(), 1u);
+    // Set as current, it binds its stage; a failed bind is reported.
+    EXPECT_EQ(texture.SetAsCurrent(m_host->Device()), D3D_OK);
+    EXPECT_EQ(m_host->Device()->Texture(2), texture.GetTexture());
+    m_host->Log().FailCall("Device::SetTexture", DDERR_GENERIC);
+    EXPECT_EQ(texture.SetAsCurrent(m_host->Device()), DDERR_GENERIC);
+    EXPECT_TRUE(m_log.Contains("CTexture::SetAsCurrent() Failed to set texture. Error=80004005"));
+    m_host->Device()->SetTexture(2, nullptr);
 }
 
 TEST_F(TextureTest, FailedLoadsLeaveTheTextureEmpty) {
@@ -218,18 +221,6 @@ TEST_F(TextureTest, FailedLoadsLeaveTheTextureEmpty) {
     EXPECT_EQ(texture.Load(const_cast<char*>("fine"), 0, 0, 0), 0);
     EXPECT_TRUE(m_log.Contains(
         "CTexture::RestoreFromBitmap() Failed to enumerate a suitable texture format!"));
-}
-
-TEST_F(TextureTest, SetAsCurrentBindsTheStage) {
-    testkit::AddResource("fine", Indexed(1, 1, {0}));
-    CTexture texture;
-    ASSERT_EQ(texture.Load(const_cast<char*>("fine"), 0, 3, 0), 1);
-    EXPECT_EQ(texture.SetAsCurrent(m_host->Device()), D3D_OK);
-    EXPECT_EQ(m_host->Device()->Texture(3), texture.GetTexture());
-    m_host->Log().FailCall("Device::SetTexture", DDERR_GENERIC);
-    EXPECT_EQ(texture.SetAsCurrent(m_host->Device()), DDERR_GENERIC);
-    EXPECT_TRUE(m_log.Contains("CTexture::SetAsCurrent() Failed to set texture. Error=80004005"));
-    m_host->Device()->SetTexture(3, nullptr);
 }
 
 } // namespace
