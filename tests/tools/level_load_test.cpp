@@ -15,26 +15,22 @@
 
 namespace {
 
-using testkit::Lower;
-
 // The demo level built by lvltool and started by the engine.
-class LevelLoadTest : public ::testing::Test {
+class LevelLoadTest : public lvltest::DemoLevelTest {
 protected:
     void SetUp() override {
         vgDisable();
+        DemoLevelTest::SetUp();
         vgEnable();
-        lvltest::WriteDemoSources(m_dir);
-        lvltool::BuildSummary summary;
-        lvltool::Diagnostic error;
-        ASSERT_TRUE(lvltest::BuildDemo(m_dir, summary, error)) << error.Text();
+        ASSERT_TRUE(Build()) << m_error.Text();
     }
-    void TearDown() override { vgDisable(); }
-
-    std::string Engine(const std::string& name) const { return Lower(m_dir.EnginePath(name)); }
+    void TearDown() override {
+        vgDisable();
+        DemoLevelTest::TearDown();
+    }
 
     testkit::DeviceHost m_host;
     testkit::DebugCapture m_log;
-    testkit::ScratchDir m_dir;
 };
 
 TEST_F(LevelLoadTest, TheEngineLoadsEveryPartOfABuiltLevel) {
