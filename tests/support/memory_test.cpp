@@ -4,10 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <random>
 #include <vector>
 
 namespace {
@@ -50,30 +48,6 @@ TEST_F(MemoryTest, BlocksAreAlignedWritableAndCountedWithThePeak) {
     EXPECT_EQ(Used(), 3u);
     CMemory::Deallocate(blocks[3]);
     EXPECT_GE(CMemory::GetMaxMemoryUsed(), m_baseline + 4133) << "freeing never lowers the peak";
-}
-
-// Blocks freed in random order unlink from anywhere in the accountant's list and its index.
-TEST_F(MemoryTest, RandomOrderChurnKeepsExactTotals) {
-    std::mt19937 random(1234);
-    std::vector<std::pair<void*, DWORD>> live;
-    DWORD expected = 0;
-    for (int round = 0; round < 5000; ++round) {
-        if (live.empty() || random() % 3 != 0) {
-            DWORD size = random() % 300;
-            live.emplace_back(CMemory::Allocate(size, 0), size);
-            expected += size;
-        } else {
-            std::swap(live[random() % live.size()], live.back());
-            CMemory::Deallocate(live.back().first);
-            expected -= live.back().second;
-            live.pop_back();
-        }
-        ASSERT_EQ(Used(), expected);
-    }
-    std::shuffle(live.begin(), live.end(), random);
-    for (auto& [block, size] : live) {
-        CMemory::Deallocate(block);
-    }
 }
 
 TEST_F(MemoryTest, FailureHookFailsExactlyTheNthAllocationOnce) {
