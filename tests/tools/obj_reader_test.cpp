@@ -134,19 +134,14 @@ TEST(ObjReaderTest, FacesRememberTheirObjectGroupAndMaterial) {
                          scene.libraries[1].name, scene.libraries[1].line),
               std::tuple("paint", 9u, "metal", "b.mtl", 1u));
 
-    ASSERT_EQ(scene.faces.size(), 5u);
-    struct Expected {
-        std::uint32_t object, group, material;
-    };
     // A group named again continues; a new object starts in the unnamed group, and the
     // material stays in force across both.
-    const Expected expected[] = {{0, 0, kAbsent}, {1, 1, 0}, {1, 2, 1}, {1, 1, 0}, {2, 0, 0}};
-    for (std::size_t i = 0; i < 5; ++i) {
-        const vmmtool::ObjFace& f = scene.faces[i];
-        EXPECT_EQ(Triple(f.object, f.group, f.material),
-                  Triple(expected[i].object, expected[i].group, expected[i].material))
-            << i;
+    std::vector<Triple> faces;
+    for (const vmmtool::ObjFace& f : scene.faces) {
+        faces.emplace_back(f.object, f.group, f.material);
     }
+    EXPECT_EQ(faces,
+              (std::vector<Triple>{{0, 0, kAbsent}, {1, 1, 0}, {1, 2, 1}, {1, 1, 0}, {2, 0, 0}}));
 }
 
 TEST(ObjReaderTest, NotesEachSkippedKeywordOnce) {

@@ -104,18 +104,26 @@ TEST_F(ObjToModelTest, PolygonsBecomeFansWoundClockwiseWithZNegated) {
     }
 }
 
-TEST_F(ObjToModelTest, MissingNormalsAreTheAreaWeightedMeanAroundEachPosition) {
+TEST_F(ObjToModelTest, CornersShareAVertexOnlyWhenAllIndicesMatchAndMissingNormalsAreAveraged) {
     C3DModel model;
-    // Two right triangles of equal area folded along the y axis: one facing +z, one +x.
+    // The fold: two right triangles of equal area along the y axis, one facing +z, one +x.
     ASSERT_TRUE(
-        Build(Lines({"v 0 0 0", "v 0 1 0", "v -1 0 0", "v 0 0 1", "f 1 2 3", "f 1 2 4"}), model))
+        Build(Lines({"v 0 0 0", "v 1 0 0", "v 1 1 0", "v 0 1 0", "vn 0 0 1", "vn 1 0 0", "g same",
+                     "f 1//1 2//1 3//1", "f 1//1 3//1 4//1", "g split", "f 1//1 2//1 3//1",
+                     "f 1//2 3//2 4//2", "v -1 0 0", "v 0 0 1", "g fold", "f 1 4 5", "f 1 4 6"}),
+              model))
         << m_error.Text();
-    C3DModelFrame& frame = *model.GetFrame(0);
-    ASSERT_EQ(frame.GetVertexCount(), 4u);
+    ASSERT_EQ(model.GetFrameCount(), 3u);
+    EXPECT_EQ(model.GetFrame(0)->GetVertexCount(), 4u);
+    EXPECT_EQ(model.GetFrame(1)->GetVertexCount(), 6u);
+    EXPECT_EQ(m_summary.vertices, 14u);
+    // The area-weighted mean of the faces around each position.
+    C3DModelFrame& fold = *model.GetFrame(2);
+    ASSERT_EQ(fold.GetVertexCount(), 4u);
     const float half = std::sqrt(0.5f);
     for (DWORD i = 0; i < 4; ++i) {
-        D3DVECTOR p = PositionOf(frame, i);
-        D3DVECTOR n = NormalOf(frame, i);
+        D3DVECTOR p = PositionOf(fold, i);
+        D3DVECTOR n = NormalOf(fold, i);
         if (p.x == -1.0f) {
             ExpectVector(n, 0, 0, -1);
         } else if (p.z == -1.0f) {
@@ -124,19 +132,6 @@ TEST_F(ObjToModelTest, MissingNormalsAreTheAreaWeightedMeanAroundEachPosition) {
             ExpectVector(n, half, 0, -half);
         }
     }
-}
-
-TEST_F(ObjToModelTest, CornersShareAVertexOnlyWhenAllTheirIndicesMatch) {
-    C3DModel model;
-    ASSERT_TRUE(Build(Lines({"v 0 0 0", "v 1 0 0", "v 1 1 0", "v 0 1 0", "vn 0 0 1", "vn 1 0 0",
-                             "g same", "f 1//1 2//1 3//1", "f 1//1 3//1 4//1", "g split",
-                             "f 1//1 2//1 3//1", "f 1//2 3//2 4//2"}),
-                      model))
-        << m_error.Text();
-    ASSERT_EQ(model.GetFrameCount(), 2u);
-    EXPECT_EQ(model.GetFrame(0)->GetVertexCount(), 4u);
-    EXPECT_EQ(model.GetFrame(1)->GetVertexCount(), 6u);
-    EXPECT_EQ(m_summary.vertices, 10u);
 }
 
 TEST_F(ObjToModelTest, FramesFollowObjectsAndOptionallyTheirGroups) {
