@@ -30,26 +30,6 @@ std::string LeftAllocatedLine(DWORD total) {
     return text;
 }
 
-TEST_F(MemoryTest, BlocksAreAlignedWritableAndCountedWithThePeak) {
-    std::vector<void*> blocks;
-    for (DWORD size : {0u, 0u, 1u, 3u, 16u, 17u, 4096u}) {
-        blocks.push_back(CMemory::Allocate(size, 0));
-        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(blocks.back()) % 16, 0u);
-        std::memset(blocks.back(), 0xAB, size);
-    }
-    EXPECT_NE(blocks[0], blocks[1]) << "zero-sized blocks are distinct but count nothing";
-    EXPECT_EQ(Used(), 4133u);
-    CMemory::Deallocate(std::malloc(64)); // foreign pointers are freed without accounting
-    CMemory::Deallocate(nullptr);
-    // Newest first in the accountant's list: free head, middle and tail, then the rest.
-    for (int index : {6, 4, 0, 5, 1, 2}) {
-        CMemory::Deallocate(blocks[index]);
-    }
-    EXPECT_EQ(Used(), 3u);
-    CMemory::Deallocate(blocks[3]);
-    EXPECT_GE(CMemory::GetMaxMemoryUsed(), m_baseline + 4133) << "freeing never lowers the peak";
-}
-
 TEST_F(MemoryTest, FailureHookFailsExactlyTheNthAllocationOnce) {
     CMemory::FailAllocationAfter(1);
     CMemory::FailAllocationAfter(0); // disarmed
