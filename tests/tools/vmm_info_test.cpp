@@ -31,10 +31,9 @@ TEST(VmmChunkWalkTest, AKnownChunkTakesWhatItsCountsSayWhateverItsTag) {
     bytes[16 + 4] += 8; // the frame declares 8 bytes more than it holds
     vmmtool::VmmChunkWalk walk = vmmtool::WalkVmmChunks(bytes);
     ASSERT_EQ(walk.chunks.size(), 3u);
-    EXPECT_EQ(walk.chunks[1].length, 68u + 96 + 12 + 8);
-    EXPECT_EQ(walk.chunks[1].read, 68u + 96 + 12);
-    EXPECT_EQ(walk.chunks[2].id, 0x1005u);
-    EXPECT_EQ(walk.problem, "");
+    EXPECT_EQ(
+        std::tuple(walk.chunks[1].length, walk.chunks[1].read, walk.chunks[2].id, walk.problem),
+        std::tuple(68u + 96 + 12 + 8, 68u + 96 + 12, 0x1005u, ""));
 
     std::ostringstream out;
     vmmtool::PrintChunks(walk, out);
