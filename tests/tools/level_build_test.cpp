@@ -8,8 +8,6 @@
 #include "model/material.h"
 #include "model/model.h"
 
-#include <algorithm>
-
 namespace {
 
 using lvltest::AppendModel;
