@@ -58,15 +58,16 @@ TEST_F(LevelBuildTest, OutputFilesHoldTheRecordsCodeAndText) {
     // World 256: slices are 64 wide from -128, so (10, 20, 30) and (0, 0, 0) lie in quadrant
     // 2 + 4 * 2 + 16 * 2 = 42 and (-100, 0, 64) in 0 + 4 * 2 + 16 * 3 = 56.
     SectionBuilder events;
-    events.Group(42, {{.type = 0,
-                       .entityId = 100,
-                       .position = {10, 20, 30},
-                       .spawnOffset = {1, 2, 3},
-                       .repeat = 1,
-                       .delay = 5.0f,
-                       .fireTime = 5.0f,
-                       .createBlock = {1, 2, 3, 4, 0xFF}},
-                      {.type = 1, .modelIndex = 1, .delay = 2.5f, .fireTime = 2.5f}});
+    events.Group(
+        42, {{.type = 0,
+              .entityId = 100,
+              .position = {10, 20, 30},
+              .spawnOffset = {1, 2, 3},
+              .repeat = 1,
+              .delay = 5.0f,
+              .fireTime = 5.0f,
+              .createBlock = {1, 2, 3, 4, 0xFF}},
+             {.type = 1, .modelIndex = 1, .delay = 2.5f, .fireTime = 2.5f, .createBlock = {}}});
     events.Group(56, {{.type = 2,
                        .position = {-100, 0, 64},
                        .useRadius = 1,
