@@ -97,26 +97,22 @@ TEST_F(LevelBuildTest, AVmmModelIsResavedAndATextureOutsideTheLevelDrawsAWarning
 TEST_F(LevelBuildTest, FilesThatCannotBeCopiedOrWouldCollideAreErrors) {
     const std::string txt = (m_dir.Path() / "src/demo.txt").string();
     struct Case {
-        std::vector<std::string_view> lines;
+        std::string text;
         std::string error;
     };
     const std::vector<Case> cases = {
-        {{"world 10", "sound none.wav"}, txt + ":2: cannot copy '"},
-        {{"world 10", "texture sky.bmp", "texture art/hull.bmp", "sound art/sky.bmp"},
+        {Lines({"world 10", "sound none.wav"}), txt + ":2: cannot copy '"},
+        {Lines({"world 10", "texture sky.bmp", "texture art/hull.bmp", "sound art/sky.bmp"}),
          txt + ":4: '" + (m_dir.Path() / "src/art/sky.bmp").string() +
              "' would be written as 'sky.bmp', which another file already is"},
-        {{"world 10", "sound demo.mdl"}, txt + ":2: '"},
-        {{"world 10", "model boom.wav"}, txt + ":2: the engine refuses the model '"},
+        {Lines({"world 10", "sound demo.mdl"}), txt + ":2: '"},
+        {Lines({"world 10", "model boom.wav"}), txt + ":2: the engine refuses the model '"},
     };
     m_dir.WriteFile("src/art/sky.bmp", lvltest::SmallBmp());
     m_dir.WriteFile("src/demo.mdl", lvltest::Bytes("x"));
     for (const Case& c : cases) {
-        std::string text;
-        for (std::string_view line : c.lines) {
-            text.append(line).push_back('\n');
-        }
-        m_dir.WriteFile("src/demo.txt", lvltest::Bytes(text));
-        EXPECT_FALSE(Build()) << text;
+        m_dir.WriteFile("src/demo.txt", lvltest::Bytes(c.text));
+        EXPECT_FALSE(Build()) << c.text;
         EXPECT_EQ(m_error.Text().rfind(c.error, 0), 0u) << m_error.Text();
     }
 }
