@@ -74,24 +74,6 @@ TEST_F(EntityObjectTest, LocalMatrixRotatesScalesMovesAndTheHierarchyAnchorsIt) 
         SameMatrix(matrix, MatrixMult(TranslateMatrix(D3DVECTOR(1, 2, 3)), RotateYMatrix(0.75f))));
 }
 
-TEST_F(EntityObjectTest, ScaleWithoutA3DModelIsKeptAndItsLargestComponentTaken) {
-    CBaseEntity* entity = vgSpawnParentEntity();
-    entity->m_vScale = D3DVECTOR(0.5f, 3.0f, 2.0f);
-    entity->m_dwModelIndex = 9;
-    entity->CalculateScale();
-    EXPECT_TRUE(
-        m_capture.Contains("CBaseEntity::CalculateScale() Failed to obtain 3D model index 9\n"));
-    EXPECT_EQ(Components(entity->m_vScale), (std::vector<float>{0.5f, 3.0f, 2.0f}));
-    EXPECT_EQ(entity->m_fMaxScale, 3.0f);
-    const std::pair<D3DVECTOR, float> cases[] = {{D3DVECTOR(1, 2, 3), 3.0f},
-                                                 {D3DVECTOR(3, 2, 1), 3.0f},
-                                                 {D3DVECTOR(1, 3, 2), 3.0f},
-                                                 {D3DVECTOR(-1, -2, -3), -1.0f}};
-    for (const auto& [v, largest] : cases) {
-        EXPECT_EQ(LargestComponent(v), largest);
-    }
-}
-
 TEST_F(EntityObjectTest, CopyHasItsOwnLocalDataAndNoChildren) {
     CBaseEntity* original = vgSpawnParentEntity();
     vgSpawnChildEntity(original);

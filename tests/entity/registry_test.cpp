@@ -49,29 +49,6 @@ TEST_F(RegistryTest, FindSearchesTopLevelAndDirectChildrenAndLeavesTheListsUnloc
     EXPECT_EQ(vgFindEntity(1), first) << "list order decides among top-level entities";
 }
 
-TEST_F(RegistryTest, DeletingAnEntityDeletesItsSubtreeOnly) {
-    CBaseEntity* parent = vgSpawnParentEntity();
-    CBaseEntity* other = vgSpawnParentEntity();
-    std::vector<DWORD> ids;
-    for (int i = 0; i < 3; ++i) {
-        CBaseEntity* child = vgSpawnChildEntity(parent);
-        vgSpawnChildEntity(child);
-        ids.push_back(child->m_dwID);
-    }
-    vgDeleteEntity(*parent->m_Children.GetHead());
-    EXPECT_EQ(parent->m_Children.GetCount(), 2u);
-    EXPECT_EQ(vgFindEntity(ids[1]), *parent->m_Children.GetHead());
-    vgDeleteEntity(nullptr);
-    vgDeleteEntity(parent);
-    EXPECT_EQ(
-        (std::vector{vgGetEntityList()->GetCount() == 1 ? *vgGetEntityList()->GetHead() : nullptr,
-                     vgFindEntity(ids[2])}),
-        (std::vector<CBaseEntity*>{other, nullptr}));
-    EXPECT_TRUE(m_capture.Lines().empty());
-    vgDeleteEntity(other);
-    EXPECT_EQ(CMemory::GetTotalMemoryAllocated(), m_baseline) << "entities and list pools freed";
-}
-
 // A failed entity allocation is reported and changes no list. When the entity is allocated
 // but the append into an empty list fails (its first block of nodes), the entity is still
 // returned, outside any list, and remains the caller's to delete.

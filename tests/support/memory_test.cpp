@@ -4,10 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <random>
 #include <vector>
 
 namespace {
@@ -30,50 +28,6 @@ std::string LeftAllocatedLine(DWORD total) {
     std::snprintf(text, sizeof text, "System RAM left allocated: %d bytes, %d K.\n",
                   static_cast<int>(total), static_cast<int>(total >> 10));
     return text;
-}
-
-TEST_F(MemoryTest, BlocksAreAlignedWritableAndCountedWithThePeak) {
-    std::vector<void*> blocks;
-    for (DWORD size : {0u, 0u, 1u, 3u, 16u, 17u, 4096u}) {
-        blocks.push_back(CMemory::Allocate(size, 0));
-        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(blocks.back()) % 16, 0u);
-        std::memset(blocks.back(), 0xAB, size);
-    }
-    EXPECT_NE(blocks[0], blocks[1]) << "zero-sized blocks are distinct but count nothing";
-    EXPECT_EQ(Used(), 4133u);
-    CMemory::Deallocate(std::malloc(64)); // foreign pointers are freed without accounting
-    CMemory::Deallocate(nullptr);
-    // Newest first in the accountant's list: free head, middle and tail, then the rest.
-    for (int index : {6, 4, 0, 5, 1, 2}) {
-        CMemory::Deallocate(blocks[index]);
-    }
-    EXPECT_EQ(Used(), 3u);
-    CMemory::Deallocate(blocks[3]);
-    EXPECT_GE(CMemory::GetMaxMemoryUsed(), m_baseline + 4133) << "freeing never lowers the peak";
-}
-
-// Blocks freed in random order unlink from anywhere in the accountant's list and its index.
-TEST_F(MemoryTest, RandomOrderChurnKeepsExactTotals) {
-    std::mt19937 random(1234);
-    std::vector<std::pair<void*, DWORD>> live;
-    DWORD expected = 0;
-    for (int round = 0; round < 5000; ++round) {
-        if (live.empty() || random() % 3 != 0) {
-            DWORD size = random() % 300;
-            live.emplace_back(CMemory::Allocate(size, 0), size);
-            expected += size;
-        } else {
-            std::swap(live[random() % live.size()], live.back());
-            CMemory::Deallocate(live.back().first);
-            expected -= live.back().second;
-            live.pop_back();
-        }
-        ASSERT_EQ(Used(), expected);
-    }
-    std::shuffle(live.begin(), live.end(), random);
-    for (auto& [block, size] : live) {
-        CMemory::Deallocate(block);
-    }
 }
 
 TEST_F(MemoryTest, FailureHookFailsExactlyTheNthAllocationOnce) {

@@ -1,18 +1,12 @@
 #include "support/path_utils.h"
 
-#include "platform/os/path.h"
-
-#include "testkit/bytes.h"
 #include "testkit/debug_capture.h"
-#include "testkit/scratch_dir.h"
-#include "testkit/working_directory.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <filesystem>
 
 namespace {
 
@@ -46,7 +40,6 @@ Outcome Resolve(int (*function)(const char*, char*), const std::string& base,
     return {result, buffer.data()};
 }
 
-using testkit::Lower;
 constexpr auto Full = MakeFullPath;
 constexpr auto Rel = MakeRelativePath;
 
@@ -100,15 +93,6 @@ TEST(PathFunctions, TableOfResolutions) {
     for (const auto& c : cases) {
         EXPECT_EQ(Resolve(c.function, c.base, c.path), c.expected) << c.base << " | " << c.path;
     }
-}
-
-TEST(PathFunctions, RelativeFilesResolveAgainstTheCurrentDirectory) {
-    testkit::ScratchDir scratch;
-    testkit::WorkingDirectory cwd(scratch.Path());
-    const std::string current =
-        Lower(platform::HostToWindowsPath(std::filesystem::current_path().string()));
-    EXPECT_EQ(Resolve(BaseOf, "Lev\\Level1.LEV", "untouched"), (Outcome{0, current + "\\lev\\"}));
-    EXPECT_EQ(Resolve(Full, "", "Tex\\A.BMP"), (Outcome{0, current + "\\tex\\a.bmp"}));
 }
 
 TEST(MakeFullPath, RefusesResultsBeyondTheResolutionLimitOrTheBuffer) {

@@ -13,31 +13,6 @@ bool Parse(const std::string& text, LevelDescription& level, lvltool::Diagnostic
     return lvltool::ReadLevelDescription(in, "dir/level.txt", level, error);
 }
 
-TEST(LevelDescription, DefaultsAndReferencesByIndex) {
-    LevelDescription level;
-    lvltool::Diagnostic error;
-    ASSERT_TRUE(
-        Parse(Lines({"world 100", "texture a.bmp", "texture b.bmp", "model ships/Big.vmm",
-                     "  texture-override 1", "trigger proximity", "  spawn 0",
-                     "  position -50 49.5 0", "model a-model-file-named-at-some-length.obj"}),
-              level, error))
-        << error.Text();
-    EXPECT_FALSE(level.wrap || level.hasText || !level.codeFile.empty());
-    ASSERT_EQ(level.models.size(), 2u);
-    // A type name taken from the file's stem is cut to what its field keeps.
-    EXPECT_EQ(level.models[1].typeName, "a-model-file-named-at-some-leng");
-    const lvltool::ModelEntry& model = level.models[0];
-    EXPECT_EQ(model.file, std::filesystem::path("dir/ships/Big.vmm"));
-    EXPECT_EQ(model.typeName, "Big");
-    EXPECT_EQ(std::tuple(model.textureOverride, model.uniformScale, model.scale, model.cameraUp.y,
-                         model.module.empty()),
-              std::tuple(1u, true, 1.0f, 1.0f, true));
-    ASSERT_EQ(level.triggers.size(), 1u);
-    const lvltool::TriggerEntry& trigger = level.triggers[0];
-    EXPECT_EQ(std::tuple(trigger.type, trigger.model, trigger.useRadius, trigger.line),
-              std::tuple(2u, 0u, false, 6u));
-}
-
 TEST(LevelDescription, ErrorsNameTheFileAndLine) {
     struct Case {
         std::string text;

@@ -92,11 +92,26 @@ inline void WriteDemoSources(const testkit::ScratchDir& dir) {
     dir.WriteFile("src/demo.txt", Bytes(DemoDescription()));
 }
 
-// Builds the level from dir/src/demo.txt into dir/out.
-inline bool BuildDemo(const testkit::ScratchDir& dir, lvltool::BuildSummary& summary,
-                      lvltool::Diagnostic& error) {
-    return lvltool::BuildLevelFile(dir.Path() / "src/demo.txt", dir.Path() / "out", summary, error);
-}
+// Starts from the demo's sources; Build compiles dir/src/demo.txt into dir/out.
+class DemoLevelTest : public AccountedTest {
+protected:
+    void SetUp() override {
+        AccountedTest::SetUp();
+        WriteDemoSources(m_dir);
+    }
+    bool Build() {
+        return lvltool::BuildLevelFile(m_dir.Path() / "src/demo.txt", m_dir.Path() / "out",
+                                       m_summary, m_error);
+    }
+    // The full lower-case path the engine gives a file of the scratch directory.
+    std::string Engine(const std::string& name) const {
+        return testkit::Lower(m_dir.EnginePath(name));
+    }
+
+    testkit::ScratchDir m_dir;
+    lvltool::BuildSummary m_summary;
+    lvltool::Diagnostic m_error;
+};
 
 // Record images straight from the layout tables.
 inline testkit::ByteBuilder& Vector(testkit::ByteBuilder& b, float x, float y, float z) {
@@ -128,28 +143,6 @@ inline void AppendModel(testkit::ByteBuilder& b, const ModelImage& m) {
     Vector(b, m.cameraUp[0], m.cameraUp[1], m.cameraUp[2]).Fill(0, 12);
     Vector(b, m.sphereOffset[0], m.sphereOffset[1], m.sphereOffset[2]).Fill(0, 368);
     b.Chars("", 648);
-}
-
-struct TriggerImage {
-    std::uint32_t type;
-    std::uint32_t id;
-    float position[3];
-    float offset[3];
-    std::uint32_t repeat;
-    std::uint32_t useRadius;
-    std::uint32_t model;
-    float radius;
-    float delay;
-    std::vector<std::uint8_t> block;
-};
-
-inline void AppendTrigger(testkit::ByteBuilder& b, const TriggerImage& t) {
-    b.U32(t.type).U32(t.id);
-    Vector(b, t.position[0], t.position[1], t.position[2]);
-    Vector(b, t.offset[0], t.offset[1], t.offset[2]);
-    b.U32(0).U32(t.repeat).U32(0).U32(t.useRadius).U32(0).U32(t.model).U32(0);
-    b.F32(t.radius).F32(t.delay).F32(t.delay).U32(static_cast<std::uint32_t>(t.block.size()));
-    b.U32(0).Raw(t.block);
 }
 
 } // namespace lvltest

@@ -8,16 +8,11 @@
 
 namespace {
 
-using testkit::Lower;
-
-class LevelInfoTest : public AccountedTest {
+class LevelInfoTest : public lvltest::DemoLevelTest {
 protected:
     void SetUp() override {
-        AccountedTest::SetUp();
-        lvltest::WriteDemoSources(m_dir);
-        lvltool::BuildSummary summary;
-        lvltool::Diagnostic error;
-        ASSERT_TRUE(lvltest::BuildDemo(m_dir, summary, error)) << error.Text();
+        DemoLevelTest::SetUp();
+        ASSERT_TRUE(Build()) << m_error.Text();
     }
 
     bool Describe() {
@@ -35,9 +30,6 @@ protected:
         m_dir.WriteFile("out/" + name, bytes);
     }
 
-    std::string Engine(const std::string& name) const { return Lower(m_dir.EnginePath(name)); }
-
-    testkit::ScratchDir m_dir;
     std::vector<std::string> m_problems;
     std::string m_report;
 };

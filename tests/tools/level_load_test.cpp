@@ -15,26 +15,22 @@
 
 namespace {
 
-using testkit::Lower;
-
 // The demo level built by lvltool and started by the engine.
-class LevelLoadTest : public ::testing::Test {
+class LevelLoadTest : public lvltest::DemoLevelTest {
 protected:
     void SetUp() override {
         vgDisable();
+        DemoLevelTest::SetUp();
         vgEnable();
-        lvltest::WriteDemoSources(m_dir);
-        lvltool::BuildSummary summary;
-        lvltool::Diagnostic error;
-        ASSERT_TRUE(lvltest::BuildDemo(m_dir, summary, error)) << error.Text();
+        ASSERT_TRUE(Build()) << m_error.Text();
     }
-    void TearDown() override { vgDisable(); }
-
-    std::string Engine(const std::string& name) const { return Lower(m_dir.EnginePath(name)); }
+    void TearDown() override {
+        vgDisable();
+        DemoLevelTest::TearDown();
+    }
 
     testkit::DeviceHost m_host;
     testkit::DebugCapture m_log;
-    testkit::ScratchDir m_dir;
 };
 
 TEST_F(LevelLoadTest, TheEngineLoadsEveryPartOfABuiltLevel) {
@@ -43,9 +39,9 @@ TEST_F(LevelLoadTest, TheEngineLoadsEveryPartOfABuiltLevel) {
                                   vgGetMusicCount()}),
               (std::vector<DWORD>{2, 2, 1, 2}));
     EXPECT_STREQ(g_level.pszMissionText, "Reach the beacon.\nGood \"luck\".");
-    EXPECT_EQ(g_missionCode.GetAMXBufferSize(), 3u);
-    EXPECT_EQ(g_level.info.dwWrap, 1u);
-    EXPECT_EQ(g_engine.gameState.fWorldSize, 256.0f);
+    EXPECT_EQ(std::tuple(g_missionCode.GetAMXBufferSize(), g_level.info.dwWrap,
+                         g_engine.gameState.fWorldSize),
+              std::tuple(3u, 1u, 256.0f));
 
     // Paths the tool wrote relative are full against the output directory.
     EXPECT_EQ(vgGetModel(0)->szModulePath, Engine("out/ship.so"));
@@ -58,18 +54,18 @@ TEST_F(LevelLoadTest, TheEngineLoadsEveryPartOfABuiltLevel) {
     EXPECT_FLOAT_EQ(max.x - min.x, 1.0f);
     EXPECT_FLOAT_EQ(max.y - min.y, 0.5f);
     EXPECT_FLOAT_EQ(max.z - min.z, 0.25f);
-    EXPECT_EQ(vgGet3DModel(0)->GetMaterial(0)->GetTextureIndex(), 0u);
-    EXPECT_EQ(g_level.ppTextureObjects[0]->GetMipMapCount(), 2u);
+    EXPECT_EQ(std::pair(vgGet3DModel(0)->GetMaterial(0)->GetTextureIndex(),
+                        g_level.ppTextureObjects[0]->GetMipMapCount()),
+              std::pair(0u, 2u));
 
     // The time trigger went to the absolute list; the other two stay in their quadrants.
-    EXPECT_EQ(g_eventManager.GetTriggerCount(), 3u);
     CLinkedList<tagGAME_TRIGGER>& centre = *g_eventManager.GetTriggerList(42);
-    ASSERT_EQ(centre.GetCount(), 1u);
-    EXPECT_EQ(centre.GetHead()->dwType, kTriggerProximityDelayed);
-    EXPECT_EQ(centre.GetHead()->fFireTime, 2.5f);
     CLinkedList<tagGAME_TRIGGER>& corner = *g_eventManager.GetTriggerList(56);
-    ASSERT_EQ(corner.GetCount(), 1u);
-    EXPECT_EQ(corner.GetHead()->dwCreateBlockSize, 2u);
+    ASSERT_EQ(std::tuple(g_eventManager.GetTriggerCount(), centre.GetCount(), corner.GetCount()),
+              std::tuple(3u, 1u, 1u));
+    EXPECT_EQ(std::tuple(centre.GetHead()->dwType, centre.GetHead()->fFireTime,
+                         corner.GetHead()->dwCreateBlockSize),
+              std::tuple(kTriggerProximityDelayed, 2.5f, 2u));
 }
 
 } // namespace

@@ -39,8 +39,9 @@ std::vector<Triple> Corners(const ObjScene& scene) {
 TEST(ObjReaderTest, ReadsVerticesAndEveryCornerFormInPolygonsOfAnySize) {
     ObjScene scene = Parsed(Lines({"v 1 2 3", "v -4.5 +5e1 .25 1.0", "v 0 0 0 0.5 0.5 0.5",
                                    "vt 0.25 0.75", "vt 0.5", "vn 0 0 1", "f 1 2 3", "f 1/1 2/2 3/1",
-                                   "f 1//1 2//1 3//1", "f 3/2/1 2/1/1 1/2/1 2 3"}));
-    ASSERT_EQ(scene.positions.size(), 3u);
+                                   "f 1//1 2//1 3//1", "f 3/2/1 2/1/1 1/2/1 2 3",
+                                   "f -3/-2/-1 -2/-1/-1 -1/-1/-1", "v 0 1 0", "f -4 -2 -1"}));
+    ASSERT_EQ(scene.positions.size(), 4u);
     EXPECT_EQ(std::tuple(scene.positions[1].x, scene.positions[1].y, scene.positions[1].z),
               std::tuple(-4.5f, 50.0f, 0.25f));
     ASSERT_EQ(scene.texcoords.size(), 2u);
@@ -52,49 +53,28 @@ TEST(ObjReaderTest, ReadsVerticesAndEveryCornerFormInPolygonsOfAnySize) {
         faces.emplace_back(f.firstCorner, f.cornerCount);
     }
     EXPECT_EQ(faces, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{
-                         {0, 3}, {3, 3}, {6, 3}, {9, 5}}));
+                         {0, 3}, {3, 3}, {6, 3}, {9, 5}, {14, 3}, {17, 3}}));
     const std::vector<Triple> corners = Corners(scene);
     EXPECT_EQ(corners[0], Triple(0, kAbsent, kAbsent));
     EXPECT_EQ(corners[5], Triple(2, 0, kAbsent));
     EXPECT_EQ(corners[7], Triple(1, kAbsent, 0));
     EXPECT_EQ(corners[9], Triple(2, 1, 0));
+    // Negative indices count back from the last defined when the face is read.
+    EXPECT_EQ(std::vector(corners.begin() + 14, corners.end()),
+              (std::vector<Triple>{{0, 0, 0},
+                                   {1, 1, 0},
+                                   {2, 1, 0},
+                                   {0, kAbsent, kAbsent},
+                                   {2, kAbsent, kAbsent},
+                                   {3, kAbsent, kAbsent}}));
     EXPECT_EQ(scene.faces[0].material, kAbsent);
 }
 
-TEST(ObjReaderTest, NegativeIndicesCountBackFromTheLastDefined) {
-    ObjScene scene = Parsed(Lines({"v 0 0 0", "v 1 0 0", "v 1 1 0", "vt 0 0", "vn 0 0 1",
-                                   "f -3/-1/-1 -2/-1/-1 -1/-1/-1", "v 0 1 0", "f -4 -2 -1"}));
-    // The second face resolves against the four positions defined by then.
-    EXPECT_EQ(Corners(scene), (std::vector<Triple>{{0, 0, 0},
-                                                   {1, 0, 0},
-                                                   {2, 0, 0},
-                                                   {0, kAbsent, kAbsent},
-                                                   {2, kAbsent, kAbsent},
-                                                   {3, kAbsent, kAbsent}}));
-}
-
-TEST(ObjReaderTest, RefusesIndicesOutsideWhatIsDefinedSoFar) {
-    const std::string vertices = Lines({"v 0 0 0", "v 1 0 0", "v 1 1 0", "vt 0 0"});
-    struct Case {
-        std::string face;
-        std::string message;
-    };
-    const std::vector<Case> cases = {
-        {"f 1 2 4", "position index 4 is out of range: 3 defined so far"},
-        {"f -4 2 3", "position index -4 is out of range: 3 defined so far"},
-        {"f 0 1 2", "position index 0: indices start at 1"},
-        {"f 1/2 2/1 3/1", "texture coordinate index 2 is out of range: 1 defined so far"},
-        {"f 1//1 2//1 3//1", "normal index 1 is out of range: 0 defined so far"},
-        {"f 1 2 99999999999999999999", "'99999999999999999999' is not an index"},
-        {"f 1 2 3.0", "'3.0' is not an index"},
-    };
-    for (const Case& c : cases) {
-        Diagnostic error = Refused(vertices + "\n" + c.face + "\n");
-        EXPECT_EQ(error.Text(), "test.obj:6: " + c.message) << c.face;
+TEST(ObjReaderTest, RefusesMalformedStatementsAndIndicesWithTheirLine) {
+    std::string polygon = "f";
+    for (std::size_t i = 0; i <= vmmtool::kMaxPolygonCorners; ++i) {
+        polygon += " 1";
     }
-}
-
-TEST(ObjReaderTest, RefusesMalformedStatementsWithTheirLine) {
     struct Case {
         std::string line;
         std::string message;
@@ -112,10 +92,21 @@ TEST(ObjReaderTest, RefusesMalformedStatementsWithTheirLine) {
         {"o", "o needs a name"},
         {"usemtl", "usemtl needs a material name"},
         {"mtllib", "mtllib needs a file name"},
+        {"v " + std::string(vmmtool::kMaxLineLength, '1'), "line longer than 65536 characters"},
+        {polygon, "f has 1025 corners; at most 1024 are read"},
+        // Indices reach only what is defined so far: 3 positions, 1 texture coordinate.
+        {"f 1 2 4", "position index 4 is out of range: 3 defined so far"},
+        {"f -4 2 3", "position index -4 is out of range: 3 defined so far"},
+        {"f 0 1 2", "position index 0: indices start at 1"},
+        {"f 1/2 2/1 3/1", "texture coordinate index 2 is out of range: 1 defined so far"},
+        {"f 1//1 2//1 3//1", "normal index 1 is out of range: 0 defined so far"},
+        {"f 1 2 99999999999999999999", "'99999999999999999999' is not an index"},
+        {"f 1 2 3.0", "'3.0' is not an index"},
     };
     for (const Case& c : cases) {
-        Diagnostic error = Refused(Lines({"# header", "v 0 0 0", "v 1 0 0", "v 0 1 0", c.line}));
-        EXPECT_EQ(error.Text(), "test.obj:5: " + c.message);
+        Diagnostic error =
+            Refused(Lines({"# header", "v 0 0 0", "v 1 0 0", "v 1 1 0", "vt 0 0", c.line}));
+        EXPECT_EQ(error.Text(), "test.obj:6: " + c.message);
     }
 }
 
@@ -128,18 +119,6 @@ TEST(ObjReaderTest, CountsLinesAcrossCommentsContinuationsAndLineEnds) {
     // The continued statement starts on line 2; the bad one after it is on line 4.
     Diagnostic error = Refused("# a comment\nv 1 2 \\\n 3\nv 1 2 q\n");
     EXPECT_EQ(error.Text(), "test.obj:4: 'q' is not a number");
-}
-
-TEST(ObjReaderTest, RefusesLinesAndPolygonsBeyondTheBounds) {
-    Diagnostic error = Refused("v 0 0 0\nv " + std::string(vmmtool::kMaxLineLength, '1') + "\n");
-    EXPECT_EQ(error.Text(), "test.obj:2: line longer than 65536 characters");
-
-    std::string polygon = "f";
-    for (std::size_t i = 0; i <= vmmtool::kMaxPolygonCorners; ++i) {
-        polygon += " 1";
-    }
-    error = Refused("v 0 0 0\n" + polygon + "\n");
-    EXPECT_EQ(error.Text(), "test.obj:2: f has 1025 corners; at most 1024 are read");
 }
 
 TEST(ObjReaderTest, FacesRememberTheirObjectGroupAndMaterial) {
@@ -155,19 +134,14 @@ TEST(ObjReaderTest, FacesRememberTheirObjectGroupAndMaterial) {
                          scene.libraries[1].name, scene.libraries[1].line),
               std::tuple("paint", 9u, "metal", "b.mtl", 1u));
 
-    ASSERT_EQ(scene.faces.size(), 5u);
-    struct Expected {
-        std::uint32_t object, group, material;
-    };
     // A group named again continues; a new object starts in the unnamed group, and the
     // material stays in force across both.
-    const Expected expected[] = {{0, 0, kAbsent}, {1, 1, 0}, {1, 2, 1}, {1, 1, 0}, {2, 0, 0}};
-    for (std::size_t i = 0; i < 5; ++i) {
-        const vmmtool::ObjFace& f = scene.faces[i];
-        EXPECT_EQ(Triple(f.object, f.group, f.material),
-                  Triple(expected[i].object, expected[i].group, expected[i].material))
-            << i;
+    std::vector<Triple> faces;
+    for (const vmmtool::ObjFace& f : scene.faces) {
+        faces.emplace_back(f.object, f.group, f.material);
     }
+    EXPECT_EQ(faces,
+              (std::vector<Triple>{{0, 0, kAbsent}, {1, 1, 0}, {1, 2, 1}, {1, 1, 0}, {2, 0, 0}}));
 }
 
 TEST(ObjReaderTest, NotesEachSkippedKeywordOnce) {
@@ -179,15 +153,6 @@ TEST(ObjReaderTest, NotesEachSkippedKeywordOnce) {
     EXPECT_TRUE(scene.faces.empty());
 }
 
-TEST(ObjReaderTest, ReadingStartsFromAnEmptyScene) {
-    ObjScene scene = Parsed(Lines({"v 0 0 0", "o a"}));
-    Diagnostic error;
-    ASSERT_TRUE(ParseObj("v 1 1 1\n", scene, error));
-    EXPECT_EQ(scene.positions.size(), 1u);
-    EXPECT_FALSE(scene.hasObjectStatements);
-    EXPECT_EQ(scene.objects.size(), 1u);
-}
-
 MtlLibrary ParsedMtl(const std::string& text) {
     MtlLibrary library;
     Diagnostic error;
@@ -195,36 +160,25 @@ MtlLibrary ParsedMtl(const std::string& text) {
     return library;
 }
 
-TEST(MtlReaderTest, ReadsColoursPowerAlphaAndTexture) {
-    MtlLibrary library = ParsedMtl(Lines(
-        {"# two materials", "newmtl hull", "Ka 0.1 0.2 0.3", "Kd 0.4 0.5 0.6", "Ks 0.7", "Ns 32",
-         "d 0.5", "illum 2", "map_Kd textures/hull paint.bmp", "newmtl glass", "Tr 0.25"}));
-    ASSERT_EQ(library.size(), 2u);
+TEST(MtlReaderTest, ReadsColoursPowerAlphaAndTextureAfterItsOptions) {
+    MtlLibrary library = ParsedMtl(
+        Lines({"newmtl glass", "Ns 9", "newmtl hull", "Ka 0.1 0.2 0.3", "Kd 0.4 0.5 0.6", "Ks 0.7",
+               "Ns 32", "d 0.5", "illum 2", "map_Kd textures/hull paint.bmp", "newmtl glass",
+               "Tr 0.25", "newmtl a", "map_Kd -s 2 2 -clamp on -o 0.5 -mm 0 1 -bm 1 tex/a.bmp",
+               "newmtl b", "map_Kd -s 2 b.bmp", "newmtl c", "d -halo 0.4"}));
+    ASSERT_EQ(library.size(), 5u);
     const vmmtool::MtlMaterial& hull = library.at("hull");
     const vmmtool::MtlMaterial& glass = library.at("glass");
     EXPECT_EQ(std::tuple(hull.ambient.z, hull.diffuse.x, hull.diffuse.z, hull.specular.y,
                          hull.power, hull.alpha, hull.diffuseTexture),
               std::tuple(0.3f, 0.4f, 0.6f, 0.7f, 32.0f, 0.5f, "textures/hull paint.bmp"));
-    EXPECT_EQ(std::tuple(glass.alpha, glass.diffuse.y, glass.specular.x, glass.diffuseTexture),
-              std::tuple(0.75f, 1.0f, 0.0f, ""));
-}
-
-TEST(MtlReaderTest, TextureOptionsComeBeforeTheFileName) {
-    MtlLibrary library =
-        ParsedMtl(Lines({"newmtl a", "map_Kd -s 2 2 -clamp on -o 0.5 -mm 0 1 -bm 1 tex/a.bmp",
-                         "newmtl b", "map_Kd -s 2 b.bmp", "newmtl c", "d -halo 0.4"}));
-    EXPECT_EQ(library.at("a").diffuseTexture, "tex/a.bmp");
-    EXPECT_EQ(library.at("b").diffuseTexture, "b.bmp");
-    EXPECT_EQ(library.at("c").alpha, 0.4f);
-}
-
-TEST(MtlReaderTest, AMaterialDefinedAgainReplacesTheEarlierOne) {
-    MtlLibrary library;
-    Diagnostic error;
-    ASSERT_TRUE(ParseMtl(Lines({"newmtl a", "Kd 0.5 0.5 0.5", "Ns 9"}), library, error));
-    ASSERT_TRUE(ParseMtl(Lines({"newmtl a", "Kd 0.25 0.25 0.25"}), library, error));
-    EXPECT_EQ(library.at("a").diffuse.x, 0.25f);
-    EXPECT_EQ(library.at("a").power, 0.0f);
+    // Defined again, a material starts over.
+    EXPECT_EQ(std::tuple(glass.alpha, glass.diffuse.y, glass.specular.x, glass.power,
+                         glass.diffuseTexture),
+              std::tuple(0.75f, 1.0f, 0.0f, 0.0f, ""));
+    EXPECT_EQ(std::tuple(library.at("a").diffuseTexture, library.at("b").diffuseTexture,
+                         library.at("c").alpha),
+              std::tuple("tex/a.bmp", "b.bmp", 0.4f));
 }
 
 TEST(MtlReaderTest, RefusesMalformedStatementsWithTheirLine) {

@@ -75,9 +75,11 @@ std::vector<std::string> FrameNames(const C3DModel& model) {
 
 TEST_F(ObjToModelTest, PolygonsBecomeFansWoundClockwiseWithZNegated) {
     C3DModel model;
-    // A pentagon at z = 2, counter-clockwise seen from +z.
-    ASSERT_TRUE(Build(
-        Lines({"v 0 0 2", "v 2 0 2", "v 3 1 2", "v 1 3 2", "v -1 1 2", "f 1 2 3 4 5"}), model))
+    // A pentagon at z = 2, counter-clockwise seen from +z, with one given normal and texture
+    // coordinate for every corner.
+    ASSERT_TRUE(Build(Lines({"v 0 0 2", "v 2 0 2", "v 3 1 2", "v 1 3 2", "v -1 1 2", "vt 0.25 0.75",
+                             "vn 0.6 0 0.8", "f 1/1/1 2/1/1 3/1/1 4/1/1 5/1/1"}),
+                      model))
         << m_error.Text();
     ASSERT_EQ(model.GetFrameCount(), 1u);
     C3DModelFrame& frame = *model.GetFrame(0);
@@ -95,35 +97,33 @@ TEST_F(ObjToModelTest, PolygonsBecomeFansWoundClockwiseWithZNegated) {
         // Facing the viewer at +z in the file means facing -z in the engine.
         ExpectVector(WindingNormal(frame, face), 0, 0, -1);
     }
-}
-
-TEST_F(ObjToModelTest, GivenNormalsAndTextureCoordinatesAreConverted) {
-    C3DModel model;
-    ASSERT_TRUE(Build(Lines({"v 0 0 0", "v 1 0 0", "v 0 1 0", "vt 0.25 0.75", "vn 0.6 0 0.8",
-                             "f 1/1/1 2/1/1 3/1/1"}),
-                      model))
-        << m_error.Text();
-    C3DModelFrame& frame = *model.GetFrame(0);
-    ASSERT_EQ(frame.GetVertexCount(), 3u);
-    for (DWORD i = 0; i < 3; ++i) {
+    for (DWORD i = 0; i < 5; ++i) {
         ExpectVector(NormalOf(frame, i), 0.6f, 0, -0.8f);
-        EXPECT_EQ(frame.GetVertexList()[i].tu, 0.25f);
-        EXPECT_EQ(frame.GetVertexList()[i].tv, 0.25f);
+        EXPECT_EQ(std::pair(frame.GetVertexList()[i].tu, frame.GetVertexList()[i].tv),
+                  std::pair(0.25f, 0.25f));
     }
 }
 
-TEST_F(ObjToModelTest, MissingNormalsAreTheAreaWeightedMeanAroundEachPosition) {
+TEST_F(ObjToModelTest, CornersShareAVertexOnlyWhenAllIndicesMatchAndMissingNormalsAreAveraged) {
     C3DModel model;
-    // Two right triangles of equal area folded along the y axis: one facing +z, one +x.
+    // The fold: two right triangles of equal area along the y axis, one facing +z, one +x.
     ASSERT_TRUE(
-        Build(Lines({"v 0 0 0", "v 0 1 0", "v -1 0 0", "v 0 0 1", "f 1 2 3", "f 1 2 4"}), model))
+        Build(Lines({"v 0 0 0", "v 1 0 0", "v 1 1 0", "v 0 1 0", "vn 0 0 1", "vn 1 0 0", "g same",
+                     "f 1//1 2//1 3//1", "f 1//1 3//1 4//1", "g split", "f 1//1 2//1 3//1",
+                     "f 1//2 3//2 4//2", "v -1 0 0", "v 0 0 1", "g fold", "f 1 4 5", "f 1 4 6"}),
+              model))
         << m_error.Text();
-    C3DModelFrame& frame = *model.GetFrame(0);
-    ASSERT_EQ(frame.GetVertexCount(), 4u);
+    ASSERT_EQ(model.GetFrameCount(), 3u);
+    EXPECT_EQ(model.GetFrame(0)->GetVertexCount(), 4u);
+    EXPECT_EQ(model.GetFrame(1)->GetVertexCount(), 6u);
+    EXPECT_EQ(m_summary.vertices, 14u);
+    // The area-weighted mean of the faces around each position.
+    C3DModelFrame& fold = *model.GetFrame(2);
+    ASSERT_EQ(fold.GetVertexCount(), 4u);
     const float half = std::sqrt(0.5f);
     for (DWORD i = 0; i < 4; ++i) {
-        D3DVECTOR p = PositionOf(frame, i);
-        D3DVECTOR n = NormalOf(frame, i);
+        D3DVECTOR p = PositionOf(fold, i);
+        D3DVECTOR n = NormalOf(fold, i);
         if (p.x == -1.0f) {
             ExpectVector(n, 0, 0, -1);
         } else if (p.z == -1.0f) {
@@ -134,46 +134,31 @@ TEST_F(ObjToModelTest, MissingNormalsAreTheAreaWeightedMeanAroundEachPosition) {
     }
 }
 
-TEST_F(ObjToModelTest, CornersShareAVertexOnlyWhenAllTheirIndicesMatch) {
-    C3DModel model;
-    ASSERT_TRUE(Build(Lines({"v 0 0 0", "v 1 0 0", "v 1 1 0", "v 0 1 0", "vn 0 0 1", "vn 1 0 0",
-                             "g same", "f 1//1 2//1 3//1", "f 1//1 3//1 4//1", "g split",
-                             "f 1//1 2//1 3//1", "f 1//2 3//2 4//2"}),
-                      model))
-        << m_error.Text();
-    ASSERT_EQ(model.GetFrameCount(), 2u);
-    EXPECT_EQ(model.GetFrame(0)->GetVertexCount(), 4u);
-    EXPECT_EQ(model.GetFrame(1)->GetVertexCount(), 6u);
-    EXPECT_EQ(m_summary.vertices, 10u);
-}
-
 TEST_F(ObjToModelTest, FramesFollowObjectsAndOptionallyTheirGroups) {
+    const std::string triangle = Lines({"v 0 0 0", "v 1 0 0", "v 0 1 0"});
     const std::string objects =
-        Lines({"v 0 0 0", "v 1 0 0", "v 0 1 0", "f 1 2 3", "o ship", "g hull", "f 1 2 3", "g wing",
-               "f 1 2 3", "g hull", "f 1 2 3", "o boat", "f 1 2 3"});
-    {
+        triangle + Lines({"f 1 2 3", "o ship", "g hull", "f 1 2 3", "g wing", "f 1 2 3", "g hull",
+                          "f 1 2 3", "o boat", "f 1 2 3"});
+    // Without objects, groups are what a file is made of.
+    const std::string groups =
+        triangle + Lines({"g a", "f 1 2 3", "g b", "f 1 2 3", "g a", "f 1 2 3"});
+    const struct {
+        const std::string& text;
+        bool perGroup;
+        std::vector<std::string> names;
+        DWORD secondFrameFaces;
+    } cases[] = {
+        {objects, false, {"unnamed", "ship", "boat"}, 3},
+        {objects, true, {"unnamed", "ship.hull", "ship.wing", "boat"}, 2},
+        {groups, false, {"a", "b"}, 1},
+    };
+    for (const auto& c : cases) {
         C3DModel model;
-        ASSERT_TRUE(Build(objects, model)) << m_error.Text();
-        EXPECT_EQ(FrameNames(model), (std::vector<std::string>{"unnamed", "ship", "boat"}));
-        EXPECT_EQ(model.GetFrame(1)->GetFaceCount(), 3u);
-    }
-    {
-        C3DModel model;
-        MakeOptions perGroup;
-        perGroup.framesPerGroup = true;
-        ASSERT_TRUE(Build(objects, model, perGroup)) << m_error.Text();
-        EXPECT_EQ(FrameNames(model),
-                  (std::vector<std::string>{"unnamed", "ship.hull", "ship.wing", "boat"}));
-        EXPECT_EQ(model.GetFrame(1)->GetFaceCount(), 2u);
-    }
-    {
-        // Without objects, groups are what a file is made of.
-        C3DModel model;
-        ASSERT_TRUE(Build(Lines({"v 0 0 0", "v 1 0 0", "v 0 1 0", "g a", "f 1 2 3", "g b",
-                                 "f 1 2 3", "g a", "f 1 2 3"}),
-                          model))
-            << m_error.Text();
-        EXPECT_EQ(FrameNames(model), (std::vector<std::string>{"a", "b"}));
+        MakeOptions options;
+        options.framesPerGroup = c.perGroup;
+        ASSERT_TRUE(Build(c.text, model, options)) << m_error.Text();
+        EXPECT_EQ(FrameNames(model), c.names);
+        EXPECT_EQ(model.GetFrame(1)->GetFaceCount(), c.secondFrameFaces);
     }
 }
 
@@ -261,32 +246,6 @@ TEST_F(ObjToModelTest, RefusesWhatTheModelCannotHoldOrItsIndicesCannotReach) {
     }
 }
 
-TEST_F(ObjToModelTest, EveryFrameGetsABoxKeySoTheModelBoxIsReal) {
-    C3DModel model;
-    ASSERT_TRUE(Build(Lines({"v 0 0 0", "v 1 0 0", "v 0 1 0", "v 5 5 5", "v 6 5 5", "v 5 7 5",
-                             "g a", "f 1 2 3", "g b", "f 4 5 6"}),
-                      model))
-        << m_error.Text();
-    DWORD start = 1, final = 1, extra = 1;
-    model.GetKeyframes(start, final, extra);
-    EXPECT_EQ(final, 0u);
-    EXPECT_EQ(model.GetAnimationCount(), 0u);
-    const float extents[2][6] = {{0, 0, 0, 1, 1, 0}, {5, 5, -5, 6, 7, -5}};
-    for (DWORD i = 0; i < 2; ++i) {
-        C3DModelFrame& frame = *model.GetFrame(i);
-        ASSERT_EQ(frame.GetBBoxKeyframes(), 1u);
-        EXPECT_EQ(frame.GetRotationKeyframes(), 0u);
-        const float* e = extents[i];
-        ExpectVector(frame.GetBBoxKeys()[0].vMin, e[0], e[1], e[2]);
-        ExpectVector(frame.GetBBoxKeys()[0].vMax, e[3], e[4], e[5]);
-    }
-    ASSERT_EQ(model.GetBoxCount(), 1u);
-    D3DVECTOR min, max;
-    model.GetBoundingBox(0, 0.0f, min, max);
-    ExpectVector(min, 0, 0, -5);
-    ExpectVector(max, 6, 7, 0);
-}
-
 TEST_F(ObjToModelTest, SpinTurnsEveryFrameOnceOverTheKeyframeRange) {
     C3DModel model;
     MakeOptions spin;
@@ -297,17 +256,14 @@ TEST_F(ObjToModelTest, SpinTurnsEveryFrameOnceOverTheKeyframeRange) {
         << m_error.Text();
     DWORD start = 1, final = 0, extra = 1;
     model.GetKeyframes(start, final, extra);
-    EXPECT_EQ(start, 0u);
-    EXPECT_EQ(final, vmmtool::kSpinKeyframes);
-    ASSERT_EQ(model.GetAnimationCount(), 1u);
-    EXPECT_EQ(model.GetAnimations()[0].fDuration, 2.0f);
-
     C3DModelFrame& frame = *model.GetFrame(0);
-    ASSERT_EQ(frame.GetRotationKeyframes(), vmmtool::kSpinKeyframes + 1);
-    ASSERT_EQ(frame.GetBBoxKeyframes(), vmmtool::kSpinKeyframes + 1);
+    const DWORD keys = vmmtool::kSpinKeyframes + 1;
+    ASSERT_EQ(std::tuple(start, final + 1, model.GetAnimationCount(), frame.GetRotationKeyframes(),
+                         frame.GetBBoxKeyframes(), model.GetBoxCount()),
+              std::tuple(0u, keys, 1u, keys, keys, keys));
+    EXPECT_EQ(model.GetAnimations()[0].fDuration, 2.0f);
     const DROT_KEYFRAME& quarter = *frame.GetRotationKeyframe(2);
-    EXPECT_EQ(quarter.dwKeyframe, 2u);
-    EXPECT_EQ(quarter.fTime, 0.25f);
+    EXPECT_EQ(std::pair(quarter.dwKeyframe, quarter.fTime), std::pair(2u, 0.25f));
     D3DQUAT expected;
     AxisAngleToQuat(std::numbers::pi_v<float> / 2, 0, 1, 0, &expected);
     EXPECT_NEAR(quarter.qRotation.w, expected.w, 1e-6f);
@@ -315,7 +271,6 @@ TEST_F(ObjToModelTest, SpinTurnsEveryFrameOnceOverTheKeyframeRange) {
 
     // Whatever the direction of the turn: a quarter turn swaps the x and z extents, half a
     // turn mirrors both, a full turn comes back.
-    ASSERT_EQ(model.GetBoxCount(), vmmtool::kSpinKeyframes + 1);
     D3DVECTOR min, max;
     model.GetBoundingBox(0, 0.5f, min, max);
     EXPECT_NEAR(max.x - min.x, 2.0f, 1e-4f);

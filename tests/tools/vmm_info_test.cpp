@@ -23,30 +23,6 @@ void TriangleFrame(ByteBuilder& b, const std::string& name) {
     FrameChunk(b, name, Triangle(2, 4), {0, 1, 2}, kNone);
 }
 
-TEST(VmmChunkWalkTest, ListsChunksAsTheReadLoopTakesThem) {
-    ByteBuilder b = FileStart();
-    AnimationChunk(b, 0, 0, 7, {2.0f});
-    b.U32(0x2000).U32(3).Fill(0xAA, 3); // unknown: skipped by its length
-    TriangleFrame(b, "hull");
-    b.U32(0x10A0).U32(64);
-    for (int i = 0; i < 16; ++i) {
-        b.F32(i % 5 == 0 ? 1.0f : 0.0f);
-    }
-    vmmtool::VmmChunkWalk walk = vmmtool::WalkVmmChunks(b.Bytes());
-    EXPECT_TRUE(walk.isVmm);
-    EXPECT_EQ(walk.problem, "");
-    ASSERT_EQ(walk.chunks.size(), 5u);
-    const std::uint32_t ids[] = {0x1004, 0x1070, 0x2000, 0x1010, 0x10A0};
-    const std::uint64_t offsets[] = {4, 16, 88, 99, 99 + 8 + 176};
-    for (std::size_t i = 0; i < 5; ++i) {
-        EXPECT_EQ(walk.chunks[i].id, ids[i]) << i;
-        EXPECT_EQ(walk.chunks[i].offset, offsets[i]) << i;
-        EXPECT_EQ(walk.chunks[i].read, walk.chunks[i].length) << i;
-    }
-    EXPECT_STREQ(vmmtool::VmmChunkName(0x1010), "FRAME");
-    EXPECT_EQ(vmmtool::VmmChunkName(0x2000), nullptr);
-}
-
 TEST(VmmChunkWalkTest, AKnownChunkTakesWhatItsCountsSayWhateverItsTag) {
     ByteBuilder b = FileStart();
     TriangleFrame(b, "hull");
@@ -55,10 +31,9 @@ TEST(VmmChunkWalkTest, AKnownChunkTakesWhatItsCountsSayWhateverItsTag) {
     bytes[16 + 4] += 8; // the frame declares 8 bytes more than it holds
     vmmtool::VmmChunkWalk walk = vmmtool::WalkVmmChunks(bytes);
     ASSERT_EQ(walk.chunks.size(), 3u);
-    EXPECT_EQ(walk.chunks[1].length, 68u + 96 + 12 + 8);
-    EXPECT_EQ(walk.chunks[1].read, 68u + 96 + 12);
-    EXPECT_EQ(walk.chunks[2].id, 0x1005u);
-    EXPECT_EQ(walk.problem, "");
+    EXPECT_EQ(
+        std::tuple(walk.chunks[1].length, walk.chunks[1].read, walk.chunks[2].id, walk.problem),
+        std::tuple(68u + 96 + 12 + 8, 68u + 96 + 12, 0x1005u, ""));
 
     std::ostringstream out;
     vmmtool::PrintChunks(walk, out);
