@@ -1,9 +1,9 @@
 // The software 3D device: reference counting and lifetimes, argument validation, draws and
-// scenes, capabilities and texture formats. The state it keeps is read back by the engine
-// suites that draw through it (lights, materials, textures, cameras); this suite holds the
-// rules those suites do not reach.
+// scenes, the renderer it hands validated calls to, capabilities and texture formats. The state
+// it keeps is read back by the engine suites that draw through it (lights, materials, textures,
+// cameras); this suite holds the rules those suites do not reach.
 
-#include "platform/d3d/software/software_d3d.h"
+#include "platform/d3d/recording/recording_d3d.h"
 #include "platform/ddraw/software/software_ddraw.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -27,9 +28,35 @@ public:
     DWORD references = 1;
 };
 
+// Logs what reaches it; fails the call named in `failing`.
+class LoggingRenderer final : public SoftwareRenderer {
+public:
+    HRESULT BeginScene() override { return Note("BeginScene"); }
+    HRESULT EndScene() override { return Note("EndScene"); }
+    HRESULT Clear(const SoftwareViewport&, DWORD count, const D3DRECT*, DWORD flags) override {
+        return Note("Clear " + std::to_string(count) + " " + std::to_string(flags));
+    }
+    HRESULT Draw(const SoftwareDevice& device, const D3DVERTEX*, DWORD vertexCount, const WORD*,
+                 DWORD indexCount) override {
+        return Note("Draw " + std::to_string(vertexCount) + " " + std::to_string(indexCount) +
+                    " material " + std::to_string(device.CurrentMaterialHandle()));
+    }
+
+    std::vector<std::string> calls;
+    std::string failing;
+
+private:
+    HRESULT Note(const std::string& call) {
+        calls.push_back(call);
+        return !failing.empty() && call.starts_with(failing) ? DDERR_GENERIC : D3D_OK;
+    }
+};
+
 class SoftwareD3DTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_EQ(CreateSoftwareDirect3D({}, &direct3D, &device), D3D_OK); }
+    void SetUp() override {
+        ASSERT_EQ(CreateSoftwareDirect3D({}, &direct3D, &device, log, renderer), D3D_OK);
+    }
     // Tests may release the device and the Direct3D object early and null them.
     void TearDown() override {
         if (device != nullptr) {
@@ -50,16 +77,17 @@ protected:
     SoftwareMaterial* NewMaterial() { return New<SoftwareMaterial>(&IDirect3D3::CreateMaterial); }
     SoftwareViewport* NewViewport() { return New<SoftwareViewport>(&IDirect3D3::CreateViewport); }
 
+    std::shared_ptr<D3DCallLog> log = std::make_shared<D3DCallLog>();
+    std::shared_ptr<LoggingRenderer> renderer = std::make_shared<LoggingRenderer>();
     SoftwareDirect3D* direct3D = nullptr;
     SoftwareDevice* device = nullptr;
+    D3DRECT whole{0, 0, 640, 480};
 };
 
 TEST_F(SoftwareD3DTest, ReferencesKeepObjectsAliveExactlyAsLongAsTheyAreHeld) {
-    const DWORD before = device->LiveObjectCount();
     SoftwareMaterial* material = NewMaterial();
     EXPECT_EQ(material->AddRef(), 2u);
     EXPECT_EQ(material->Release(), 1u);
-    EXPECT_EQ(device->LiveObjectCount(), before + 1);
 
     // A light belongs to one viewport at a time, which holds a reference to it.
     SoftwareViewport* first = NewViewport();
@@ -71,8 +99,7 @@ TEST_F(SoftwareD3DTest, ReferencesKeepObjectsAliveExactlyAsLongAsTheyAreHeld) {
     EXPECT_EQ(second->AddLight(light), D3DERR_LIGHTHASVIEWPORT);
     EXPECT_EQ(second->DeleteLight(light), D3DERR_LIGHTNOTINTHISVIEWPORT);
     ASSERT_EQ(first->DeleteLight(light), D3D_OK);
-    EXPECT_EQ(light->ReferenceCount(), 1u);
-    EXPECT_EQ(light->Viewport(), nullptr);
+    EXPECT_EQ(std::tuple(light->ReferenceCount(), light->Viewport()), std::tuple(1u, nullptr));
     ASSERT_EQ(second->AddLight(light), D3D_OK);
     EXPECT_EQ(light->Release(), 1u);
 
@@ -82,8 +109,7 @@ TEST_F(SoftwareD3DTest, ReferencesKeepObjectsAliveExactlyAsLongAsTheyAreHeld) {
     EXPECT_EQ(current, nullptr);
     ASSERT_EQ(device->SetCurrentViewport(first), D3D_OK);
     ASSERT_EQ(device->GetCurrentViewport(&current), D3D_OK);
-    EXPECT_EQ(current, first);
-    EXPECT_EQ(first->ReferenceCount(), 3u);
+    EXPECT_EQ(std::tuple(current, first->ReferenceCount()), std::tuple(first, 3u));
     current->Release();
     ASSERT_EQ(device->SetCurrentViewport(second), D3D_OK);
     EXPECT_EQ(first->ReferenceCount(), 1u);
@@ -113,8 +139,8 @@ TEST_F(SoftwareD3DTest, ReferencesKeepObjectsAliveExactlyAsLongAsTheyAreHeld) {
     EXPECT_EQ(second->ReferenceCount(), 1u);
     EXPECT_NE(second->BackgroundMaterial(), nullptr);
     material->Release();
-    EXPECT_EQ(second->BackgroundMaterial(), nullptr);
-    EXPECT_EQ(second->LiveObjectCount(), 2u);
+    EXPECT_EQ(std::tuple(second->BackgroundMaterial(), second->LiveObjectCount()),
+              std::tuple(nullptr, 2u));
     second->Release(); // and with it the light
 }
 
@@ -147,7 +173,6 @@ TEST_F(SoftwareD3DTest, MalformedCallsAreRefused) {
     untyped.dltType = static_cast<D3DLIGHTTYPE>(0);
     D3DLIGHT2 wrongSizeLight = description;
     wrongSizeLight.dwSize = 84;
-    D3DRECT whole{0, 0, 640, 480};
     D3DVIEWPORT2 emptyRectangle{sizeof(D3DVIEWPORT2), 0, 0, 0, 480, 0, 0, 0, 0, 0, 1};
     D3DVIEWPORT2 wrongSizeRectangle{40, 0, 0, 640, 480, 0, 0, 0, 0, 0, 1};
     IDirect3DLight* created = reinterpret_cast<IDirect3DLight*>(this);
@@ -212,15 +237,11 @@ TEST_F(SoftwareD3DTest, MalformedCallsAreRefused) {
 TEST_F(SoftwareD3DTest, TheCurrentMaterialIsFoundByItsHandleAndForgottenWhenItGoes) {
     SoftwareMaterial* first = NewMaterial();
     SoftwareMaterial* second = NewMaterial();
-    D3DMATERIALHANDLE a = 0;
-    D3DMATERIALHANDLE b = 0;
-    first->GetHandle(device, &a);
-    second->GetHandle(device, &b);
-    EXPECT_NE(a, 0u);
-    EXPECT_NE(a, b);
-    ASSERT_EQ(device->SetLightState(D3DLIGHTSTATE_MATERIAL, a), D3D_OK);
-    EXPECT_EQ(device->SetLightState(D3DLIGHTSTATE_MATERIAL, a + b), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(device->CurrentMaterialHandle(), a);
+    EXPECT_NE(first->Handle(), second->Handle());
+    ASSERT_EQ(device->SetLightState(D3DLIGHTSTATE_MATERIAL, first->Handle()), D3D_OK);
+    EXPECT_EQ(device->SetLightState(D3DLIGHTSTATE_MATERIAL, first->Handle() + second->Handle()),
+              DDERR_INVALIDPARAMS);
+    EXPECT_EQ(device->CurrentMaterialHandle(), first->Handle());
     first->Release();
     EXPECT_EQ(device->CurrentMaterial(), nullptr);
     EXPECT_EQ(device->SetLightState(D3DLIGHTSTATE_MATERIAL, 0), D3D_OK);
@@ -250,7 +271,8 @@ protected:
     WORD indices[6] = {0, 1, 2, 2, 1, 3};
 };
 
-TEST_F(SoftwareD3DDrawTest, OnlyWellFormedDrawsInsideASceneAreRecorded) {
+// Only calls the device accepts reach the renderer.
+TEST_F(SoftwareD3DDrawTest, OnlyWellFormedDrawsInsideASceneAreRecordedAndRendered) {
     EXPECT_EQ(Draw(3, static_cast<D3DPRIMITIVETYPE>(5)), D3DERR_INVALIDPRIMITIVETYPE);
     EXPECT_EQ(Draw(3, D3DPT_TRIANGLELIST, D3DFVF_XYZ), D3DERR_INVALIDVERTEXFORMAT);
     EXPECT_EQ(Draw(4), DDERR_INVALIDPARAMS);
@@ -258,6 +280,8 @@ TEST_F(SoftwareD3DDrawTest, OnlyWellFormedDrawsInsideASceneAreRecorded) {
     EXPECT_EQ(
         device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, D3DFVF_VERTEX, vertices, 3, nullptr, 3, 0),
         DDERR_INVALIDPARAMS);
+    EXPECT_EQ(viewport->Clear(1, &whole, 0x4), DDERR_INVALIDPARAMS);
+    EXPECT_EQ(viewport->Clear(1, &whole, D3DCLEAR_ZBUFFER), D3D_OK);
     EXPECT_TRUE(device->SceneDraws().empty());
 
     // A draw records the state it was drawn with.
@@ -274,6 +298,7 @@ TEST_F(SoftwareD3DDrawTest, OnlyWellFormedDrawsInsideASceneAreRecorded) {
         std::tuple(draw.vertexCount, draw.indexCount, draw.flags, draw.material, draw.texture),
         std::tuple(3u, 3u, D3DDP_DONOTUPDATEEXTENTS, material->Handle(), &texture));
     EXPECT_EQ(std::memcmp(&draw.world, &world, sizeof world), 0);
+    const std::string drawn = "Draw 3 3 material " + std::to_string(material->Handle());
     device->SetTexture(0, nullptr);
     material->Release();
 
@@ -283,6 +308,41 @@ TEST_F(SoftwareD3DDrawTest, OnlyWellFormedDrawsInsideASceneAreRecorded) {
     EXPECT_EQ(Draw(3), D3DERR_SCENE_NOT_IN_SCENE);
     ASSERT_EQ(device->BeginScene(), D3D_OK);
     EXPECT_TRUE(device->SceneDraws().empty()) << "each scene starts afresh";
+    EXPECT_EQ(renderer->calls, (std::vector<std::string>{"BeginScene", "Clear 1 2", drawn,
+                                                         "EndScene", "BeginScene"}));
+    D3DVIEWPORT2 rectangle{sizeof(D3DVIEWPORT2), 8, 4, 32, 16, 0, 0, 0, 0, 0.25f, 1};
+    ASSERT_EQ(viewport->SetViewport2(&rectangle), D3D_OK);
+    EXPECT_EQ(viewport->Rectangle()->dwWidth, 32u);
+    EXPECT_EQ(log->Lines().back(),
+              "Viewport#1::SetViewport2({size 44, 8 4 32 x 16, depth 0.25 to 1})");
+}
+
+// A renderer's failure is the call's failure; the device keeps what it had, except that a scene
+// the renderer could not finish is over all the same.
+TEST_F(SoftwareD3DDrawTest, ARenderersFailureIsTheCallsFailure) {
+    const struct {
+        const char* call;
+        std::function<HRESULT()> act;
+        bool inScene;
+    } cases[] = {
+        {"BeginScene", [this] { return device->BeginScene(); }, false},
+        {"EndScene", [this] { return device->EndScene(); }, false},
+        {"Clear", [this] { return viewport->Clear(1, &whole, D3DCLEAR_TARGET); }, true},
+        {"Draw", [this] { return Draw(3); }, true},
+    };
+    for (const auto& c : cases) {
+        renderer->failing = "";
+        const bool wantsScene = std::string(c.call) != "BeginScene";
+        if (device->InScene() != wantsScene) {
+            ASSERT_EQ(wantsScene ? device->BeginScene() : device->EndScene(), D3D_OK);
+        }
+        renderer->failing = c.call;
+        EXPECT_EQ(c.act(), DDERR_GENERIC) << c.call;
+        EXPECT_EQ(
+            std::tuple(device->InScene(), device->SceneDraws().size(), viewport->ClearCount()),
+            std::tuple(c.inScene, 0u, 0u))
+            << c.call;
+    }
 }
 
 HRESULT CollectFormat(DDPIXELFORMAT* format, void* context) {
@@ -299,7 +359,7 @@ TEST(SoftwareD3DConfig, CapabilitiesAndFormatsComeFromTheConfiguration) {
     config.textureFormats = {Argb1555Format(), Palettized8Format(), Xrgb8888Format()};
     SoftwareDirect3D* direct3D = nullptr;
     SoftwareDevice* device = nullptr;
-    ASSERT_EQ(CreateSoftwareDirect3D(config, &direct3D, &device), D3D_OK);
+    ASSERT_EQ(CreateSoftwareDirect3D(config, &direct3D, &device), D3D_OK); // no observer
     D3DDEVICEDESC hardware{}, software{};
     hardware.dwSize = software.dwSize = sizeof(D3DDEVICEDESC);
     ASSERT_EQ(device->GetCaps(&hardware, &software), D3D_OK);
