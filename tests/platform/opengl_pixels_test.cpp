@@ -1,6 +1,6 @@
 // The OpenGL device's exact pixels: frames converted into each target format, textures that
-// follow their surfaces, the colour key switched both ways, and failures to start or to
-// draw that say what went wrong.
+// follow their surfaces, the colour key switched both ways, culling, and failures to start or
+// to draw that say what went wrong.
 
 #include "platform/d3d/opengl/opengl_d3d.h"
 #include "testkit/debug_capture.h"
@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 
 namespace {
 
@@ -41,94 +42,66 @@ void DrawTexturedSquare(GLSceneHost& host, IDirectDrawSurface4* texture) {
     ASSERT_EQ(host.Device()->EndScene(), D3D_OK);
 }
 
-struct TargetCase {
-    const char* name;
-    DDPIXELFORMAT format;
-};
-
-class OpenGLTargetFormat : public testing::TestWithParam<TargetCase> {};
-
-TEST_P(OpenGLTargetFormat, ClearedColourArrivesInTheSurfaceFormat) {
-    GLSceneHost host(4, 2, GetParam().format);
-    SKIP_WITHOUT_DEVICE(host);
-    // Outside a scene the cleared pixels come down at once; the others go up and come back
-    // unchanged.
-    D3DRECT left{0, 0, 2, 2};
-    host.ClearTo(Colour(1, 0, 0.2f), &left);
-    DWORD red = platform::PackArgb(platform::LayoutOf(GetParam().format), 0xFFFF0033);
-    EXPECT_EQ(testkit::ReadSurface(host.Target()),
-              (std::vector<DWORD>{red, red, 0, 0, red, red, 0, 0}));
+TEST(OpenGLTarget, ClearedColourArrivesInEachSurfaceFormat) {
+    for (const DDPIXELFORMAT& format :
+         {platform::Rgb565Format(), platform::Rgb555Format(), platform::Rgb888Format(),
+          platform::Xrgb8888Format(), platform::Argb8888Format()}) {
+        GLSceneHost host(4, 2, format);
+        SKIP_WITHOUT_DEVICE(host);
+        // Outside a scene the cleared pixels come down at once; the others go up and come
+        // back unchanged.
+        D3DRECT left{0, 0, 2, 2};
+        host.ClearTo(Colour(1, 0, 0.2f), &left);
+        DWORD red = platform::PackArgb(platform::LayoutOf(format), 0xFFFF0033);
+        EXPECT_EQ(testkit::ReadSurface(host.Target()),
+                  (std::vector<DWORD>{red, red, 0, 0, red, red, 0, 0}))
+            << format.dwRGBBitCount << " bits, alpha mask " << format.dwRGBAlphaBitMask;
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, OpenGLTargetFormat,
-                         testing::Values(TargetCase{"rgb565", platform::Rgb565Format()},
-                                         TargetCase{"rgb555", platform::Rgb555Format()},
-                                         TargetCase{"rgb888", platform::Rgb888Format()},
-                                         TargetCase{"xrgb8888", platform::Xrgb8888Format()},
-                                         TargetCase{"argb8888", platform::Argb8888Format()}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-struct ChangeCase {
-    const char* name;
-    std::function<void(IDirectDrawSurface4*)> change; // turns the texture blue
-};
-
-class OpenGLTextureChange : public testing::TestWithParam<ChangeCase> {};
-
-TEST_P(OpenGLTextureChange, DrawsShowTheSurfacesNewPixels) {
+// Textures go up again after their pixels or palette change, and keyed texels vanish only
+// while the colour key is enabled.
+TEST(OpenGLTexture, DrawsFollowTheSurfacesPixelsPaletteAndKey) {
     GLSceneHost host(kWidth, kHeight);
     SKIP_WITHOUT_DEVICE(host);
-    IDirectDrawSurface4* texture =
+    IDirectDrawSurface4* rgb =
         host.MakeTexture(platform::Xrgb8888Format(), 2, 2, std::vector<DWORD>(4, 0xFF0000));
-    DrawTexturedSquare(host, texture);
-    EXPECT_EQ(Middle(host), 0xFF0000u);
-    GetParam().change(texture);
-    DrawTexturedSquare(host, texture);
-    EXPECT_EQ(Middle(host), 0x0000FFu);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Changes, OpenGLTextureChange,
-    testing::Values(ChangeCase{"Lock",
-                               [](IDirectDrawSurface4* texture) {
-                                   testkit::WriteSurface(texture, std::vector<DWORD>(4, 0x0000FF));
-                               }},
-                    ChangeCase{"Blt",
-                               [](IDirectDrawSurface4* texture) {
-                                   DDBLTFX fx{};
-                                   fx.dwSize = sizeof(fx);
-                                   fx.dwFillColor = 0x0000FF;
-                                   texture->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx);
-                               }}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(OpenGLTexturePalette, DrawsFollowNewPaletteColours) {
-    GLSceneHost host(kWidth, kHeight);
-    SKIP_WITHOUT_DEVICE(host);
-    IDirectDrawSurface4* texture = host.MakeTexture(platform::Palettized8Format(), 2, 2,
+    IDirectDrawSurface4* indexed = host.MakeTexture(platform::Palettized8Format(), 2, 2,
                                                     std::vector<DWORD>(4, 0), {0xFFFF0000});
-    DrawTexturedSquare(host, texture);
-    EXPECT_EQ(Middle(host), 0xFF0000u);
-    IDirectDrawPalette* palette = nullptr;
-    ASSERT_EQ(texture->GetPalette(&palette), DD_OK);
-    const PALETTEENTRY blue{0, 0, 255, 0};
-    ASSERT_EQ(palette->SetEntries(0, 0, 1, &blue), DD_OK);
-    palette->Release();
-    DrawTexturedSquare(host, texture);
-    EXPECT_EQ(Middle(host), 0x0000FFu);
-}
-
-TEST(OpenGLColourKey, KeyedTexelsVanishOnlyWhileTheKeyIsEnabled) {
-    GLSceneHost host(kWidth, kHeight);
-    SKIP_WITHOUT_DEVICE(host);
-    IDirectDrawSurface4* texture =
+    IDirectDrawSurface4* keyed =
         host.MakeTexture(platform::Rgb565Format(), 2, 2, std::vector<DWORD>(4, 0xF81F));
     DDCOLORKEY key{0xF81F, 0xF81F};
-    ASSERT_EQ(texture->SetColorKey(DDCKEY_SRCBLT, &key), DD_OK);
-    for (bool enabled : {true, false, true}) {
-        host.Device()->SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, enabled ? TRUE : FALSE);
-        DrawTexturedSquare(host, texture);
-        EXPECT_EQ(Middle(host), enabled ? 0x00FF00u : 0xFF00FFu) << "key enabled " << enabled;
+    ASSERT_EQ(keyed->SetColorKey(DDCKEY_SRCBLT, &key), DD_OK);
+    const auto keyEnabled = [&host](BOOL enabled) {
+        return [&host, enabled] {
+            host.Device()->SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, enabled);
+        };
+    };
+    const struct {
+        IDirectDrawSurface4* texture;
+        std::function<void()> change;
+        DWORD middle;
+    } steps[] = {
+        {rgb, [] {}, 0xFF0000},
+        {rgb, [rgb] { testkit::WriteSurface(rgb, std::vector<DWORD>(4, 0x0000FF)); }, 0x0000FF},
+        {indexed, [] {}, 0xFF0000},
+        {indexed,
+         [indexed] {
+             IDirectDrawPalette* palette = nullptr;
+             ASSERT_EQ(indexed->GetPalette(&palette), DD_OK);
+             const PALETTEENTRY blue{0, 0, 255, 0};
+             ASSERT_EQ(palette->SetEntries(0, 0, 1, &blue), DD_OK);
+             palette->Release();
+         },
+         0x0000FF},
+        {keyed, keyEnabled(TRUE), 0x00FF00},
+        {keyed, keyEnabled(FALSE), 0xFF00FF},
+        {keyed, keyEnabled(TRUE), 0x00FF00},
+    };
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        steps[i].change();
+        DrawTexturedSquare(host, steps[i].texture);
+        EXPECT_EQ(Middle(host), steps[i].middle) << "step " << i;
     }
 }
 
@@ -160,57 +133,44 @@ TEST(OpenGLCulling, EachModeHidesTheTrianglesWoundItsWay) {
     }
 }
 
-// Creating a device without a target it can draw into or without a context.
-struct StartCase {
-    const char* name;
-    DDPIXELFORMAT format;
-    bool withTarget;
-    bool withContext;
-    HRESULT result;
-    const char* message;
-};
-
-class OpenGLStartFailure : public testing::TestWithParam<StartCase> {};
-
-TEST_P(OpenGLStartFailure, CreationFailsWithOneLineSayingWhy) {
-    const StartCase& start = GetParam();
+// Creating a device without a context, without a target or on a target it cannot draw into.
+TEST(OpenGLStart, CreationFailsWithOneLineSayingWhy) {
+    const struct {
+        DDPIXELFORMAT format;
+        bool withTarget;
+        bool withContext;
+        HRESULT result;
+        const char* message;
+    } cases[] = {
+        {platform::Rgb565Format(), true, false, DDERR_INVALIDPARAMS,
+         "CreateOpenGLDirect3D: no OpenGL context"},
+        {platform::Rgb565Format(), false, false, DDERR_INVALIDPARAMS,
+         "CreateOpenGLDirect3D: no software render target"},
+        {platform::Palettized8Format(), true, true, DDERR_INVALIDPIXELFORMAT,
+         "CreateOpenGLDirect3D: palettised render target"},
+    };
+    const std::shared_ptr<platform::GLContext> headless = platform::CreateHeadlessGLContext();
+    if (headless == nullptr) {
+        GTEST_SKIP() << "no headless OpenGL context";
+    }
     platform::SoftwareDirectDraw* directDraw = nullptr;
     ASSERT_EQ(platform::CreateSoftwareDirectDraw({}, &directDraw), DD_OK);
-    IDirectDrawSurface4* target = testkit::MakeSurface(directDraw, start.format, 4, 1);
-    std::shared_ptr<platform::GLContext> context;
-    if (start.withContext) {
-        context = platform::CreateHeadlessGLContext();
-        if (context == nullptr) {
-            target->Release();
-            directDraw->Release();
-            GTEST_SKIP() << "no headless OpenGL context";
-        }
+    for (const auto& c : cases) {
+        IDirectDrawSurface4* target = testkit::MakeSurface(directDraw, c.format, 4, 1);
+        testkit::DebugCapture capture;
+        auto* direct3D = reinterpret_cast<platform::SoftwareDirect3D*>(&capture);
+        auto* device = reinterpret_cast<platform::SoftwareDevice*>(&capture);
+        EXPECT_EQ(platform::CreateOpenGLDirect3D({}, c.withTarget ? target : nullptr,
+                                                 c.withContext ? headless : nullptr, &direct3D,
+                                                 &device),
+                  c.result);
+        EXPECT_EQ(std::tuple(direct3D, device), std::tuple(nullptr, nullptr));
+        EXPECT_EQ(capture.Lines().size(), 1u) << capture.Text();
+        EXPECT_TRUE(capture.Contains(c.message)) << capture.Text();
+        target->Release();
     }
-    testkit::DebugCapture capture;
-    platform::SoftwareDirect3D* direct3D = reinterpret_cast<platform::SoftwareDirect3D*>(this);
-    platform::SoftwareDevice* device = reinterpret_cast<platform::SoftwareDevice*>(this);
-    EXPECT_EQ(platform::CreateOpenGLDirect3D({}, start.withTarget ? target : nullptr, context,
-                                             &direct3D, &device),
-              start.result);
-    EXPECT_EQ(direct3D, nullptr);
-    EXPECT_EQ(device, nullptr);
-    ASSERT_EQ(capture.Lines().size(), 1u) << capture.Text();
-    EXPECT_TRUE(capture.Contains(start.message)) << capture.Text();
-    target->Release();
     directDraw->Release();
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Targets, OpenGLStartFailure,
-    testing::Values(StartCase{"NoContext", platform::Rgb565Format(), true, false,
-                              DDERR_INVALIDPARAMS, "CreateOpenGLDirect3D: no OpenGL context"},
-                    StartCase{"NoTarget", platform::Rgb565Format(), false, false,
-                              DDERR_INVALIDPARAMS,
-                              "CreateOpenGLDirect3D: no software render target"},
-                    StartCase{"Palettised", platform::Palettized8Format(), true, true,
-                              DDERR_INVALIDPIXELFORMAT,
-                              "CreateOpenGLDirect3D: palettised render target"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(OpenGLContext, AnImpossibleVersionFailsWithTheEglError) {
     testkit::DebugCapture capture;
