@@ -72,26 +72,22 @@ TEST(GetFullPathName, ResolvesComponentsSeparatorsAndDrivesTextually) {
 }
 
 TEST(GetFullPathName, ReportsFilePartAndSizeNeededWhenTheBufferIsTooSmall) {
+    const char* path = "c:\\games\\a.vmm"; // 14 characters
     char buffer[64];
-    char* filePart = buffer;
-    ASSERT_EQ(GetFullPathNameA("c:\\games\\a.vmm", sizeof buffer, buffer, &filePart), 14u);
+    char* filePart = nullptr;
+    ASSERT_EQ(GetFullPathNameA(path, sizeof buffer, buffer, &filePart), 14u);
     EXPECT_EQ(filePart, buffer + 9);
-    EXPECT_STREQ(filePart, "a.vmm");
-
     ASSERT_EQ(GetFullPathNameA("c:\\games\\", sizeof buffer, buffer, &filePart), 9u);
     EXPECT_EQ(filePart, nullptr);
-
-    const char* path = "c:\\games\\a.vmm"; // 14 characters
+    // Too small a buffer is left alone; the answer is the size needed.
     std::memset(buffer, '#', sizeof buffer);
     filePart = buffer;
     EXPECT_EQ(GetFullPathNameA(path, 14, buffer, &filePart), 15u);
     EXPECT_EQ(filePart, nullptr);
     EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, '#'));
-
     EXPECT_EQ(GetFullPathNameA(path, 0, nullptr, nullptr), 15u);
     EXPECT_EQ(GetFullPathNameA(path, 15, buffer, nullptr), 14u);
-    EXPECT_STREQ(buffer, path);
-    EXPECT_EQ(buffer[15], '#');
+    EXPECT_EQ(std::string(buffer, 16), std::string(path) + '\0' + '#');
 }
 
 TEST(GetFullPathName, LongInputsAndRefusals) {
@@ -136,29 +132,6 @@ TEST_F(CurrentDirectoryTest, RelativePathsResolveAgainstCurrentDirectory) {
     EXPECT_EQ(FullPath("lev\\"), cwd + "\\lev\\");
     EXPECT_EQ(FullPath("c:lev"), cwd + "\\lev");
     EXPECT_EQ(FullPath("c:"), cwd);
-}
-
-TEST_F(CurrentDirectoryTest, CurrentDirectoryHasDriveAndNoTrailingSeparator) {
-    char buffer[4096];
-    DWORD length = GetCurrentDirectoryA(sizeof buffer, buffer);
-    ASSERT_GT(length, 3u);
-    EXPECT_EQ(std::string(buffer, length), CurrentWindowsPath());
-    EXPECT_EQ(std::string(buffer, 3), "c:\\");
-    EXPECT_NE(buffer[length - 1], '\\');
-
-    char small[4];
-    std::memset(small, '#', sizeof small);
-    EXPECT_EQ(GetCurrentDirectoryA(sizeof small, small), length + 1);
-    EXPECT_EQ(std::string(small, sizeof small), "####");
-}
-
-TEST(CurrentDirectory, HostRootIsDriveRootAndHostPathsTakeTheDrive) {
-    EXPECT_EQ(platform::HostToWindowsPath("/tmp/dir/"), "c:\\tmp\\dir\\");
-    testkit::WorkingDirectory root("/");
-    char buffer[16];
-    EXPECT_EQ(GetCurrentDirectoryA(sizeof buffer, buffer), 3u);
-    EXPECT_STREQ(buffer, "c:\\");
-    EXPECT_EQ(FullPath("games\\a.vmm"), "c:\\games\\a.vmm");
 }
 
 // Mapping against files on disk with mixed-case names.
