@@ -71,46 +71,19 @@ protected:
     testkit::ScratchDir m_scratch;
 };
 
-TEST_F(FileTest, WritesReadsAndSeeksRelativeToEachOrigin) {
-    const Bytes data = Sequence(100);
-    HANDLE file = MustOpen("new.bin", GENERIC_READ | GENERIC_WRITE, CREATE_NEW);
+// Reads are served from a read-ahead buffer; seeks from each origin, writes through the same
+// handle and transfers larger than the buffer must all see the file as it is.
+TEST_F(FileTest, ReadsWritesAndSeeksSeeTheFileAsItIs) {
+    const Bytes data = Sequence(200000);
+    HANDLE file = MustOpen("big.bin", GENERIC_READ | GENERIC_WRITE, CREATE_NEW);
     EXPECT_EQ(GetFileSize(file), 0u);
     Write(file, data);
-    EXPECT_EQ(GetFileSize(file), 100u);
-    EXPECT_EQ(m_scratch.ReadFile("new.bin"), data);
-    EXPECT_EQ(SetFilePointer(file, 20, FILE_BEGIN), 20u);
-    EXPECT_EQ(Read(file, 4), Bytes(data.begin() + 20, data.begin() + 24));
-    EXPECT_EQ(SetFilePointer(file, -9, FILE_CURRENT), 15u);
-    EXPECT_EQ(Read(file, 1), Bytes{data[15]});
-    EXPECT_EQ(SetFilePointer(file, 0, FILE_CURRENT), 16u);
-    EXPECT_EQ(SetFilePointer(file, -10, FILE_END), 90u);
-    EXPECT_EQ(Read(file, 16), Bytes(data.begin() + 90, data.end())) << "short at the end";
-    EXPECT_EQ(Read(file, 16), Bytes());
-    EXPECT_EQ(SetFilePointer(file, 10, FILE_END), 110u);
-    EXPECT_EQ(Read(file, 1), Bytes());
-
-    // Refused seeks leave the position alone.
-    ASSERT_EQ(SetFilePointer(file, 15, FILE_BEGIN), 15u);
-    ExpectSeekFails(file, -16, FILE_CURRENT, EINVAL);
-    ExpectSeekFails(file, -1, FILE_BEGIN, EINVAL);
-    ExpectSeekFails(file, -101, FILE_END, EINVAL);
-    ExpectSeekFails(file, 0, 7, EINVAL);
-    EXPECT_EQ(SetFilePointer(file, 0, FILE_CURRENT), 15u);
-    // Writing past the end grows the file.
-    EXPECT_EQ(SetFilePointer(file, 150, FILE_BEGIN), 150u);
-    Write(file, Sequence(1));
-    EXPECT_EQ(GetFileSize(file), 151u);
-    EXPECT_TRUE(CloseHandle(file));
-}
-
-// Reads are served from a read-ahead buffer; seeks, writes through the same handle and
-// transfers larger than the buffer must all see the file as it is.
-TEST_F(FileTest, BufferedReadsFollowSeeksWritesAndLargeTransfers) {
-    const Bytes data = Sequence(200000);
-    m_scratch.WriteFile("big.bin", data);
-    HANDLE file = MustOpen("big.bin", GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
+    EXPECT_EQ(m_scratch.ReadFile("big.bin"), data);
+    ASSERT_EQ(SetFilePointer(file, 0, FILE_BEGIN), 0u);
     EXPECT_EQ(Read(file, 3), Bytes(data.begin(), data.begin() + 3));
     EXPECT_EQ(Read(file, 100000), Bytes(data.begin() + 3, data.begin() + 100003));
+    EXPECT_EQ(SetFilePointer(file, -9, FILE_CURRENT), 99994u);
+    EXPECT_EQ(Read(file, 1), Bytes{data[99994]});
     ASSERT_EQ(SetFilePointer(file, 10, FILE_BEGIN), 10u);
     EXPECT_EQ(Read(file, 2), Bytes(data.begin() + 10, data.begin() + 12));
     // Overwrite bytes the buffer already holds, then read them back.
@@ -118,11 +91,26 @@ TEST_F(FileTest, BufferedReadsFollowSeeksWritesAndLargeTransfers) {
     Write(file, Bytes{0xAA, 0xBB});
     ASSERT_EQ(SetFilePointer(file, 9, FILE_BEGIN), 9u);
     EXPECT_EQ(Read(file, 4), (Bytes{data[9], 0xAA, 0xBB, data[12]}));
-    ASSERT_EQ(SetFilePointer(file, -4, FILE_END), 199996u);
-    EXPECT_EQ(Read(file, 100), Bytes(data.end() - 4, data.end()));
+    EXPECT_EQ(SetFilePointer(file, -4, FILE_END), 199996u);
+    EXPECT_EQ(Read(file, 100), Bytes(data.end() - 4, data.end())) << "short at the end";
+    EXPECT_EQ(Read(file, 16), Bytes());
     DWORD read = 7;
     EXPECT_TRUE(ReadFile(file, nullptr, 0, &read));
     EXPECT_EQ(read, 0u);
+    EXPECT_EQ(SetFilePointer(file, 10, FILE_END), 200010u);
+    EXPECT_EQ(Read(file, 1), Bytes());
+
+    // Refused seeks leave the position alone; writing past the end grows the file.
+    ASSERT_EQ(SetFilePointer(file, 15, FILE_BEGIN), 15u);
+    const std::pair<LONG, DWORD> refused[] = {
+        {-16, FILE_CURRENT}, {-1, FILE_BEGIN}, {-200001, FILE_END}, {0, 7}};
+    for (const auto& [distance, method] : refused) {
+        ExpectSeekFails(file, distance, method, EINVAL);
+    }
+    EXPECT_EQ(SetFilePointer(file, 0, FILE_CURRENT), 15u);
+    EXPECT_EQ(SetFilePointer(file, 200050, FILE_BEGIN), 200050u);
+    Write(file, Sequence(1));
+    EXPECT_EQ(GetFileSize(file), 200051u);
     EXPECT_TRUE(CloseHandle(file));
 }
 
