@@ -144,7 +144,8 @@ TEST_F(SoftwareD3DTest, ReferencesKeepObjectsAliveExactlyAsLongAsTheyAreHeld) {
     second->Release(); // and with it the light
 }
 
-// Every malformed call fails with its code and changes nothing.
+// Every malformed call fails with its code and changes nothing; the current material is
+// found by its handle.
 TEST_F(SoftwareD3DTest, MalformedCallsAreRefused) {
     SoftwareDirect3D* otherDirect3D = nullptr;
     SoftwareDevice* otherDevice = nullptr;
@@ -169,6 +170,7 @@ TEST_F(SoftwareD3DTest, MalformedCallsAreRefused) {
     description.dwSize = sizeof(D3DLIGHT2);
     description.dltType = D3DLIGHT_DIRECTIONAL;
     ASSERT_EQ(light->SetLight(&description), D3D_OK);
+    ASSERT_EQ(device->SetLightState(D3DLIGHTSTATE_MATERIAL, material->Handle()), D3D_OK);
     D3DLIGHT2 untyped = description;
     untyped.dltType = static_cast<D3DLIGHTTYPE>(0);
     D3DLIGHT2 wrongSizeLight = description;
@@ -187,6 +189,7 @@ TEST_F(SoftwareD3DTest, MalformedCallsAreRefused) {
         [&] { return device->SetTexture(D3DDP_MAXTEXCOORD, nullptr); },
         [&] { return device->SetCurrentViewport(foreignViewport); },
         [&] { return device->SetCurrentViewport(nullptr); },
+        [&] { return device->SetLightState(D3DLIGHTSTATE_MATERIAL, material->Handle() + 1); },
         [&] { return material->SetMaterial(&wrongSizeMaterial); },
         [&] { return material->GetHandle(otherDevice, &handle); }, // another driver's device
         [&] { return material->GetHandle(nullptr, &handle); },
@@ -211,9 +214,9 @@ TEST_F(SoftwareD3DTest, MalformedCallsAreRefused) {
                          light->Description().dltType, viewport->Lights().size(),
                          viewport->ClearCount(), viewport->Rectangle()),
               std::tuple(nullptr, 0u, live, 16u, D3DLIGHT_DIRECTIONAL, 0u, 0u, nullptr));
-    EXPECT_EQ(std::tuple(device->CurrentViewport(), device->CurrentMaterial(),
+    EXPECT_EQ(std::tuple(device->CurrentViewport(), device->CurrentMaterialHandle(),
                          device->TextureStageState(0, D3DTSS_COLOROP).has_value()),
-              std::tuple(nullptr, nullptr, false));
+              std::tuple(nullptr, material->Handle(), false));
     ASSERT_EQ(viewport->Clear(1, &whole, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER), D3D_OK);
     EXPECT_EQ(viewport->LastClearFlags(), D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER);
     // Draws need a current viewport.
@@ -227,25 +230,13 @@ TEST_F(SoftwareD3DTest, MalformedCallsAreRefused) {
 
     viewport->Release();
     light->Release();
-    material->Release();
+    material->Release(); // the current material is forgotten
+    EXPECT_EQ(device->CurrentMaterial(), nullptr);
+    EXPECT_EQ(device->SetLightState(D3DLIGHTSTATE_MATERIAL, 0), D3D_OK);
     foreignViewport->Release();
     foreignLight->Release();
     otherDevice->Release();
     otherDirect3D->Release();
-}
-
-TEST_F(SoftwareD3DTest, TheCurrentMaterialIsFoundByItsHandleAndForgottenWhenItGoes) {
-    SoftwareMaterial* first = NewMaterial();
-    SoftwareMaterial* second = NewMaterial();
-    EXPECT_NE(first->Handle(), second->Handle());
-    ASSERT_EQ(device->SetLightState(D3DLIGHTSTATE_MATERIAL, first->Handle()), D3D_OK);
-    EXPECT_EQ(device->SetLightState(D3DLIGHTSTATE_MATERIAL, first->Handle() + second->Handle()),
-              DDERR_INVALIDPARAMS);
-    EXPECT_EQ(device->CurrentMaterialHandle(), first->Handle());
-    first->Release();
-    EXPECT_EQ(device->CurrentMaterial(), nullptr);
-    EXPECT_EQ(device->SetLightState(D3DLIGHTSTATE_MATERIAL, 0), D3D_OK);
-    second->Release();
 }
 
 class SoftwareD3DDrawTest : public SoftwareD3DTest {
