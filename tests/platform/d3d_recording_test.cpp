@@ -2,6 +2,7 @@
 // by name and occurrence.
 
 #include "platform/d3d/recording/recording_d3d.h"
+#include "testkit/gl_scene.h"
 
 #include <gtest/gtest.h>
 
@@ -38,18 +39,9 @@ TEST_F(RecordingD3DTest, RecordsAndReferenceCountsAreSpelledOutInOrder) {
     direct3D->CreateViewport(&viewport, nullptr);
     direct3D->CreateLight(&light, nullptr);
     direct3D->CreateMaterial(&material, nullptr);
-    D3DLIGHT2 description{};
-    description.dwSize = sizeof(D3DLIGHT2);
-    description.dltType = D3DLIGHT_DIRECTIONAL;
-    description.dcvColor = {1, 0.5f, 0, 1};
-    description.dvDirection = D3DVECTOR(0, 0, 1);
-    description.dvAttenuation1 = 1;
-    description.dwFlags = D3DLIGHT_ACTIVE | D3DLIGHT_NO_SPECULAR;
-    D3DMATERIAL record{};
-    record.dwSize = sizeof(D3DMATERIAL);
-    record.dcvDiffuse = {1, 1, 1, 1};
-    record.dvPower = 2.5f;
-    record.dwRampSize = 16;
+    const D3DLIGHT2 description =
+        testkit::PointLight({1, 2, 3}, testkit::Colour(1, 0.5f, 0), 4, 0.25f, 0.5f, 2);
+    const D3DMATERIAL record = testkit::Material(testkit::Colour(1, 1, 1), {}, 2.5f);
     viewport->AddLight(light);
     D3DRECT rects[2] = {{0, 0, 320, 240}, {320, 240, 640, 480}};
     log->ClearCalls();
@@ -64,11 +56,11 @@ TEST_F(RecordingD3DTest, RecordsAndReferenceCountsAreSpelledOutInOrder) {
     viewport->AddRef();
     viewport->Release();
     EXPECT_EQ(log->Lines(),
-              (Lines{"Light#1::SetLight({size 80, type 3, colour (1 0.5 0 1), position (0 0 0), "
-                     "direction (0 0 1), range 0, falloff 0, attenuation (0 1 0), theta 0, phi 0, "
-                     "flags 3})",
+              (Lines{"Light#1::SetLight({size 80, type 1, colour (1 0.5 0 1), position (1 2 3), "
+                     "direction (0 0 1), range 4, falloff 0, attenuation (0.25 0.5 2), theta 0, "
+                     "phi 0, flags 1})",
                      "Material#1::SetMaterial({size 80, diffuse (1 1 1 1), ambient (0 0 0 0), "
-                     "specular (0 0 0 0), emissive (0 0 0 0), power 2.5, texture 0, ramp 16})",
+                     "specular (0 0 0 0), emissive (0 0 0 0), power 2.5, texture 0, ramp 0})",
                      "Viewport#1::DeleteLight(Light#1)",
                      "Viewport#1::Clear(2, [0 0 320 240] [320 240 640 480], 1)",
                      "Device#1::SetCurrentViewport(Viewport#1)", "Device#1::GetCurrentViewport()",
