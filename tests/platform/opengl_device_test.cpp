@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
+#include <utility>
 
 namespace {
 
@@ -17,15 +19,20 @@ using platform::Argb;
 using testkit::Colour;
 using testkit::GLSceneHost;
 
-// A checker board of two raw values, `cells` squares to a side.
-std::vector<DWORD> Checker(DWORD side, DWORD cells, DWORD a, DWORD b) {
+// A square texture of `side` texels in `cells` x `cells` squares, each holding the raw value
+// `value` gives its column and row.
+std::vector<DWORD> Cells(DWORD side, DWORD cells, const std::function<DWORD(DWORD, DWORD)>& value) {
     std::vector<DWORD> values;
     for (DWORD y = 0; y < side; ++y) {
         for (DWORD x = 0; x < side; ++x) {
-            values.push_back(((x * cells / side) + (y * cells / side)) % 2 == 0 ? a : b);
+            values.push_back(value(x * cells / side, y * cells / side));
         }
     }
     return values;
+}
+
+std::vector<DWORD> Checker(DWORD side, DWORD cells, DWORD a, DWORD b) {
+    return Cells(side, cells, [a, b](DWORD x, DWORD y) { return (x + y) % 2 == 0 ? a : b; });
 }
 
 void Begin(GLSceneHost& host, D3DCOLORVALUE background) {
@@ -114,19 +121,10 @@ void TexturedWall(GLSceneHost& host, IDirectDrawSurface4* texture) {
     End(host);
 }
 
-// Indices 0 to 3 of a four-colour palette in quarters.
-std::vector<DWORD> Quarters(DWORD side) {
-    std::vector<DWORD> values;
-    for (DWORD y = 0; y < side; ++y) {
-        for (DWORD x = 0; x < side; ++x) {
-            values.push_back((y < side / 2 ? 0 : 2) + (x < side / 2 ? 0 : 1));
-        }
-    }
-    return values;
-}
-
 void PalettisedTexture(GLSceneHost& host) {
-    TexturedWall(host, host.MakeTexture(platform::Palettized8Format(), 8, 8, Quarters(8),
+    // Indices 0 to 3 of a four-colour palette in quarters.
+    const auto quarters = Cells(8, 2, [](DWORD x, DWORD y) { return 2 * y + x; });
+    TexturedWall(host, host.MakeTexture(platform::Palettized8Format(), 8, 8, quarters,
                                         {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFF00}));
 }
 
@@ -169,41 +167,24 @@ void BlitUnderScene(GLSceneHost& host) {
     End(host);
 }
 
-struct GoldenCase {
-    const char* name;
-    std::function<void(GLSceneHost&)> draw;
-};
-
-void PrintTo(const GoldenCase& golden, std::ostream* out) {
-    *out << golden.name;
-}
-
-class OpenGLGolden : public testing::TestWithParam<GoldenCase> {};
-
-TEST_P(OpenGLGolden, FrameMatchesReference) {
-    GLSceneHost host;
-    if (!host.SkipReason().empty()) {
-        GTEST_SKIP() << host.SkipReason();
+// Each frame against its reference image in tests/platform/golden.
+TEST(OpenGLGolden, FramesMatchTheirReferences) {
+    const std::pair<const char*, void (*)(GLSceneHost&)> frames[] = {
+        {"lit-cube", LitTexturedCube},       {"point-light", PointLitFloor},
+        {"spot-light", SpotLitFloor},        {"additive", AdditiveQuads},
+        {"depth", DepthOcclusion},           {"palettised", PalettisedTexture},
+        {"colour-key", ColourKeyedTexture},  {"viewport-clear", ViewportClear},
+        {"blit-under-scene", BlitUnderScene}};
+    for (const auto& [name, draw] : frames) {
+        GLSceneHost host;
+        if (!host.SkipReason().empty()) {
+            GTEST_SKIP() << host.SkipReason();
+        }
+        draw(host);
+        EXPECT_TRUE(
+            testkit::MatchesGolden(host.Target(), "platform", std::string("opengl-") + name))
+            << name;
     }
-    GetParam().draw(host);
-    EXPECT_TRUE(testkit::MatchesGolden(host.Target(), "platform",
-                                       std::string("opengl-") + GetParam().name));
 }
-
-INSTANTIATE_TEST_SUITE_P(Frames, OpenGLGolden,
-                         testing::Values(GoldenCase{"lit-cube", LitTexturedCube},
-                                         GoldenCase{"point-light", PointLitFloor},
-                                         GoldenCase{"spot-light", SpotLitFloor},
-                                         GoldenCase{"additive", AdditiveQuads},
-                                         GoldenCase{"depth", DepthOcclusion},
-                                         GoldenCase{"palettised", PalettisedTexture},
-                                         GoldenCase{"colour-key", ColourKeyedTexture},
-                                         GoldenCase{"viewport-clear", ViewportClear},
-                                         GoldenCase{"blit-under-scene", BlitUnderScene}),
-                         [](const auto& info) {
-                             std::string name = info.param.name;
-                             std::erase(name, '-');
-                             return name;
-                         });
 
 } // namespace
