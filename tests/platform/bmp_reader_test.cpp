@@ -210,31 +210,21 @@ struct RefusalCase {
 };
 
 BmpImage ValidImage() {
-    return {.width = 4,
-            .height = 2,
-            .bitCount = 8,
-            .coloursUsed = 2,
-            .colours = Ramp(2),
-            .pixels = Bytes(8, 1)};
+    return {40, 4, 2, 1, 8, BI_RGB, {}, 2, Ramp(2), Bytes(8, 1)};
 }
 
-std::function<void(BmpImage&)> Rle(std::uint16_t bitCount, std::int32_t width, Bytes data) {
+std::function<void(BmpImage&)> Rle(std::uint16_t bitCount, std::int32_t width, Bytes data,
+                                   std::int32_t height = 2) {
     return [=](BmpImage& image) {
-        image.bitCount = bitCount;
-        image.compression = bitCount == 8 ? BI_RLE8 : BI_RLE4;
-        image.width = width;
-        image.pixels = data;
+        image = {40, width, height,  1,   bitCount, bitCount == 8u ? BI_RLE8 : BI_RLE4,
+                 {}, 2,     Ramp(2), data};
     };
 }
 
-std::function<void(BmpImage&)> Masks16(std::vector<std::uint32_t> masks) {
+std::function<void(BmpImage&)> Masks(std::vector<std::uint32_t> masks,
+                                     std::uint16_t bitCount = 16) {
     return [=](BmpImage& image) {
-        image.bitCount = 16;
-        image.compression = BI_BITFIELDS;
-        image.masks = masks;
-        image.coloursUsed = 0;
-        image.colours.clear();
-        image.pixels = Bytes(16, 0);
+        image = {40, 4, 2, 1, bitCount, BI_BITFIELDS, masks, 0, {}, Bytes(16, 0)};
     };
 }
 
@@ -275,33 +265,21 @@ std::vector<RefusalCase> RefusalCases() {
          [](Bytes& bytes) { bytes[testkit::kFileHeaderBytes + testkit::kBitCountField] = 7; }},
         {"4-bit run-length at 8 bits", [](BmpImage& image) { image.compression = BI_RLE4; },
          kNoFit},
-        {"bit fields at 24 bits",
-         [](BmpImage& image) {
-             Masks16({0xFF0000, 0xFF00, 0xFF})(image);
-             image.bitCount = 24;
-         },
-         kNoFit},
-        {"run-length top-down",
-         [](BmpImage& image) {
-             Rle(8, 4, {0, 1})(image);
-             image.height = -2;
-         },
+        {"bit fields at 24 bits", Masks({0xFF0000, 0xFF00, 0xFF}, 24), kNoFit},
+        {"run-length top-down", Rle(8, 4, {0, 1}, -2),
          "run-length encoded images cannot be stored top row first"},
-        {"overlapping masks", Masks16({0xF800, 0xFC00, 0x001F}), kMasks},
-        {"mask with a gap", Masks16({0xF00F, 0x0F00, 0x00F0}), kMasks},
-        {"mask beyond 16 bits", Masks16({0x1F0000, 0x07E0, 0x001F}), kMasks},
-        {"no green mask", Masks16({0xF800, 0, 0x001F}), kMasks},
-        {"masks missing after a 40-byte header", Masks16({}),
+        {"overlapping masks", Masks({0xF800, 0xFC00, 0x001F}), kMasks},
+        {"mask with a gap", Masks({0xF00F, 0x0F00, 0x00F0}), kMasks},
+        {"mask beyond 16 bits", Masks({0x1F0000, 0x07E0, 0x001F}), kMasks},
+        {"no green mask", Masks({0xF800, 0, 0x001F}), kMasks},
+        {"masks missing after a 40-byte header", Masks({}),
          "bit field masks run past the end of the image", CutTo(40), false},
         {"zero width", [](BmpImage& image) { image.width = 0; }, kNotPositive},
         {"zero height", [](BmpImage& image) { image.height = 0; }, kNotPositive},
         {"one column too wide", [](BmpImage& image) { image.width = 32769; }, kTooLarge},
         {"one row too tall, top-down", [](BmpImage& image) { image.height = -32769; }, kTooLarge},
-        {"pixels above the memory limit at the widest side allowed",
-         [](BmpImage& image) {
-             Rle(8, 32768, {0, 1})(image);
-             image.height = 8193; // one row more than 256 MiB
-         },
+        // One row more than 256 MiB.
+        {"pixels above the memory limit at the widest side allowed", Rle(8, 32768, {0, 1}, 8193),
          "pixels need more than 256 MiB"},
         {"more than 256 colours", [](BmpImage& image) { image.coloursUsed = 257; },
          "colour table has more than 256 entries"},
