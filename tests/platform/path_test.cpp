@@ -12,11 +12,14 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
+
+using Result = std::tuple<std::optional<std::string>, int>; // and the last error
 
 std::optional<std::string> FullPath(const char* path) {
     std::vector<char> buffer(4096);
@@ -28,12 +31,11 @@ std::optional<std::string> FullPath(const char* path) {
     return std::string(buffer.data(), length);
 }
 
-std::optional<std::string> HostPathOf(const std::string& path) {
-    std::string host;
-    if (!platform::MapToHostPath(path.c_str(), host)) {
-        return std::nullopt;
-    }
-    return host;
+Result HostPathOf(const std::string& path) {
+    return testkit::WithLastError([&]() -> std::optional<std::string> {
+        std::string host;
+        return platform::MapToHostPath(path.c_str(), host) ? std::optional(host) : std::nullopt;
+    });
 }
 
 // The current directory as the engine names it.
@@ -42,9 +44,15 @@ std::string CurrentWindowsPath() {
 }
 
 TEST(GetFullPathName, ResolvesComponentsSeparatorsAndDrivesTextually) {
+    const std::string tooLong = "c:\\" + std::string(40000, 'a');
+    std::string climbing = "c:\\x"; // parent components may bring it back to something short
+    for (int i = 0; i < 5000; ++i) {
+        climbing += "\\..";
+    }
     const struct {
         const char* path;
-        const char* full;
+        std::optional<std::string> full;
+        int error = 0;
     } cases[] = {
         // Current and parent components go; the parent of the root stays at the root.
         {"c:\\games\\lev\\..\\tex\\.\\a.bmp", "c:\\games\\tex\\a.bmp"},
@@ -65,9 +73,15 @@ TEST(GetFullPathName, ResolvesComponentsSeparatorsAndDrivesTextually) {
         {"d:\\x\\..\\y.bmp", "d:\\y.bmp"},
         {"D:x.bmp", "D:\\x.bmp"},
         {"e:", "e:\\"},
+        {climbing.c_str(), "c:\\"},
+        // Too long, empty and missing paths are refused.
+        {tooLong.c_str(), std::nullopt, ENAMETOOLONG},
+        {"", std::nullopt, EINVAL},
+        {nullptr, std::nullopt, EINVAL},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(FullPath(c.path), c.full) << "input " << c.path;
+        EXPECT_EQ(testkit::WithLastError([&] { return FullPath(c.path); }), Result(c.full, c.error))
+            << "input " << (c.path == nullptr ? "null" : std::string(c.path).substr(0, 40));
     }
 }
 
@@ -88,31 +102,10 @@ TEST(GetFullPathName, ReportsFilePartAndSizeNeededWhenTheBufferIsTooSmall) {
     EXPECT_EQ(GetFullPathNameA(path, 0, nullptr, nullptr), 15u);
     EXPECT_EQ(GetFullPathNameA(path, 15, buffer, nullptr), 14u);
     EXPECT_EQ(std::string(buffer, 16), std::string(path) + '\0' + '#');
-}
-
-TEST(GetFullPathName, LongInputsAndRefusals) {
-    std::string longPath = "c:\\" + std::string(997, 'a');
-    char buffer[256];
+    const std::string longPath = "c:\\" + std::string(997, 'a');
     std::memset(buffer, '#', sizeof buffer);
     EXPECT_EQ(GetFullPathNameA(longPath.c_str(), sizeof buffer, buffer, nullptr), 1001u);
     EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, '#'));
-
-    // Parent components may bring a long input back to something short.
-    std::string climbing = "c:\\x";
-    for (int i = 0; i < 5000; ++i) {
-        climbing += "\\..";
-    }
-    EXPECT_EQ(FullPath(climbing.c_str()), "c:\\");
-
-    // Too long, empty and missing paths are refused.
-    const std::string tooLong = "c:\\" + std::string(40000, 'a');
-    const std::pair<const char*, int> refused[] = {
-        {tooLong.c_str(), ENAMETOOLONG}, {"", EINVAL}, {nullptr, EINVAL}};
-    for (const auto& c : refused) {
-        EXPECT_EQ(testkit::WithLastError(
-                      [&] { return GetFullPathNameA(c.first, sizeof buffer, buffer, nullptr); }),
-                  std::tuple(0u, c.second));
-    }
 }
 
 // Relative paths against a known current directory.
@@ -155,8 +148,11 @@ protected:
 };
 
 TEST_F(MapToHostPathTest, MatchesComponentsIgnoringCasePreferringExactThenByteOrder) {
+    const std::string tooLong = "c:\\" + std::string(5000, 'a');
     const struct {
-        std::string engine, host;
+        std::string engine;
+        std::optional<std::string> host;
+        int error = 0;
     } cases[] = {
         {Engine("Games\\Level1.VMM"), Host("Games/Level1.VMM")},
         {Engine("Games/../Games/./Level1.VMM"), Host("Games/Level1.VMM")},
@@ -170,21 +166,13 @@ TEST_F(MapToHostPathTest, MatchesComponentsIgnoringCasePreferringExactThenByteOr
         // Unmatched components stay as written.
         {Engine("games\\NewFile.dat"), Host("Games/NewFile.dat")},
         {Engine("NoDir\\level1.vmm"), Host("NoDir/level1.vmm")},
+        // Other drives and overlong paths are refused.
+        {"d:\\games\\level1.vmm", std::nullopt, ENODEV},
+        {tooLong, std::nullopt, ENAMETOOLONG},
+        {"", std::nullopt, EINVAL},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(HostPathOf(c.engine), c.host) << c.engine;
-    }
-}
-
-TEST_F(MapToHostPathTest, RefusesOtherDrivesAndOverlongPaths) {
-    const std::string tooLong = "c:\\" + std::string(5000, 'a');
-    const std::pair<const char*, int> refused[] = {
-        {"d:\\games\\level1.vmm", ENODEV}, {tooLong.c_str(), ENAMETOOLONG}, {"", EINVAL}};
-    for (const auto& c : refused) {
-        std::string host;
-        EXPECT_EQ(testkit::WithLastError([&] { return platform::MapToHostPath(c.first, host); }),
-                  std::tuple(false, c.second))
-            << c.first;
+        EXPECT_EQ(HostPathOf(c.engine), Result(c.host, c.error)) << c.engine.substr(0, 60);
     }
 }
 
