@@ -125,6 +125,14 @@ TEST_F(CurrentDirectoryTest, RelativePathsResolveAgainstCurrentDirectory) {
     EXPECT_EQ(FullPath("lev\\"), cwd + "\\lev\\");
     EXPECT_EQ(FullPath("c:lev"), cwd + "\\lev");
     EXPECT_EQ(FullPath("c:"), cwd);
+    // Too small a buffer for the current directory is left alone; the answer is the size needed.
+    char small[4] = {'#', '#', '#', '#'};
+    EXPECT_EQ(GetCurrentDirectoryA(sizeof small, small), cwd.size() + 1);
+    EXPECT_EQ(std::string(small, sizeof small), "####");
+    // The host root is the drive's root, the one directory that ends in a separator.
+    testkit::WorkingDirectory root("/");
+    EXPECT_EQ(FullPath("games\\a.vmm"), "c:\\games\\a.vmm");
+    EXPECT_EQ(FullPath("."), "c:\\");
 }
 
 // Mapping against files on disk with mixed-case names.
