@@ -1,3 +1,6 @@
+// Files and paths: transfers, seeks, dispositions, access modes, mapped views, interrupted
+// reads, and the resolution of engine paths to full and host paths.
+
 #include "platform/os/file.h"
 #include "platform/os/handle.h"
 #include "platform/os/last_error.h"
@@ -5,6 +8,7 @@
 
 #include "testkit/last_error.h"
 #include "testkit/scratch_dir.h"
+#include "testkit/working_directory.h"
 
 #include <gtest/gtest.h>
 
@@ -13,12 +17,15 @@
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <pthread.h>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -248,6 +255,159 @@ TEST_F(FileTest, MappedViewsHoldTheWholeFileAndOutliveTheHandle) {
     CloseHandle(file);
     EXPECT_EQ(MapFile(file, &size), nullptr);
     EXPECT_EQ(size, 99u);
+}
+
+using Result = std::tuple<std::optional<std::string>, int>; // and the last error
+
+std::optional<std::string> FullPath(const char* path) {
+    std::vector<char> buffer(4096);
+    DWORD length =
+        GetFullPathNameA(path, static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+    if (length == 0 || length >= buffer.size()) {
+        return std::nullopt;
+    }
+    return std::string(buffer.data(), length);
+}
+
+Result HostPathOf(const std::string& path) {
+    return testkit::WithLastError([&]() -> std::optional<std::string> {
+        std::string host;
+        return platform::MapToHostPath(path.c_str(), host) ? std::optional(host) : std::nullopt;
+    });
+}
+
+// The current directory as the engine names it.
+std::string CurrentWindowsPath() {
+    return platform::HostToWindowsPath(fs::current_path().string());
+}
+
+TEST(GetFullPathName, ResolvesComponentsSeparatorsAndDrivesTextually) {
+    const std::string tooLong = "c:\\" + std::string(40000, 'a');
+    std::string climbing = "c:\\x"; // parent components may bring it back to something short
+    for (int i = 0; i < 5000; ++i) {
+        climbing += "\\..";
+    }
+    const struct {
+        const char* path;
+        std::optional<std::string> full;
+        int error = 0;
+    } cases[] = {
+        // Current and parent components go; the parent of the root stays at the root.
+        {"c:\\games\\lev\\..\\tex\\.\\a.bmp", "c:\\games\\tex\\a.bmp"},
+        {"c:\\a\\b\\c\\..\\..\\d", "c:\\a\\d"},
+        {"c:\\a\\b\\..", "c:\\a"},
+        {"c:\\a\\..b\\.c", "c:\\a\\..b\\.c"},
+        {"c:\\..\\..\\x", "c:\\x"},
+        {"c:\\..", "c:\\"},
+        // Forward and repeated separators; the trailing separator and letter case stay.
+        {"c:/games/lev/a.vmm", "c:\\games\\lev\\a.vmm"},
+        {"c:\\\\games//lev\\/a.vmm", "c:\\games\\lev\\a.vmm"},
+        {"c:/games\\lev/", "c:\\games\\lev\\"},
+        {"c:\\games\\lev\\..\\", "c:\\games\\"},
+        {"C:\\Games\\Level1.LEV", "C:\\Games\\Level1.LEV"},
+        // Without a drive a path is rooted on the host drive; other drives resolve textually.
+        {"\\tmp\\a.vmm", "c:\\tmp\\a.vmm"},
+        {"/", "c:\\"},
+        {"d:\\x\\..\\y.bmp", "d:\\y.bmp"},
+        {"D:x.bmp", "D:\\x.bmp"},
+        {"e:", "e:\\"},
+        {climbing.c_str(), "c:\\"},
+        // Too long, empty and missing paths are refused.
+        {tooLong.c_str(), std::nullopt, ENAMETOOLONG},
+        {"", std::nullopt, EINVAL},
+        {nullptr, std::nullopt, EINVAL},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(testkit::WithLastError([&] { return FullPath(c.path); }), Result(c.full, c.error))
+            << "input " << (c.path == nullptr ? "null" : std::string(c.path).substr(0, 40));
+    }
+}
+
+TEST(GetFullPathName, ReportsFilePartAndSizeNeededWhenTheBufferIsTooSmall) {
+    const char* path = "c:\\games\\a.vmm"; // 14 characters
+    char buffer[64];
+    char* filePart = nullptr;
+    ASSERT_EQ(GetFullPathNameA(path, sizeof buffer, buffer, &filePart), 14u);
+    EXPECT_EQ(filePart, buffer + 9);
+    ASSERT_EQ(GetFullPathNameA("c:\\games\\", sizeof buffer, buffer, &filePart), 9u);
+    EXPECT_EQ(filePart, nullptr);
+    // Too small a buffer is left alone; the answer is the size needed.
+    std::memset(buffer, '#', sizeof buffer);
+    filePart = buffer;
+    EXPECT_EQ(GetFullPathNameA(path, 14, buffer, &filePart), 15u);
+    EXPECT_EQ(filePart, nullptr);
+    EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, '#'));
+    EXPECT_EQ(GetFullPathNameA(path, 0, nullptr, nullptr), 15u);
+    EXPECT_EQ(GetFullPathNameA(path, 15, buffer, nullptr), 14u);
+    EXPECT_EQ(std::string(buffer, 16), std::string(path) + '\0' + '#');
+    const std::string longPath = "c:\\" + std::string(997, 'a');
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(GetFullPathNameA(longPath.c_str(), sizeof buffer, buffer, nullptr), 1001u);
+    EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, '#'));
+}
+
+// Relative paths against a known current directory.
+class CurrentDirectoryTest : public ::testing::Test {
+protected:
+    testkit::ScratchDir m_scratch;
+    testkit::WorkingDirectory m_cwd{m_scratch.Path()};
+};
+
+TEST_F(CurrentDirectoryTest, RelativePathsResolveAgainstCurrentDirectory) {
+    const std::string cwd = CurrentWindowsPath();
+    const std::string parent = cwd.substr(0, cwd.rfind('\\'));
+    EXPECT_EQ(FullPath("lev\\a.vmm"), cwd + "\\lev\\a.vmm");
+    EXPECT_EQ(FullPath("./lev/a.vmm"), cwd + "\\lev\\a.vmm");
+    EXPECT_EQ(FullPath("..\\x.vmm"), parent + "\\x.vmm");
+    EXPECT_EQ(FullPath("."), cwd);
+    EXPECT_EQ(FullPath("lev\\"), cwd + "\\lev\\");
+    EXPECT_EQ(FullPath("c:lev"), cwd + "\\lev");
+    EXPECT_EQ(FullPath("c:"), cwd);
+    // Too small a buffer for the current directory is left alone; the answer is the size needed.
+    char small[4] = {'#', '#', '#', '#'};
+    EXPECT_EQ(GetCurrentDirectoryA(sizeof small, small), cwd.size() + 1);
+    EXPECT_EQ(std::string(small, sizeof small), "####");
+    // The host root is the drive's root, the one directory that ends in a separator.
+    testkit::WorkingDirectory root("/");
+    EXPECT_EQ(FullPath("games\\a.vmm"), "c:\\games\\a.vmm");
+    EXPECT_EQ(FullPath("."), "c:\\");
+}
+
+// Mapping against files on disk with mixed-case names.
+TEST_F(FileTest, HostPathsMatchComponentsIgnoringCasePreferringExactThenByteOrder) {
+    m_scratch.WriteFile("Games/Level1.VMM", {1, 2, 3});
+    m_scratch.WriteFile("Data/abc", {});
+    m_scratch.WriteFile("Data/ABC", {});
+    const auto engine = [this](const std::string& relative) {
+        return m_scratch.EnginePath("") + relative;
+    };
+    const auto host = [this](const std::string& relative) { return m_scratch.HostPath(relative); };
+    const std::string tooLong = "c:\\" + std::string(5000, 'a');
+    const struct {
+        std::string engine;
+        std::optional<std::string> host;
+        int error = 0;
+    } cases[] = {
+        {engine("Games\\Level1.VMM"), host("Games/Level1.VMM")},
+        {engine("Games/../Games/./Level1.VMM"), host("Games/Level1.VMM")},
+        {"c:\\", "/"},
+        {engine("games\\level1.vmm"), host("Games/Level1.VMM")},
+        {engine("GAMES\\LEVEL1.vmm"), host("Games/Level1.VMM")},
+        {engine("games\\"), host("Games/")},
+        {engine("data\\abc"), host("Data/abc")},
+        {engine("data\\ABC"), host("Data/ABC")},
+        {engine("data\\aBc"), host("Data/ABC")},
+        // Unmatched components stay as written.
+        {engine("games\\NewFile.dat"), host("Games/NewFile.dat")},
+        {engine("NoDir\\level1.vmm"), host("NoDir/level1.vmm")},
+        // Other drives and overlong paths are refused.
+        {"d:\\games\\level1.vmm", std::nullopt, ENODEV},
+        {tooLong, std::nullopt, ENAMETOOLONG},
+        {"", std::nullopt, EINVAL},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(HostPathOf(c.engine), Result(c.host, c.error)) << c.engine.substr(0, 60);
+    }
 }
 
 // Data that arrives in pieces, with signals interrupting the wait, still fills a read.
