@@ -318,6 +318,7 @@ TEST_F(SoftwareD3DTest, MalformedCallsAreRefused) {
               std::tuple(nullptr, material->Handle(), false));
     ASSERT_EQ(viewport->Clear(1, &whole, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER), D3D_OK);
     EXPECT_EQ(viewport->LastClearFlags(), D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER);
+    EXPECT_EQ(foreignViewport->Clear(1, &whole, D3DCLEAR_TARGET), D3D_OK); // with no renderer
     // Draws need a current viewport.
     D3DVERTEX vertices[3]{};
     WORD indices[3] = {0, 1, 2};
