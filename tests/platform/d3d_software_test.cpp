@@ -150,12 +150,9 @@ TEST_F(SoftwareD3DTest, ReferencesKeepObjectsAliveExactlyAsLongAsTheyAreHeld) {
 // Records are spelled out field by field; references the objects take on each other are not
 // calls, the ones the caller takes and gives back are.
 TEST_F(SoftwareD3DTest, RecordsAndReferenceCountsAreSpelledOutInOrder) {
-    IDirect3DViewport3* viewport = nullptr;
-    IDirect3DLight* light = nullptr;
-    IDirect3DMaterial3* material = nullptr;
-    direct3D->CreateViewport(&viewport, nullptr);
-    direct3D->CreateLight(&light, nullptr);
-    direct3D->CreateMaterial(&material, nullptr);
+    SoftwareViewport* viewport = NewViewport();
+    SoftwareLight* light = NewLight();
+    SoftwareMaterial* material = NewMaterial();
     const D3DLIGHT2 description =
         testkit::PointLight({1, 2, 3}, testkit::Colour(1, 0.5f, 0), 4, 0.25f, 0.5f, 2);
     const D3DMATERIAL record = testkit::Material(testkit::Colour(1, 1, 1), {}, 2.5f);
@@ -259,15 +256,11 @@ TEST_F(SoftwareD3DTest, MalformedCallsAreRefused) {
     const DWORD live = device->LiveObjectCount();
 
     D3DMATRIX view = TranslateMatrix(1, 2, 3);
-    D3DMATERIAL record{};
-    record.dwSize = sizeof(D3DMATERIAL);
-    record.dwRampSize = 16;
+    const D3DMATERIAL record = testkit::Material(testkit::Colour(1, 1, 1), {}, 16);
     ASSERT_EQ(material->SetMaterial(&record), D3D_OK);
     D3DMATERIAL wrongSizeMaterial = record;
     wrongSizeMaterial.dwSize = 84;
-    D3DLIGHT2 description{};
-    description.dwSize = sizeof(D3DLIGHT2);
-    description.dltType = D3DLIGHT_DIRECTIONAL;
+    const D3DLIGHT2 description = testkit::DirectionalLight({0, 0, 1}, testkit::Colour(1, 1, 1));
     ASSERT_EQ(light->SetLight(&description), D3D_OK);
     ASSERT_EQ(device->SetLightState(D3DLIGHTSTATE_MATERIAL, material->Handle()), D3D_OK);
     D3DLIGHT2 untyped = description;
@@ -309,10 +302,10 @@ TEST_F(SoftwareD3DTest, MalformedCallsAreRefused) {
     for (std::size_t i = 0; i < std::size(refused); ++i) {
         EXPECT_EQ(refused[i](), DDERR_INVALIDPARAMS) << "call " << i;
     }
-    EXPECT_EQ(std::tuple(created, handle, device->LiveObjectCount(), material->Record().dwRampSize,
+    EXPECT_EQ(std::tuple(created, handle, device->LiveObjectCount(), material->Record().dvPower,
                          light->Description().dltType, viewport->Lights().size(),
                          viewport->ClearCount(), viewport->Rectangle()),
-              std::tuple(nullptr, 0u, live, 16u, D3DLIGHT_DIRECTIONAL, 0u, 0u, nullptr));
+              std::tuple(nullptr, 0u, live, 16.0f, D3DLIGHT_DIRECTIONAL, 0u, 0u, nullptr));
     EXPECT_EQ(std::tuple(device->CurrentViewport(), device->CurrentMaterialHandle(),
                          device->TextureStageState(0, D3DTSS_COLOROP).has_value()),
               std::tuple(nullptr, material->Handle(), false));
