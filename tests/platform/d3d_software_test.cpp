@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -79,6 +80,11 @@ protected:
     SoftwareLight* NewLight() { return New<SoftwareLight>(&IDirect3D3::CreateLight); }
     SoftwareMaterial* NewMaterial() { return New<SoftwareMaterial>(&IDirect3D3::CreateMaterial); }
     SoftwareViewport* NewViewport() { return New<SoftwareViewport>(&IDirect3D3::CreateViewport); }
+    // The last `count` lines of the call log.
+    Lines LastCalls(std::size_t count) const {
+        const Lines lines = log->Lines();
+        return Lines(lines.end() - static_cast<long>(std::min(count, lines.size())), lines.end());
+    }
 
     std::shared_ptr<D3DCallLog> log = std::make_shared<D3DCallLog>();
     std::shared_ptr<LoggingRenderer> renderer = std::make_shared<LoggingRenderer>();
@@ -89,19 +95,27 @@ protected:
 
 TEST_F(SoftwareD3DTest, ReferencesKeepObjectsAliveExactlyAsLongAsTheyAreHeld) {
     SoftwareMaterial* material = NewMaterial();
-    EXPECT_EQ(material->AddRef(), 2u);
-    EXPECT_EQ(material->Release(), 1u);
-
-    // A light belongs to one viewport at a time, which holds a reference to it.
     SoftwareViewport* first = NewViewport();
     SoftwareViewport* second = NewViewport();
     SoftwareLight* light = NewLight();
+    // References the caller takes and gives back are logged; those objects take on each other
+    // are not.
+    EXPECT_EQ(material->AddRef(), 2u);
+    EXPECT_EQ(first->AddRef(), 2u);
+    EXPECT_EQ(material->Release(), 1u);
+    EXPECT_EQ(first->Release(), 1u);
+    EXPECT_EQ(LastCalls(4), (Lines{"Material#1::AddRef()", "Viewport#1::AddRef()",
+                                   "Material#1::Release()", "Viewport#1::Release()"}));
+
+    // A light belongs to one viewport at a time, which holds a reference to it.
     ASSERT_EQ(first->AddLight(light), D3D_OK);
     EXPECT_EQ(light->ReferenceCount(), 2u);
+    EXPECT_EQ(LastCalls(1), Lines{"Viewport#1::AddLight(Light#1)"});
     EXPECT_EQ(first->AddLight(light), D3DERR_LIGHTHASVIEWPORT);
     EXPECT_EQ(second->AddLight(light), D3DERR_LIGHTHASVIEWPORT);
     EXPECT_EQ(second->DeleteLight(light), D3DERR_LIGHTNOTINTHISVIEWPORT);
     ASSERT_EQ(first->DeleteLight(light), D3D_OK);
+    EXPECT_EQ(LastCalls(1), Lines{"Viewport#1::DeleteLight(Light#1)"});
     EXPECT_EQ(std::tuple(light->ReferenceCount(), light->Viewport()), std::tuple(1u, nullptr));
     ASSERT_EQ(second->AddLight(light), D3D_OK);
     EXPECT_EQ(light->Release(), 1u);
@@ -114,6 +128,8 @@ TEST_F(SoftwareD3DTest, ReferencesKeepObjectsAliveExactlyAsLongAsTheyAreHeld) {
     ASSERT_EQ(device->GetCurrentViewport(&current), D3D_OK);
     EXPECT_EQ(std::tuple(current, first->ReferenceCount()), std::tuple(first, 3u));
     current->Release();
+    EXPECT_EQ(LastCalls(3), (Lines{"Device#1::SetCurrentViewport(Viewport#1)",
+                                   "Device#1::GetCurrentViewport()", "Viewport#1::Release()"}));
     ASSERT_EQ(device->SetCurrentViewport(second), D3D_OK);
     EXPECT_EQ(first->ReferenceCount(), 1u);
     first->Release();
@@ -145,45 +161,6 @@ TEST_F(SoftwareD3DTest, ReferencesKeepObjectsAliveExactlyAsLongAsTheyAreHeld) {
     EXPECT_EQ(std::tuple(second->BackgroundMaterial(), second->LiveObjectCount()),
               std::tuple(nullptr, 2u));
     second->Release(); // and with it the light
-}
-
-// Records are spelled out field by field; references the objects take on each other are not
-// calls, the ones the caller takes and gives back are.
-TEST_F(SoftwareD3DTest, RecordsAndReferenceCountsAreSpelledOutInOrder) {
-    SoftwareViewport* viewport = NewViewport();
-    SoftwareLight* light = NewLight();
-    SoftwareMaterial* material = NewMaterial();
-    const D3DLIGHT2 description =
-        testkit::PointLight({1, 2, 3}, testkit::Colour(1, 0.5f, 0), 4, 0.25f, 0.5f, 2);
-    const D3DMATERIAL record = testkit::Material(testkit::Colour(1, 1, 1), {}, 2.5f);
-    viewport->AddLight(light);
-    D3DRECT rects[2] = {{0, 0, 320, 240}, {320, 240, 640, 480}};
-    log->ClearCalls();
-    light->SetLight(&description);
-    material->SetMaterial(&record);
-    viewport->DeleteLight(light);
-    viewport->Clear(2, rects, D3DCLEAR_TARGET);
-    device->SetCurrentViewport(viewport);
-    IDirect3DViewport3* current = nullptr;
-    device->GetCurrentViewport(&current);
-    current->Release();
-    viewport->AddRef();
-    viewport->Release();
-    EXPECT_EQ(log->Lines(),
-              (Lines{"Light#1::SetLight({size 80, type 1, colour (1 0.5 0 1), position (1 2 3), "
-                     "direction (0 0 1), range 4, falloff 0, attenuation (0.25 0.5 2), theta 0, "
-                     "phi 0, flags 1})",
-                     "Material#1::SetMaterial({size 80, diffuse (1 1 1 1), ambient (0 0 0 0), "
-                     "specular (0 0 0 0), emissive (0 0 0 0), power 2.5, texture 0, ramp 0})",
-                     "Viewport#1::DeleteLight(Light#1)",
-                     "Viewport#1::Clear(2, [0 0 320 240] [320 240 640 480], 1)",
-                     "Device#1::SetCurrentViewport(Viewport#1)", "Device#1::GetCurrentViewport()",
-                     "Viewport#1::Release()", "Viewport#1::AddRef()", "Viewport#1::Release()"}));
-    EXPECT_EQ(device->CurrentViewport()->ReferenceCount(), 2u);
-    EXPECT_EQ(log->Count("Viewport::Release"), 2u);
-    material->Release();
-    light->Release();
-    viewport->Release();
 }
 
 TEST_F(SoftwareD3DTest, InjectedFailuresFollowTheirRulesAndChangeNothing) {
@@ -256,12 +233,20 @@ TEST_F(SoftwareD3DTest, MalformedCallsAreRefused) {
     const DWORD live = device->LiveObjectCount();
 
     D3DMATRIX view = TranslateMatrix(1, 2, 3);
-    const D3DMATERIAL record = testkit::Material(testkit::Colour(1, 1, 1), {}, 16);
+    const D3DMATERIAL record = testkit::Material(testkit::Colour(1, 1, 1), {}, 2.5f);
     ASSERT_EQ(material->SetMaterial(&record), D3D_OK);
     D3DMATERIAL wrongSizeMaterial = record;
     wrongSizeMaterial.dwSize = 84;
-    const D3DLIGHT2 description = testkit::DirectionalLight({0, 0, 1}, testkit::Colour(1, 1, 1));
+    const D3DLIGHT2 description =
+        testkit::PointLight({1, 2, 3}, testkit::Colour(1, 0.5f, 0), 4, 0.25f, 0.5f, 2);
     ASSERT_EQ(light->SetLight(&description), D3D_OK);
+    // The log spells records out field by field.
+    EXPECT_EQ(LastCalls(2),
+              (Lines{"Material#1::SetMaterial({size 80, diffuse (1 1 1 1), ambient (0 0 0 0), "
+                     "specular (0 0 0 0), emissive (0 0 0 0), power 2.5, texture 0, ramp 0})",
+                     "Light#1::SetLight({size 80, type 1, colour (1 0.5 0 1), position (1 2 3), "
+                     "direction (0 0 1), range 4, falloff 0, attenuation (0.25 0.5 2), theta 0, "
+                     "phi 0, flags 1})"}));
     ASSERT_EQ(device->SetLightState(D3DLIGHTSTATE_MATERIAL, material->Handle()), D3D_OK);
     D3DLIGHT2 untyped = description;
     untyped.dltType = static_cast<D3DLIGHTTYPE>(0);
@@ -305,12 +290,14 @@ TEST_F(SoftwareD3DTest, MalformedCallsAreRefused) {
     EXPECT_EQ(std::tuple(created, handle, device->LiveObjectCount(), material->Record().dvPower,
                          light->Description().dltType, viewport->Lights().size(),
                          viewport->ClearCount(), viewport->Rectangle()),
-              std::tuple(nullptr, 0u, live, 16.0f, D3DLIGHT_DIRECTIONAL, 0u, 0u, nullptr));
+              std::tuple(nullptr, 0u, live, 2.5f, D3DLIGHT_POINT, 0u, 0u, nullptr));
     EXPECT_EQ(std::tuple(device->CurrentViewport(), device->CurrentMaterialHandle(),
                          device->TextureStageState(0, D3DTSS_COLOROP).has_value()),
               std::tuple(nullptr, material->Handle(), false));
-    ASSERT_EQ(viewport->Clear(1, &whole, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER), D3D_OK);
+    D3DRECT halves[2] = {{0, 0, 320, 240}, {320, 240, 640, 480}};
+    ASSERT_EQ(viewport->Clear(2, halves, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER), D3D_OK);
     EXPECT_EQ(viewport->LastClearFlags(), D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER);
+    EXPECT_EQ(LastCalls(1), Lines{"Viewport#1::Clear(2, [0 0 320 240] [320 240 640 480], 3)"});
     EXPECT_EQ(foreignViewport->Clear(1, &whole, D3DCLEAR_TARGET), D3D_OK); // with no renderer
     // Draws need a current viewport.
     D3DVERTEX vertices[3]{};
