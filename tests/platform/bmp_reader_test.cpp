@@ -54,84 +54,63 @@ struct DepthCase {
     std::vector<Sample> samples;
 };
 
+// Images by position: header size, width, height, planes, bit count, compression, masks,
+// colours used, colour table.
 std::vector<DepthCase> DepthCases() {
+    using platform::RgbLayout;
     const auto ramp16 = Ramp(16);
     const auto ramp256 = Ramp(256);
     return {
         {"1-bit, odd width",
-         {.width = 13, .height = 3, .bitCount = 1, .colours = {0x102030, 0xA0B0C0}},
+         {40, 13, 3, 1, 1, BI_RGB, {}, 0, {0x102030, 0xA0B0C0}},
          platform::IndexedLayout(1),
          {{0, Opaque(0x102030)}, {1, Opaque(0xA0B0C0)}}},
         {"4-bit top-down, five colours used, indices past the table",
-         {.width = 7, .height = -4, .bitCount = 4, .coloursUsed = 5, .colours = Ramp(5)},
+         {40, 7, -4, 1, 4, BI_RGB, {}, 5, Ramp(5)},
          platform::IndexedLayout(4),
          {{0, Opaque(ramp16[0])},
           {4, Opaque(ramp16[4])},
           {9, platform::kOpaqueBlack},
           {15, platform::kOpaqueBlack}}},
         {"8-bit core header",
-         {.headerSize = 12, .width = 5, .height = 3, .bitCount = 8, .colours = ramp256},
+         {12, 5, 3, 1, 8, BI_RGB, {}, 0, ramp256},
          platform::IndexedLayout(8),
          {{0, Opaque(ramp256[0])}, {200, Opaque(ramp256[200])}, {255, Opaque(ramp256[255])}}},
         {"16-bit uncompressed is 5-5-5",
-         {.width = 3, .height = 2, .bitCount = 16},
-         platform::RgbLayout(16, 0x7C00, 0x03E0, 0x001F),
+         {40, 3, 2, 1, 16},
+         RgbLayout(16, 0x7C00, 0x03E0, 0x001F),
          {{0x7C00, 0xFFFF0000},
           {0x03E0, 0xFF00FF00},
           {0x001F, 0xFF0000FF},
           {0x7FFF, 0xFFFFFFFF},
           {0x0000, 0xFF000000}}},
         {"16-bit 5-6-5 masks after a 40-byte header",
-         {.width = 3,
-          .height = 3,
-          .bitCount = 16,
-          .compression = BI_BITFIELDS,
-          .masks = {0xF800, 0x07E0, 0x001F}},
-         platform::RgbLayout(16, 0xF800, 0x07E0, 0x001F),
+         {40, 3, 3, 1, 16, BI_BITFIELDS, {0xF800, 0x07E0, 0x001F}},
+         RgbLayout(16, 0xF800, 0x07E0, 0x001F),
          {{0xF800, 0xFFFF0000}, {0x07E0, 0xFF00FF00}, {0x001F, 0xFF0000FF}}},
         {"16-bit 4-4-4-4 with alpha in a 108-byte header",
-         {.headerSize = 108,
-          .width = 2,
-          .height = 2,
-          .bitCount = 16,
-          .compression = BI_BITFIELDS,
-          .masks = {0x0F00, 0x00F0, 0x000F, 0xF000}},
-         platform::RgbLayout(16, 0x0F00, 0x00F0, 0x000F, 0xF000),
+         {108, 2, 2, 1, 16, BI_BITFIELDS, {0x0F00, 0x00F0, 0x000F, 0xF000}},
+         RgbLayout(16, 0x0F00, 0x00F0, 0x000F, 0xF000),
          {{0xF00F, 0xFF0000FF}, {0x8F00, 0x88FF0000}, {0x0000, 0x00000000}}},
         {"16-bit 1-5-5-5 with alpha in a 56-byte header",
-         {.headerSize = 56,
-          .width = 3,
-          .height = 1,
-          .bitCount = 16,
-          .compression = BI_BITFIELDS,
-          .masks = {0x7C00, 0x03E0, 0x001F, 0x8000}},
-         platform::RgbLayout(16, 0x7C00, 0x03E0, 0x001F, 0x8000),
+         {56, 3, 1, 1, 16, BI_BITFIELDS, {0x7C00, 0x03E0, 0x001F, 0x8000}},
+         RgbLayout(16, 0x7C00, 0x03E0, 0x001F, 0x8000),
          {{0xFC00, 0xFFFF0000}, {0x001F, 0x000000FF}}},
         {"24-bit top-down, padded rows",
-         {.width = 3, .height = -2, .bitCount = 24},
-         platform::RgbLayout(24, 0xFF0000, 0x00FF00, 0x0000FF),
+         {40, 3, -2, 1, 24},
+         RgbLayout(24, 0xFF0000, 0x00FF00, 0x0000FF),
          {{0x123456, 0xFF123456}, {0xFEDCBA, 0xFFFEDCBA}}},
         {"32-bit uncompressed ignores the fourth byte",
-         {.width = 2, .height = 3, .bitCount = 32, .coloursUsed = 3, .colours = Ramp(3)},
-         platform::RgbLayout(32, 0xFF0000, 0x00FF00, 0x0000FF),
+         {40, 2, 3, 1, 32, BI_RGB, {}, 3, Ramp(3)},
+         RgbLayout(32, 0xFF0000, 0x00FF00, 0x0000FF),
          {{0xAA123456, 0xFF123456}, {0x00FFFFFF, 0xFFFFFFFF}}},
         {"32-bit with alpha in a 124-byte header",
-         {.headerSize = 124,
-          .width = 2,
-          .height = 2,
-          .bitCount = 32,
-          .compression = BI_BITFIELDS,
-          .masks = {0xFF0000, 0xFF00, 0xFF, 0xFF000000}},
-         platform::RgbLayout(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000),
+         {124, 2, 2, 1, 32, BI_BITFIELDS, {0xFF0000, 0xFF00, 0xFF, 0xFF000000}},
+         RgbLayout(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000),
          {{0x80123456, 0x80123456}, {0xFF000000, 0xFF000000}}},
         {"32-bit red and blue swapped in a 52-byte header",
-         {.headerSize = 52,
-          .width = 1,
-          .height = 2,
-          .bitCount = 32,
-          .compression = BI_BITFIELDS,
-          .masks = {0xFF, 0xFF00, 0xFF0000}},
-         platform::RgbLayout(32, 0xFF, 0xFF00, 0xFF0000),
+         {52, 1, 2, 1, 32, BI_BITFIELDS, {0xFF, 0xFF00, 0xFF0000}},
+         RgbLayout(32, 0xFF, 0xFF00, 0xFF0000),
          {{0x00123456, 0xFF563412}}},
     };
 }
@@ -231,31 +210,21 @@ struct RefusalCase {
 };
 
 BmpImage ValidImage() {
-    return {.width = 4,
-            .height = 2,
-            .bitCount = 8,
-            .coloursUsed = 2,
-            .colours = Ramp(2),
-            .pixels = Bytes(8, 1)};
+    return {40, 4, 2, 1, 8, BI_RGB, {}, 2, Ramp(2), Bytes(8, 1)};
 }
 
-std::function<void(BmpImage&)> Rle(std::uint16_t bitCount, std::int32_t width, Bytes data) {
+std::function<void(BmpImage&)> Rle(std::uint16_t bitCount, std::int32_t width, Bytes data,
+                                   std::int32_t height = 2) {
     return [=](BmpImage& image) {
-        image.bitCount = bitCount;
-        image.compression = bitCount == 8 ? BI_RLE8 : BI_RLE4;
-        image.width = width;
-        image.pixels = data;
+        image = {40, width, height,  1,   bitCount, bitCount == 8u ? BI_RLE8 : BI_RLE4,
+                 {}, 2,     Ramp(2), data};
     };
 }
 
-std::function<void(BmpImage&)> Masks16(std::vector<std::uint32_t> masks) {
+std::function<void(BmpImage&)> Masks(std::vector<std::uint32_t> masks,
+                                     std::uint16_t bitCount = 16) {
     return [=](BmpImage& image) {
-        image.bitCount = 16;
-        image.compression = BI_BITFIELDS;
-        image.masks = masks;
-        image.coloursUsed = 0;
-        image.colours.clear();
-        image.pixels = Bytes(16, 0);
+        image = {40, 4, 2, 1, bitCount, BI_BITFIELDS, masks, 0, {}, Bytes(16, 0)};
     };
 }
 
@@ -296,33 +265,21 @@ std::vector<RefusalCase> RefusalCases() {
          [](Bytes& bytes) { bytes[testkit::kFileHeaderBytes + testkit::kBitCountField] = 7; }},
         {"4-bit run-length at 8 bits", [](BmpImage& image) { image.compression = BI_RLE4; },
          kNoFit},
-        {"bit fields at 24 bits",
-         [](BmpImage& image) {
-             Masks16({0xFF0000, 0xFF00, 0xFF})(image);
-             image.bitCount = 24;
-         },
-         kNoFit},
-        {"run-length top-down",
-         [](BmpImage& image) {
-             Rle(8, 4, {0, 1})(image);
-             image.height = -2;
-         },
+        {"bit fields at 24 bits", Masks({0xFF0000, 0xFF00, 0xFF}, 24), kNoFit},
+        {"run-length top-down", Rle(8, 4, {0, 1}, -2),
          "run-length encoded images cannot be stored top row first"},
-        {"overlapping masks", Masks16({0xF800, 0xFC00, 0x001F}), kMasks},
-        {"mask with a gap", Masks16({0xF00F, 0x0F00, 0x00F0}), kMasks},
-        {"mask beyond 16 bits", Masks16({0x1F0000, 0x07E0, 0x001F}), kMasks},
-        {"no green mask", Masks16({0xF800, 0, 0x001F}), kMasks},
-        {"masks missing after a 40-byte header", Masks16({}),
+        {"overlapping masks", Masks({0xF800, 0xFC00, 0x001F}), kMasks},
+        {"mask with a gap", Masks({0xF00F, 0x0F00, 0x00F0}), kMasks},
+        {"mask beyond 16 bits", Masks({0x1F0000, 0x07E0, 0x001F}), kMasks},
+        {"no green mask", Masks({0xF800, 0, 0x001F}), kMasks},
+        {"masks missing after a 40-byte header", Masks({}),
          "bit field masks run past the end of the image", CutTo(40), false},
         {"zero width", [](BmpImage& image) { image.width = 0; }, kNotPositive},
         {"zero height", [](BmpImage& image) { image.height = 0; }, kNotPositive},
         {"one column too wide", [](BmpImage& image) { image.width = 32769; }, kTooLarge},
         {"one row too tall, top-down", [](BmpImage& image) { image.height = -32769; }, kTooLarge},
-        {"pixels above the memory limit at the widest side allowed",
-         [](BmpImage& image) {
-             Rle(8, 32768, {0, 1})(image);
-             image.height = 8193; // one row more than 256 MiB
-         },
+        // One row more than 256 MiB.
+        {"pixels above the memory limit at the widest side allowed", Rle(8, 32768, {0, 1}, 8193),
          "pixels need more than 256 MiB"},
         {"more than 256 colours", [](BmpImage& image) { image.coloursUsed = 257; },
          "colour table has more than 256 entries"},

@@ -1,3 +1,6 @@
+// Files and paths: transfers, seeks, dispositions, access modes, mapped views, interrupted
+// reads, and the resolution of engine paths to full and host paths.
+
 #include "platform/os/file.h"
 #include "platform/os/handle.h"
 #include "platform/os/last_error.h"
@@ -14,12 +17,15 @@
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <pthread.h>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -72,46 +78,19 @@ protected:
     testkit::ScratchDir m_scratch;
 };
 
-TEST_F(FileTest, WritesReadsAndSeeksRelativeToEachOrigin) {
-    const Bytes data = Sequence(100);
-    HANDLE file = MustOpen("new.bin", GENERIC_READ | GENERIC_WRITE, CREATE_NEW);
+// Reads are served from a read-ahead buffer; seeks from each origin, writes through the same
+// handle and transfers larger than the buffer must all see the file as it is.
+TEST_F(FileTest, ReadsWritesAndSeeksSeeTheFileAsItIs) {
+    const Bytes data = Sequence(200000);
+    HANDLE file = MustOpen("big.bin", GENERIC_READ | GENERIC_WRITE, CREATE_NEW);
     EXPECT_EQ(GetFileSize(file), 0u);
     Write(file, data);
-    EXPECT_EQ(GetFileSize(file), 100u);
-    EXPECT_EQ(m_scratch.ReadFile("new.bin"), data);
-    EXPECT_EQ(SetFilePointer(file, 20, FILE_BEGIN), 20u);
-    EXPECT_EQ(Read(file, 4), Bytes(data.begin() + 20, data.begin() + 24));
-    EXPECT_EQ(SetFilePointer(file, -9, FILE_CURRENT), 15u);
-    EXPECT_EQ(Read(file, 1), Bytes{data[15]});
-    EXPECT_EQ(SetFilePointer(file, 0, FILE_CURRENT), 16u);
-    EXPECT_EQ(SetFilePointer(file, -10, FILE_END), 90u);
-    EXPECT_EQ(Read(file, 16), Bytes(data.begin() + 90, data.end())) << "short at the end";
-    EXPECT_EQ(Read(file, 16), Bytes());
-    EXPECT_EQ(SetFilePointer(file, 10, FILE_END), 110u);
-    EXPECT_EQ(Read(file, 1), Bytes());
-
-    // Refused seeks leave the position alone.
-    ASSERT_EQ(SetFilePointer(file, 15, FILE_BEGIN), 15u);
-    ExpectSeekFails(file, -16, FILE_CURRENT, EINVAL);
-    ExpectSeekFails(file, -1, FILE_BEGIN, EINVAL);
-    ExpectSeekFails(file, -101, FILE_END, EINVAL);
-    ExpectSeekFails(file, 0, 7, EINVAL);
-    EXPECT_EQ(SetFilePointer(file, 0, FILE_CURRENT), 15u);
-    // Writing past the end grows the file.
-    EXPECT_EQ(SetFilePointer(file, 150, FILE_BEGIN), 150u);
-    Write(file, Sequence(1));
-    EXPECT_EQ(GetFileSize(file), 151u);
-    EXPECT_TRUE(CloseHandle(file));
-}
-
-// Reads are served from a read-ahead buffer; seeks, writes through the same handle and
-// transfers larger than the buffer must all see the file as it is.
-TEST_F(FileTest, BufferedReadsFollowSeeksWritesAndLargeTransfers) {
-    const Bytes data = Sequence(200000);
-    m_scratch.WriteFile("big.bin", data);
-    HANDLE file = MustOpen("big.bin", GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
+    EXPECT_EQ(m_scratch.ReadFile("big.bin"), data);
+    ASSERT_EQ(SetFilePointer(file, 0, FILE_BEGIN), 0u);
     EXPECT_EQ(Read(file, 3), Bytes(data.begin(), data.begin() + 3));
     EXPECT_EQ(Read(file, 100000), Bytes(data.begin() + 3, data.begin() + 100003));
+    EXPECT_EQ(SetFilePointer(file, -9, FILE_CURRENT), 99994u);
+    EXPECT_EQ(Read(file, 1), Bytes{data[99994]});
     ASSERT_EQ(SetFilePointer(file, 10, FILE_BEGIN), 10u);
     EXPECT_EQ(Read(file, 2), Bytes(data.begin() + 10, data.begin() + 12));
     // Overwrite bytes the buffer already holds, then read them back.
@@ -119,11 +98,26 @@ TEST_F(FileTest, BufferedReadsFollowSeeksWritesAndLargeTransfers) {
     Write(file, Bytes{0xAA, 0xBB});
     ASSERT_EQ(SetFilePointer(file, 9, FILE_BEGIN), 9u);
     EXPECT_EQ(Read(file, 4), (Bytes{data[9], 0xAA, 0xBB, data[12]}));
-    ASSERT_EQ(SetFilePointer(file, -4, FILE_END), 199996u);
-    EXPECT_EQ(Read(file, 100), Bytes(data.end() - 4, data.end()));
+    EXPECT_EQ(SetFilePointer(file, -4, FILE_END), 199996u);
+    EXPECT_EQ(Read(file, 100), Bytes(data.end() - 4, data.end())) << "short at the end";
+    EXPECT_EQ(Read(file, 16), Bytes());
     DWORD read = 7;
     EXPECT_TRUE(ReadFile(file, nullptr, 0, &read));
     EXPECT_EQ(read, 0u);
+    EXPECT_EQ(SetFilePointer(file, 10, FILE_END), 200010u);
+    EXPECT_EQ(Read(file, 1), Bytes());
+
+    // Refused seeks leave the position alone; writing past the end grows the file.
+    ASSERT_EQ(SetFilePointer(file, 15, FILE_BEGIN), 15u);
+    const std::pair<LONG, DWORD> refused[] = {
+        {-16, FILE_CURRENT}, {-1, FILE_BEGIN}, {-200001, FILE_END}, {0, 7}};
+    for (const auto& [distance, method] : refused) {
+        ExpectSeekFails(file, distance, method, EINVAL);
+    }
+    EXPECT_EQ(SetFilePointer(file, 0, FILE_CURRENT), 15u);
+    EXPECT_EQ(SetFilePointer(file, 200050, FILE_BEGIN), 200050u);
+    Write(file, Sequence(1));
+    EXPECT_EQ(GetFileSize(file), 200051u);
     EXPECT_TRUE(CloseHandle(file));
 }
 
@@ -166,22 +160,23 @@ TEST_F(FileTest, CreationDispositions) {
     }
     EXPECT_EQ(m_scratch.ReadFile("a.bin"), Sequence(8));
 
-    HANDLE file = MustOpen("a.bin", GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
-    EXPECT_EQ(GetFileSize(file), 8u);
-    EXPECT_TRUE(CloseHandle(file));
-    file = MustOpen("a.bin", GENERIC_WRITE, CREATE_ALWAYS);
-    EXPECT_EQ(GetFileSize(file), 0u);
-    Write(file, Sequence(3));
-    EXPECT_TRUE(CloseHandle(file));
-    EXPECT_EQ(m_scratch.ReadFile("a.bin"), Sequence(3));
-    file = MustOpen("a.bin", GENERIC_WRITE, TRUNCATE_EXISTING);
-    EXPECT_EQ(GetFileSize(file), 0u);
-    EXPECT_TRUE(CloseHandle(file));
-    for (DWORD disposition : {OPEN_ALWAYS, CREATE_ALWAYS}) {
-        const std::string name = "new" + std::to_string(disposition) + ".bin";
-        EXPECT_TRUE(CloseHandle(MustOpen(name, GENERIC_WRITE, disposition)));
-        EXPECT_TRUE(fs::exists(m_scratch.HostPath(name)));
+    // Opened files show the size the disposition leaves; each then takes three bytes.
+    const struct {
+        const char* name;
+        DWORD disposition;
+        DWORD size;
+    } opened[] = {{"a.bin", OPEN_ALWAYS, 8},
+                  {"a.bin", CREATE_ALWAYS, 0},
+                  {"a.bin", TRUNCATE_EXISTING, 0},
+                  {"new1.bin", OPEN_ALWAYS, 0},
+                  {"new2.bin", CREATE_ALWAYS, 0}};
+    for (const auto& c : opened) {
+        HANDLE file = MustOpen(c.name, GENERIC_READ | GENERIC_WRITE, c.disposition);
+        EXPECT_EQ(GetFileSize(file), c.size) << c.name << " " << c.disposition;
+        Write(file, Sequence(3));
+        EXPECT_TRUE(CloseHandle(file));
     }
+    EXPECT_EQ(m_scratch.ReadFile("a.bin"), Sequence(3));
 }
 
 TEST_F(FileTest, AccessModesLimitTransfersAndStaleHandlesAreRefused) {
@@ -238,16 +233,6 @@ TEST_F(FileTest, LowerCasePathsFindMixedCaseFilesAndOtherDrivesAreRefused) {
               std::tuple(FALSE, ENODEV));
 }
 
-TEST_F(FileTest, RelativePathsOpenInCurrentDirectory) {
-    const Bytes data = Sequence(6);
-    m_scratch.WriteFile("Lev/A.BMP", data);
-    testkit::WorkingDirectory cwd(m_scratch.Path() / "Lev");
-    HANDLE file = CreateFileA("a.bmp", GENERIC_READ, 0, OPEN_EXISTING);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(Read(file, 6), data);
-    EXPECT_TRUE(CloseHandle(file));
-}
-
 // A mapped view holds the file's bytes from its start, whatever the handle's position, and
 // stays valid once the handle is closed; empty files and stale handles are not mapped.
 TEST_F(FileTest, MappedViewsHoldTheWholeFileAndOutliveTheHandle) {
@@ -270,6 +255,159 @@ TEST_F(FileTest, MappedViewsHoldTheWholeFileAndOutliveTheHandle) {
     CloseHandle(file);
     EXPECT_EQ(MapFile(file, &size), nullptr);
     EXPECT_EQ(size, 99u);
+}
+
+using Result = std::tuple<std::optional<std::string>, int>; // and the last error
+
+std::optional<std::string> FullPath(const char* path) {
+    std::vector<char> buffer(4096);
+    DWORD length =
+        GetFullPathNameA(path, static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+    if (length == 0 || length >= buffer.size()) {
+        return std::nullopt;
+    }
+    return std::string(buffer.data(), length);
+}
+
+Result HostPathOf(const std::string& path) {
+    return testkit::WithLastError([&]() -> std::optional<std::string> {
+        std::string host;
+        return platform::MapToHostPath(path.c_str(), host) ? std::optional(host) : std::nullopt;
+    });
+}
+
+// The current directory as the engine names it.
+std::string CurrentWindowsPath() {
+    return platform::HostToWindowsPath(fs::current_path().string());
+}
+
+TEST(GetFullPathName, ResolvesComponentsSeparatorsAndDrivesTextually) {
+    const std::string tooLong = "c:\\" + std::string(40000, 'a');
+    std::string climbing = "c:\\x"; // parent components may bring it back to something short
+    for (int i = 0; i < 5000; ++i) {
+        climbing += "\\..";
+    }
+    const struct {
+        const char* path;
+        std::optional<std::string> full;
+        int error = 0;
+    } cases[] = {
+        // Current and parent components go; the parent of the root stays at the root.
+        {"c:\\games\\lev\\..\\tex\\.\\a.bmp", "c:\\games\\tex\\a.bmp"},
+        {"c:\\a\\b\\c\\..\\..\\d", "c:\\a\\d"},
+        {"c:\\a\\b\\..", "c:\\a"},
+        {"c:\\a\\..b\\.c", "c:\\a\\..b\\.c"},
+        {"c:\\..\\..\\x", "c:\\x"},
+        {"c:\\..", "c:\\"},
+        // Forward and repeated separators; the trailing separator and letter case stay.
+        {"c:/games/lev/a.vmm", "c:\\games\\lev\\a.vmm"},
+        {"c:\\\\games//lev\\/a.vmm", "c:\\games\\lev\\a.vmm"},
+        {"c:/games\\lev/", "c:\\games\\lev\\"},
+        {"c:\\games\\lev\\..\\", "c:\\games\\"},
+        {"C:\\Games\\Level1.LEV", "C:\\Games\\Level1.LEV"},
+        // Without a drive a path is rooted on the host drive; other drives resolve textually.
+        {"\\tmp\\a.vmm", "c:\\tmp\\a.vmm"},
+        {"/", "c:\\"},
+        {"d:\\x\\..\\y.bmp", "d:\\y.bmp"},
+        {"D:x.bmp", "D:\\x.bmp"},
+        {"e:", "e:\\"},
+        {climbing.c_str(), "c:\\"},
+        // Too long, empty and missing paths are refused.
+        {tooLong.c_str(), std::nullopt, ENAMETOOLONG},
+        {"", std::nullopt, EINVAL},
+        {nullptr, std::nullopt, EINVAL},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(testkit::WithLastError([&] { return FullPath(c.path); }), Result(c.full, c.error))
+            << "input " << (c.path == nullptr ? "null" : std::string(c.path).substr(0, 40));
+    }
+}
+
+TEST(GetFullPathName, ReportsFilePartAndSizeNeededWhenTheBufferIsTooSmall) {
+    const char* path = "c:\\games\\a.vmm"; // 14 characters
+    char buffer[64];
+    char* filePart = nullptr;
+    ASSERT_EQ(GetFullPathNameA(path, sizeof buffer, buffer, &filePart), 14u);
+    EXPECT_EQ(filePart, buffer + 9);
+    ASSERT_EQ(GetFullPathNameA("c:\\games\\", sizeof buffer, buffer, &filePart), 9u);
+    EXPECT_EQ(filePart, nullptr);
+    // Too small a buffer is left alone; the answer is the size needed.
+    std::memset(buffer, '#', sizeof buffer);
+    filePart = buffer;
+    EXPECT_EQ(GetFullPathNameA(path, 14, buffer, &filePart), 15u);
+    EXPECT_EQ(filePart, nullptr);
+    EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, '#'));
+    EXPECT_EQ(GetFullPathNameA(path, 0, nullptr, nullptr), 15u);
+    EXPECT_EQ(GetFullPathNameA(path, 15, buffer, nullptr), 14u);
+    EXPECT_EQ(std::string(buffer, 16), std::string(path) + '\0' + '#');
+    const std::string longPath = "c:\\" + std::string(997, 'a');
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(GetFullPathNameA(longPath.c_str(), sizeof buffer, buffer, nullptr), 1001u);
+    EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, '#'));
+}
+
+// Relative paths against a known current directory.
+class CurrentDirectoryTest : public ::testing::Test {
+protected:
+    testkit::ScratchDir m_scratch;
+    testkit::WorkingDirectory m_cwd{m_scratch.Path()};
+};
+
+TEST_F(CurrentDirectoryTest, RelativePathsResolveAgainstCurrentDirectory) {
+    const std::string cwd = CurrentWindowsPath();
+    const std::string parent = cwd.substr(0, cwd.rfind('\\'));
+    EXPECT_EQ(FullPath("lev\\a.vmm"), cwd + "\\lev\\a.vmm");
+    EXPECT_EQ(FullPath("./lev/a.vmm"), cwd + "\\lev\\a.vmm");
+    EXPECT_EQ(FullPath("..\\x.vmm"), parent + "\\x.vmm");
+    EXPECT_EQ(FullPath("."), cwd);
+    EXPECT_EQ(FullPath("lev\\"), cwd + "\\lev\\");
+    EXPECT_EQ(FullPath("c:lev"), cwd + "\\lev");
+    EXPECT_EQ(FullPath("c:"), cwd);
+    // Too small a buffer for the current directory is left alone; the answer is the size needed.
+    char small[4] = {'#', '#', '#', '#'};
+    EXPECT_EQ(GetCurrentDirectoryA(sizeof small, small), cwd.size() + 1);
+    EXPECT_EQ(std::string(small, sizeof small), "####");
+    // The host root is the drive's root, the one directory that ends in a separator.
+    testkit::WorkingDirectory root("/");
+    EXPECT_EQ(FullPath("games\\a.vmm"), "c:\\games\\a.vmm");
+    EXPECT_EQ(FullPath("."), "c:\\");
+}
+
+// Mapping against files on disk with mixed-case names.
+TEST_F(FileTest, HostPathsMatchComponentsIgnoringCasePreferringExactThenByteOrder) {
+    m_scratch.WriteFile("Games/Level1.VMM", {1, 2, 3});
+    m_scratch.WriteFile("Data/abc", {});
+    m_scratch.WriteFile("Data/ABC", {});
+    const auto engine = [this](const std::string& relative) {
+        return m_scratch.EnginePath("") + relative;
+    };
+    const auto host = [this](const std::string& relative) { return m_scratch.HostPath(relative); };
+    const std::string tooLong = "c:\\" + std::string(5000, 'a');
+    const struct {
+        std::string engine;
+        std::optional<std::string> host;
+        int error = 0;
+    } cases[] = {
+        {engine("Games\\Level1.VMM"), host("Games/Level1.VMM")},
+        {engine("Games/../Games/./Level1.VMM"), host("Games/Level1.VMM")},
+        {"c:\\", "/"},
+        {engine("games\\level1.vmm"), host("Games/Level1.VMM")},
+        {engine("GAMES\\LEVEL1.vmm"), host("Games/Level1.VMM")},
+        {engine("games\\"), host("Games/")},
+        {engine("data\\abc"), host("Data/abc")},
+        {engine("data\\ABC"), host("Data/ABC")},
+        {engine("data\\aBc"), host("Data/ABC")},
+        // Unmatched components stay as written.
+        {engine("games\\NewFile.dat"), host("Games/NewFile.dat")},
+        {engine("NoDir\\level1.vmm"), host("NoDir/level1.vmm")},
+        // Other drives and overlong paths are refused.
+        {"d:\\games\\level1.vmm", std::nullopt, ENODEV},
+        {tooLong, std::nullopt, ENAMETOOLONG},
+        {"", std::nullopt, EINVAL},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(HostPathOf(c.engine), Result(c.host, c.error)) << c.engine.substr(0, 60);
+    }
 }
 
 // Data that arrives in pieces, with signals interrupting the wait, still fills a read.

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -42,6 +43,11 @@ protected:
     }
 
     static void ExpectLastError(int error) { EXPECT_EQ(GetLastError(), static_cast<DWORD>(error)); }
+    Bytes ResourceBytes(HRSRC resource) const {
+        const auto* data =
+            static_cast<const std::uint8_t*>(LockResource(LoadResource(m_host, resource)));
+        return data == nullptr ? Bytes() : Bytes(data, data + SizeofResource(m_host, resource));
+    }
 
     HMODULE m_host = GetModuleHandleA(nullptr);
     testkit::ScratchDir m_scratch;
@@ -50,20 +56,34 @@ protected:
 // ---------------------------------------------------------------------------------------------
 // The resource registry.
 
-TEST_F(LoadImageTest, ResourcesAreFoundWithoutRegardToCaseAndHoldACopy) {
+// Names compare without regard to case; an entry holds its own copy, and goes stale when it is
+// replaced or removed; a BMP file's image is held without its file header.
+TEST_F(LoadImageTest, ResourcesAreFoundByNameAndHoldACopy) {
     Bytes bytes = testkit::PackedDib(Counting(2, 2));
     platform::AddBitmapResource("Title.BMP", bytes.data(), bytes.size());
-    const Bytes original = bytes;
-    bytes.assign(bytes.size(), 0);
+    const Bytes original = std::exchange(bytes, Bytes(bytes.size(), 0));
+    const HRSRC old = FindResourceA(m_host, "title.bmp", RT_BITMAP);
+    EXPECT_EQ(FindResourceA(nullptr, "TITLE.bmp", RT_BITMAP), old);
+    EXPECT_EQ(ResourceBytes(old), original);
 
-    const HRSRC resource = FindResourceA(m_host, "title.bmp", RT_BITMAP);
-    ASSERT_NE(resource, nullptr);
-    EXPECT_EQ(FindResourceA(nullptr, "TITLE.bmp", RT_BITMAP), resource);
-    ASSERT_EQ(SizeofResource(m_host, resource), original.size());
-    const auto* data =
-        static_cast<const std::uint8_t*>(LockResource(LoadResource(m_host, resource)));
-    ASSERT_NE(data, nullptr);
-    EXPECT_EQ(Bytes(data, data + original.size()), original);
+    const BmpImage image = Counting(3, 1);
+    const Bytes file = testkit::BmpFile(image);
+    ASSERT_TRUE(platform::AddBitmapResourceFromFile("TITLE.bmp", file.data(), file.size()));
+    const HRSRC current = FindResourceA(m_host, "title.bmp", RT_BITMAP);
+    EXPECT_EQ(ResourceBytes(current), testkit::PackedDib(image));
+    if (old != current) { // a new entry may reuse the old one's memory
+        EXPECT_EQ(LoadResource(m_host, old), nullptr);
+        ExpectLastError(EBADF);
+    }
+    platform::RemoveBitmapResource("Title.bmp");
+    EXPECT_EQ(SizeofResource(m_host, current), 0u);
+    EXPECT_EQ(FindResourceA(m_host, "title.bmp", RT_BITMAP), nullptr);
+
+    Bytes notBmp = file;
+    notBmp[0] = 'X';
+    EXPECT_FALSE(platform::AddBitmapResourceFromFile("g", notBmp.data(), notBmp.size()));
+    EXPECT_FALSE(platform::AddBitmapResourceFromFile("g", file.data(), 13));
+    EXPECT_EQ(FindResourceA(m_host, "g", RT_BITMAP), nullptr);
 }
 
 TEST_F(LoadImageTest, MissingResourcesAndForeignModulesAreNotFound) {
@@ -88,83 +108,32 @@ TEST_F(LoadImageTest, MissingResourcesAndForeignModulesAreNotFound) {
     EXPECT_EQ(GetModuleHandleA(nullptr), m_host);
 }
 
-TEST_F(LoadImageTest, ReplacedOrRemovedResourcesLeaveStaleHandles) {
-    const Bytes second = testkit::PackedDib(Counting(3, 1));
-    AddResource("pic", Counting(1, 1));
-    const HRSRC old = FindResourceA(m_host, "pic", RT_BITMAP);
-    platform::AddBitmapResource("PIC", second.data(), second.size());
-    const HRSRC current = FindResourceA(m_host, "pic", RT_BITMAP);
-    EXPECT_EQ(SizeofResource(m_host, current), second.size());
-    if (old != current) { // a new entry may reuse the old one's memory
-        EXPECT_EQ(LoadResource(m_host, old), nullptr);
-        ExpectLastError(EBADF);
-    }
-    platform::RemoveBitmapResource("Pic");
-    EXPECT_EQ(SizeofResource(m_host, current), 0u);
-    EXPECT_EQ(FindResourceA(m_host, "pic", RT_BITMAP), nullptr);
-}
-
-TEST_F(LoadImageTest, ResourcesFromFileImagesDropTheFileHeader) {
-    const BmpImage image = Counting(2, 1);
-    const Bytes file = testkit::BmpFile(image);
-    ASSERT_TRUE(platform::AddBitmapResourceFromFile("f", file.data(), file.size()));
-    const HRSRC resource = FindResourceA(m_host, "f", RT_BITMAP);
-    const auto* data =
-        static_cast<const std::uint8_t*>(LockResource(LoadResource(m_host, resource)));
-    EXPECT_EQ(Bytes(data, data + SizeofResource(m_host, resource)), testkit::PackedDib(image));
-
-    Bytes notBmp = file;
-    notBmp[0] = 'X';
-    EXPECT_FALSE(platform::AddBitmapResourceFromFile("g", notBmp.data(), notBmp.size()));
-    EXPECT_FALSE(platform::AddBitmapResourceFromFile("g", file.data(), 13));
-    EXPECT_EQ(FindResourceA(m_host, "g", RT_BITMAP), nullptr);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Loading: resources of the host, or files.
-
-TEST_F(LoadImageTest, ResourcesAndFilesOfOneNameAreChosenByTheFlags) {
-    const std::string path = m_scratch.EnginePath("pic.bmp");
-    AddResource(path.c_str(), Counting(2, 2));
-    m_scratch.WriteFile("pic.bmp", testkit::BmpFile(Counting(3, 1)));
-
-    const auto fromResource = Load(m_host, path, 0, 0, 0);
-    ASSERT_NE(fromResource, nullptr);
-    EXPECT_EQ(fromResource->width, 2);
-    const auto fromFile = Load(nullptr, path, 0, 0, LR_LOADFROMFILE);
-    ASSERT_NE(fromFile, nullptr);
-    EXPECT_EQ(fromFile->width, 3);
-    EXPECT_EQ(testkit::RawPixels(*fromFile), (std::vector<std::uint32_t>{0, 1, 2}));
-    EXPECT_EQ(fromFile->colours, (std::vector<platform::Argb>{0xFF000000, 0xFF010101, 0xFF020202}));
-
-    // Without a module nothing is a resource; without the flag no file is read.
-    SetLastError(0);
-    EXPECT_EQ(Load(nullptr, path, 0, 0, 0), nullptr);
-    ExpectLastError(ENOENT);
-    platform::RemoveBitmapResource(path.c_str());
-    EXPECT_EQ(Load(m_host, path, 0, 0, 0), nullptr);
-    ExpectLastError(ENOENT);
-}
-
-TEST_F(LoadImageTest, MissingFilesAndBadArgumentsSetTheLastError) {
+// Without a module nothing is a resource; without the file flag no file is read.
+TEST_F(LoadImageTest, MissingImagesAndBadArgumentsSetTheLastError) {
     m_scratch.WriteFile("ok.bmp", testkit::BmpFile(Counting(1, 1)));
     const std::string ok = m_scratch.EnginePath("ok.bmp");
+    AddResource(ok.c_str(), Counting(1, 1));
     struct Case {
+        HMODULE module;
         std::string name;
         UINT type;
         int width;
         int height;
+        UINT flags;
         DWORD error;
     };
-    const Case cases[] = {{m_scratch.EnginePath("none.bmp"), IMAGE_BITMAP, 0, 0, ENOENT},
-                          {ok, IMAGE_BITMAP + 1, 0, 0, EINVAL},
-                          {ok, IMAGE_BITMAP, -1, 0, EINVAL},
-                          {ok, IMAGE_BITMAP, 0, -5, EINVAL}};
+    const Case cases[] = {
+        {nullptr, m_scratch.EnginePath("none.bmp"), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE, ENOENT},
+        {nullptr, ok, IMAGE_BITMAP, 0, 0, 0, ENOENT},
+        {m_host, "c:\\absent.bmp", IMAGE_BITMAP, 0, 0, 0, ENOENT},
+        {nullptr, ok, IMAGE_BITMAP + 1, 0, 0, LR_LOADFROMFILE, EINVAL},
+        {nullptr, ok, IMAGE_BITMAP, -1, 0, LR_LOADFROMFILE, EINVAL},
+        {nullptr, ok, IMAGE_BITMAP, 0, -5, LR_LOADFROMFILE, EINVAL}};
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
         SetLastError(0);
-        EXPECT_EQ(platform::LoadBitmapImage(nullptr, test.name.c_str(), test.type, test.width,
-                                            test.height, LR_LOADFROMFILE),
+        EXPECT_EQ(platform::LoadBitmapImage(test.module, test.name.c_str(), test.type, test.width,
+                                            test.height, test.flags),
                   nullptr);
         EXPECT_EQ(GetLastError(), test.error);
     }
@@ -213,18 +182,13 @@ struct StretchCase {
 
 TEST_F(LoadImageTest, WantedSizesStretchToTheNearestPixel) {
     const platform::Argb red = 0xFFFF0000, blue = 0xFF0000FF;
+    const BmpImage redBlue = testkit::SimpleImage(2, 1, 16, {0x7C00, 0x001F});
     const StretchCase cases[] = {
         {"2 x 2 grown to 4 x 3", Counting(2, 2), 4, 3, 4, 3, {0, 0, 1, 1, 0, 0, 1, 1, 2, 2, 3, 3}},
         {"4 x 1 shrunk to 2 x 1", Counting(4, 1), 2, 0, 2, 1, {0, 2}},
         {"3 x 1 given a height only", Counting(3, 1), 0, 2, 3, 2, {0, 1, 2, 0, 1, 2}},
         {"own size", Counting(2, 1), 2, 1, 2, 1, {0, 1}},
-        {"16 bits kept",
-         testkit::SimpleImage(2, 1, 16, {0x7C00, 0x001F}),
-         4,
-         0,
-         4,
-         1,
-         {red, red, blue, blue}},
+        {"16 bits kept", redBlue, 4, 0, 4, 1, {red, red, blue, blue}},
     };
     for (const StretchCase& test : cases) {
         SCOPED_TRACE(test.name);
@@ -242,40 +206,6 @@ TEST_F(LoadImageTest, WantedSizesStretchToTheNearestPixel) {
             EXPECT_EQ(testkit::PixelColours(*bitmap), test.expected);
         }
     }
-}
-
-// ---------------------------------------------------------------------------------------------
-// LoadImageA: the same loads, handed out as bitmap handles.
-
-TEST_F(LoadImageTest, LoadImageAHandsOutBitmapHandles) {
-    AddResource("Logo", Counting(5, 3));
-    m_scratch.WriteFile("logo.bmp", testkit::BmpFile(Counting(2, 2)));
-    struct Case {
-        HMODULE module;
-        std::string name;
-        int width, height;
-        UINT flags;
-        LONG resultWidth, resultHeight, resultPitch;
-    };
-    const Case cases[] = {
-        {m_host, "logo", 0, 0, 0, 5, 3, 8},
-        {nullptr, m_scratch.EnginePath("logo.bmp"), 6, 4, LR_LOADFROMFILE, 6, 4, 8}};
-    for (const Case& test : cases) {
-        const HANDLE handle = LoadImageA(test.module, test.name.c_str(), IMAGE_BITMAP, test.width,
-                                         test.height, test.flags | LR_CREATEDIBSECTION);
-        ASSERT_NE(handle, nullptr) << test.name;
-        BITMAP info{};
-        EXPECT_EQ(GetObjectA(handle, sizeof(info), &info), static_cast<int>(sizeof(info)));
-        EXPECT_EQ(std::tuple(info.bmWidth, info.bmHeight, info.bmBitsPixel, info.bmWidthBytes),
-                  std::tuple(test.resultWidth, test.resultHeight, 8, test.resultPitch));
-        EXPECT_EQ(DeleteObject(handle), TRUE);
-    }
-    SetLastError(0);
-    EXPECT_EQ(LoadImageA(m_host, "absent", IMAGE_BITMAP, 0, 0, 0), nullptr);
-    ExpectLastError(ENOENT);
-    EXPECT_EQ(LoadImageA(nullptr, "c:\\absent\\absent.bmp", IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE),
-              nullptr);
-    ExpectLastError(ENOENT);
 }
 
 } // namespace

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <utility>
+
 namespace {
 
 using platform::PngImage;
@@ -18,28 +21,22 @@ const std::vector<std::uint8_t> kRgbaSamples = {255, 0, 0,   255, 0,   255, 0,  
                                                 0,   0, 255, 255, 255, 255, 255, 128};
 const std::vector<std::uint8_t> kRgbSamples = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
 
-TEST(PngDecode, BuiltImagesGiveTheirPixelsTopRowFirst) {
-    struct Case {
-        std::uint8_t colourType;
-        const std::vector<std::uint8_t>& samples;
-        std::vector<platform::Argb> pixels;
-    } cases[] = {
-        {testkit::kPngRgba, kRgbaSamples, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0x80FFFFFF}},
-        {testkit::kPngRgb, kRgbSamples, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF}},
+// Images built byte by byte decode to their pixels top row first; broken or oversized files
+// are refused with a reason.
+TEST(PngDecode, BuiltImagesDecodeAndBrokenOnesAreRefusedWithAReason) {
+    const std::vector<std::uint8_t> good =
+        testkit::PngImageFile(2, 2, testkit::kPngRgba, kRgbaSamples);
+    const std::pair<std::vector<std::uint8_t>, std::vector<platform::Argb>> decoded[] = {
+        {good, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0x80FFFFFF}},
+        {testkit::PngImageFile(2, 2, testkit::kPngRgb, kRgbSamples),
+         {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF}},
     };
-    for (const Case& c : cases) {
-        std::vector<std::uint8_t> file = testkit::PngImageFile(2, 2, c.colourType, c.samples);
+    for (const auto& [file, pixels] : decoded) {
         PngImage image;
         std::string error;
         ASSERT_TRUE(platform::DecodePng(file.data(), file.size(), &image, &error)) << error;
-        EXPECT_EQ(image.width, 2);
-        EXPECT_EQ(image.height, 2);
-        EXPECT_EQ(image.pixels, c.pixels) << "colour type " << int(c.colourType);
+        EXPECT_EQ(std::tuple(image.width, image.height, image.pixels), std::tuple(2, 2, pixels));
     }
-}
-
-TEST(PngDecode, BrokenAndOversizedFilesAreRefusedWithAReason) {
-    std::vector<std::uint8_t> good = testkit::PngImageFile(2, 2, testkit::kPngRgba, kRgbaSamples);
     std::vector<std::uint8_t> badCrc = good;
     badCrc[29] ^= 0xFF; // inside IHDR's CRC
     std::vector<std::uint8_t> truncated(good.begin(), good.end() - 20);
@@ -97,28 +94,24 @@ TEST(PngEncode, WrittenFilesReadBackWithOrWithoutAlpha) {
     EXPECT_NE(error.find("cannot open"), std::string::npos) << error;
 }
 
+// The golden-image comparison the frame tests rely on: a channel may be off by the tolerance.
 TEST(GoldenComparison, ChannelsWithinTheToleranceMatch) {
     const platform::Argb base = 0xFF808080;
     const platform::Argb within = base + testkit::kGoldenChannelLevels;               // blue
     const platform::Argb beyond = base + ((testkit::kGoldenChannelLevels + 1) << 16); // red
-    struct Case {
-        PngImage actual;
-        std::size_t differing;
-    } cases[] = {
+    const PngImage expected{2, 1, {base, base}};
+    const std::pair<PngImage, std::size_t> cases[] = {
         {{2, 1, {base, base}}, 0},
         {{2, 1, {within, base}}, 0},
         {{2, 1, {beyond, base}}, 1},
         {{1, 2, {base, base}}, 2}, // another shape: every pixel counts
     };
-    PngImage expected{2, 1, {base, base}};
-    for (const Case& c : cases) {
-        PngImage difference;
-        EXPECT_EQ(testkit::CountDifferingPixels(c.actual, expected, &difference), c.differing);
-    }
     PngImage difference;
-    testkit::CountDifferingPixels(cases[2].actual, expected, &difference);
-    EXPECT_EQ(difference.pixels[0], 0xFFFF0000u);
-    EXPECT_EQ(difference.pixels[1], 0xFF404040u);
+    for (const auto& [actual, differing] : cases) {
+        EXPECT_EQ(testkit::CountDifferingPixels(actual, expected, &difference), differing);
+    }
+    testkit::CountDifferingPixels(cases[2].first, expected, &difference);
+    EXPECT_EQ(difference.pixels, (std::vector<platform::Argb>{0xFFFF0000u, 0xFF404040u}));
 }
 
 } // namespace
