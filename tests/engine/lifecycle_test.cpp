@@ -2,26 +2,23 @@
 #include "engine/globals.h"
 #include "engine/state.h"
 #include "entity/entity.h"
-#include "event/event_manager.h"
-#include "platform/os/clock.h"
+#include "platform/os/message_box.h"
 #include "scene/camera.h"
 #include "scene/light.h"
-#include "support/machine_code.h"
 #include "testkit/debug_capture.h"
 #include "testkit/device_host.h"
-#include "testkit/scratch_dir.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 namespace {
 
 class LifecycleTest : public ::testing::Test {
 protected:
     void SetUp() override { vgDisable(); }
-    void TearDown() override {
-        vgDisable();
-        platform::ThawClock();
-    }
+    void TearDown() override { vgDisable(); }
 
     testkit::DeviceHost m_host;
     testkit::DebugCapture m_capture;
@@ -50,34 +47,6 @@ TEST_F(LifecycleTest, EnableAndDisableActOnlyOnceEach) {
     EXPECT_EQ(g_engineLight.AddToScene(m_host.Viewport()), 0) << "the light object is gone";
 }
 
-TEST_F(LifecycleTest, ResetThrowsAwayTheLevelAndANewGameStartsWithIt) {
-    vgEnable();
-    vgSpawnChildEntity(vgSpawnParentEntity());
-    tagGAME_TRIGGER trigger{};
-    g_eventManager.GetTriggerList(3)->AddTail(trigger);
-    AdvanceClock(PhysicsClock(), 100);
-    AdvanceClock(PhysicsClock(), 400);
-    AdvanceClock(RenderClock(), 50);
-    g_engine.bGameLoaded = TRUE;
-    vgPauseGame(0);
-    ResetLevel();
-    EXPECT_EQ(vgGetEntityList()->GetCount(), 0u);
-    EXPECT_EQ(g_eventManager.GetTriggerList(3)->GetCount(), 0u);
-    EXPECT_EQ(vgGetCurrentPhysicsTime(), 0u);
-    EXPECT_EQ(vgGetCurrentRenderTime(), 0u);
-    EXPECT_EQ(g_engine.dwLastPhysicsTicks, 0u);
-    EXPECT_EQ(vgIsGameLoaded(), 0);
-    EXPECT_EQ(vgIsGamePaused(), 1);
-    EXPECT_EQ(g_missionCode.GetAMXBuffer(), nullptr);
-    EXPECT_EQ(vgSpawnParentEntity()->m_dwID, 500u);
-
-    testkit::ScratchDir dir;
-    EXPECT_EQ(vgNewGame(dir.EnginePath("level1.vlf").c_str()), 0);
-    EXPECT_TRUE(m_capture.Contains("VelEng::vgNewGame() Failed to load level info. Last error="));
-    EXPECT_EQ(vgGetEntityList()->GetCount(), 0u) << "the reset came first";
-    EXPECT_EQ(vgIsGamePaused(), 1);
-}
-
 TEST_F(LifecycleTest, PausingTakesTheLightOutOfTheViewportAndResumingPutsItBack) {
     vgEnable();
     vgPauseGame(0);
@@ -98,6 +67,33 @@ TEST_F(LifecycleTest, PausingTakesTheLightOutOfTheViewportAndResumingPutsItBack)
     vgPauseGame(0);
     EXPECT_TRUE(m_capture.Contains("VelEng::vgPauseGame() NULL viewport!"));
     EXPECT_EQ(vgIsGamePaused(), 0) << "it still pauses and resumes";
+}
+
+// Records every box shown and answers with a preset button.
+struct BoxRecorder {
+    std::vector<std::string> boxes; // caption, text and style of each
+    int answer = IDOK;
+
+    static int Show(const char* text, const char* caption, UINT style, void* context) {
+        auto* self = static_cast<BoxRecorder*>(context);
+        self->boxes.push_back(std::string(caption) + "|" + text + "|" + std::to_string(style));
+        return self->answer;
+    }
+};
+
+// An error box has its caption and one button; a warning keeps the caller's style and
+// returns the button pressed.
+TEST(MessageBoxTest, ErrorAndWarningBoxesHaveTheirCaptionsAndButtons) {
+    BoxRecorder recorder;
+    const MessageBoxHook previous = SetMessageBoxHandler({BoxRecorder::Show, &recorder});
+    EXPECT_EQ(vgErrorMsg("Level file missing"), IDOK);
+    recorder.answer = IDNO;
+    EXPECT_EQ(vgWarningMsg("Quit?", MB_YESNO | MB_ICONWARNING), IDNO);
+    SetMessageBoxHandler(previous);
+    EXPECT_EQ(recorder.boxes,
+              (std::vector<std::string>{
+                  "Quellion Error!|Level file missing|" + std::to_string(MB_OK),
+                  "Quellion Warning!|Quit?|" + std::to_string(MB_YESNO | MB_ICONWARNING)}));
 }
 
 } // namespace

@@ -108,23 +108,4 @@ TEST_F(ModelTableTest, RecordsGetTheModelTheirMapEntryNamesUntilTheTableIsReplac
     EXPECT_EQ(g_level.dw3DModelCount, 0u);
 }
 
-TEST_F(ModelTableTest, LevelResetReleasesEveryTable) {
-    ASSERT_EQ(LoadModels({"scout", "fighter"}), 1);
-    m_dir.WriteFile("sounds.tbl", Table(kSoundId, 1, {SoundRecord("a.wav")}));
-    ASSERT_EQ(LoadElementTable(m_dir.EnginePath("sounds.tbl").c_str(), g_level.soundHeader,
-                               g_level.pSounds, kSoundTableId, "c:\\"),
-              1);
-    SetModels({NewAccounted<C3DModel>()}, {0, 0});
-    g_level.pszMissionText = static_cast<char*>(CMemory::Allocate(16, 0));
-    g_level.info.dwWrap = 1;
-    g_level.info.fWorldSize = 256.0f;
-    ResetLevel();
-    EXPECT_EQ((std::vector<void*>{g_level.pModels, g_level.pSounds, g_level.pModelMap,
-                                  g_level.pszMissionText}),
-              std::vector<void*>(4));
-    EXPECT_EQ((std::vector<float>{float(vgGetModelCount() + vgGetSoundCount()),
-                                  float(g_level.info.dwWrap), g_level.info.fWorldSize}),
-              std::vector<float>(3));
-}
-
 } // namespace

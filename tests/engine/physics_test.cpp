@@ -179,22 +179,6 @@ TEST_F(PhysicsTest, TriggerSpawnsRunInTheTickThatReachesTheirTime) {
     EXPECT_EQ(PerformAICalls(), std::vector<DWORD>{4321}) << m_capture.Text();
 }
 
-TEST_F(PhysicsTest, PlayerFoundAmongDirectChildrenSetsOffProximityTriggers) {
-    vgInitialiseWorldSize(256.0f);
-    Created(Created(nullptr, 0), 0)->m_dwID = 1;
-    tagGAME_TRIGGER trigger{};
-    trigger.dwType = 1;
-    trigger.bUseRadius = TRUE;
-    trigger.fRadius = 50.0f;
-    ASSERT_EQ(g_eventManager.GetTriggerList(vgGetQuadrant(&trigger.vPosition))->AddTail(trigger),
-              1);
-    const DWORD before = vgGetEntityList()->GetCount();
-    for (int tick = 0; tick < 3; ++tick) {
-        TickAfter(20);
-    }
-    EXPECT_EQ(vgGetEntityList()->GetCount(), before + 1) << "the trigger spawned one entity";
-}
-
 TEST_F(PhysicsTest, TickAllocatesNothing) {
     for (int i = 0; i < 50; ++i) {
         Created(Created(nullptr, 0), 0);
