@@ -122,40 +122,24 @@ TEST_F(RenderTickTest, AFrameWithoutTextureClearsItAndTheNextSetsItAgain) {
     EXPECT_EQ(Count("SetRenderState(1, 0)"), 2u);
 }
 
-TEST_F(RenderTickTest, AdditiveTexturesBlendOneOne) {
-    vgGetModel(0)->dwTextureOverride = 1;
-    Spawn(nullptr, 0, kInView);
-    Tick();
-    EXPECT_EQ(Count("SetRenderState(27, 1)") + Count("SetRenderState(19, 2)") +
-                  Count("SetRenderState(20, 2)"),
-              3u);
-}
-
-TEST_F(RenderTickTest, CulledParentDrawsNothingButItsChildrenAreDrawn) {
-    CBaseEntity* parent = Spawn(nullptr, 2, kBehind);
-    CBaseEntity* child = Spawn(parent, 0, D3DVECTOR(0.0f));
-    child->m_vOffsetPosition = D3DVECTOR(0.0f, 0.0f, 60.0f);
-    Tick();
-    EXPECT_EQ(Rendered(), (std::vector<DWORD>{parent->m_dwID, child->m_dwID}));
-    EXPECT_EQ(Count("SetTransform(1"), 1u);
-    EXPECT_EQ(Count("DrawIndexedPrimitive"), 1u);
-}
-
-TEST_F(RenderTickTest, RenderResultsHideDeleteOrReport) {
+TEST_F(RenderTickTest, RenderResultsHideDeleteOrReportAndCulledParentsKeepTheirChildren) {
     CBaseEntity* hidden = Spawn(nullptr, 0, kInView, kEntityNothingToDraw);
     Spawn(hidden, 0, kInView);
     CBaseEntity* parent = Spawn(nullptr, 0, kInView);
     CBaseEntity* doomed = Spawn(parent, 0, kInView, kEntityDeleteMe);
     CBaseEntity* odd = Spawn(parent, 0, kInView, 7);
+    // A parent out of view draws nothing, but its children are drawn.
+    CBaseEntity* culled = Spawn(nullptr, 2, kBehind);
+    Spawn(culled, 0, D3DVECTOR(0.0f))->m_vOffsetPosition = D3DVECTOR(0.0f, 0.0f, 60.0f);
     const DWORD doomedId = doomed->m_dwID;
     Tick();
-    EXPECT_EQ(Rendered(),
-              (std::vector<DWORD>{hidden->m_dwID, parent->m_dwID, doomedId, odd->m_dwID}));
+    EXPECT_EQ(Rendered(), (std::vector<DWORD>{hidden->m_dwID, parent->m_dwID, doomedId, odd->m_dwID,
+                                              culled->m_dwID, culled->m_dwID + 1}));
     EXPECT_EQ(vgFindEntity(doomedId), nullptr);
     EXPECT_EQ(parent->m_Children.GetCount(), 1u);
     EXPECT_TRUE(m_capture.Contains(
         "VelEng::vgRenderEntity() Entity 'fighter' returned 7 from render function."));
-    EXPECT_EQ(Count("DrawIndexedPrimitive"), 1u);
+    EXPECT_EQ(Count("DrawIndexedPrimitive") + Count("SetTransform(1"), 4u);
 }
 
 TEST_F(RenderTickTest, EntitiesWithoutModelOrLoadedTextureAreSafe) {
