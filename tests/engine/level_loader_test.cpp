@@ -1,7 +1,6 @@
 #include "engine/element_table.h"
-#include "engine/engine.h"
 #include "engine/globals.h"
-#include "engine/state.h"
+#include "engine_fixture.h"
 #include "event/event_manager.h"
 #include "model/material.h"
 #include "model/model.h"
@@ -9,15 +8,10 @@
 #include "scene/texture.h"
 #include "small_level.h"
 #include "support/machine_code.h"
-#include "support/memory.h"
 #include "testkit/bmp_builder.h"
-#include "testkit/debug_capture.h"
-#include "testkit/device_host.h"
 #include "testkit/math_expect.h"
 
 #include "../model/vmm_bytes.h"
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
@@ -28,18 +22,11 @@ namespace {
 
 // The level: three model records (0 and 2 name one file in other letter case, 1 overrides
 // its texture), two textures, a sound, a music record and one timed trigger for model 0.
-class LevelLoaderTest : public ::testing::Test {
+class LevelLoaderTest : public EngineTest {
 protected:
     void SetUp() override {
-        vgDisable();
-        vgEnable();
-        m_systemBefore = CMemory::GetTotalMemoryAllocated();
+        EngineTest::SetUp();
         WriteLevel(m_level);
-    }
-    // Whatever a test loaded, over however many levels, goes with the engine.
-    void TearDown() override {
-        vgDisable();
-        EXPECT_EQ(CMemory::GetTotalMemoryAllocated(), m_systemBefore);
     }
 
     ModelSample Model(const std::string& file, std::uint32_t textureOverride) {
@@ -65,9 +52,7 @@ protected:
         }
         m_dir.WriteFile("sounds.tbl", Table(kSoundId, 1, {SoundRecord("boom.wav")}));
         m_dir.WriteFile("music.tbl", Table(kMusicId, 1, {MusicRecord("a.mid", "b.mid")}));
-        TriggerFields timed;
-        timed.entityId = 700;
-        m_dir.WriteFile("events.evt", SectionBuilder().Group(0, {timed}).End().Bytes());
+        m_dir.WriteFile("events.evt", TimedEvents({{700, 0, 0.0f}}));
     }
 
     int NewGame() { return vgNewGame(m_dir.EnginePath("level.vlf").c_str()); }
@@ -88,7 +73,7 @@ protected:
     // Nothing of a level may be left: no tables, models, textures, triggers, script or memory.
     void ExpectNoLevel() {
         EXPECT_EQ(Census(), std::vector<std::size_t>(9, 0));
-        EXPECT_EQ(CMemory::GetTotalMemoryAllocated(), m_systemBefore);
+        EXPECT_EQ(CMemory::GetTotalMemoryAllocated(), m_baseline);
     }
     D3DVECTOR SizeOfModel(DWORD record) {
         D3DVECTOR min, max;
@@ -96,11 +81,7 @@ protected:
         return {max.x - min.x, max.y - min.y, max.z - min.z};
     }
 
-    testkit::DeviceHost m_host;
-    testkit::DebugCapture m_log;
-    testkit::ScratchDir m_dir;
     LevelSample m_level = {.skipped = Bytes(5, 0xAB), .code = {}, .text = "Find the beacon."};
-    DWORD m_systemBefore = 0;
 };
 
 TEST_F(LevelLoaderTest, RefusedLevelsLeaveNothingBehind) {

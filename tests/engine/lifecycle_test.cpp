@@ -1,40 +1,26 @@
-#include "engine/engine.h"
 #include "engine/globals.h"
-#include "engine/state.h"
+#include "engine_fixture.h"
 #include "entity/entity.h"
 #include "platform/os/message_box.h"
 #include "scene/camera.h"
 #include "scene/light.h"
-#include "testkit/debug_capture.h"
-#include "testkit/device_host.h"
-
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
 
 namespace {
 
-class LifecycleTest : public ::testing::Test {
-protected:
-    void SetUp() override { vgDisable(); }
-    void TearDown() override { vgDisable(); }
-
-    testkit::DeviceHost m_host;
-    testkit::DebugCapture m_capture;
-};
+using LifecycleTest = EngineTest;
 
 // Enabling resets once and leaves a paused engine without a level, watching through the
 // engine camera with a directional light.
 TEST_F(LifecycleTest, EnableAndDisableActOnlyOnceEach) {
+    EXPECT_EQ(vgDisable(), 1);
     EXPECT_EQ(vgDisable(), 0);
+    m_host.Log().ClearCalls();
     g_engine.gameState.dwNextEntityId = 777;
     EXPECT_EQ(vgEnable(), 1);
     EXPECT_EQ(vgSpawnParentEntity()->m_dwID, 500u);
     EXPECT_EQ(vgEnable(), 0) << "already enabled";
     EXPECT_EQ(vgGetEntityList()->GetCount(), 1u) << "no second reset";
-    EXPECT_EQ(vgIsGamePaused(), 1);
-    EXPECT_EQ(vgIsGameLoaded(), 0);
+    EXPECT_EQ(std::make_pair(vgIsGamePaused(), vgIsGameLoaded()), std::make_pair(1, 0));
     EXPECT_EQ(vgGetActiveViewMatrix(), nullptr);
     ASSERT_EQ(vgGetActiveCamera(), &g_engineCamera);
     EXPECT_EQ(g_engineCamera.GetOrientation().z, 1.0f) << "updated once, looking at the origin";
@@ -48,24 +34,23 @@ TEST_F(LifecycleTest, EnableAndDisableActOnlyOnceEach) {
 }
 
 TEST_F(LifecycleTest, PausingTakesTheLightOutOfTheViewportAndResumingPutsItBack) {
-    vgEnable();
     vgPauseGame(0);
     ASSERT_EQ(m_host.Viewport()->Lights().size(), 1u);
     vgPauseGame(5);
     EXPECT_EQ(vgIsGamePaused(), 5) << "the pause value is stored as given";
     EXPECT_TRUE(m_host.Viewport()->Lights().empty());
-    m_capture.Clear();
+    m_log.Clear();
     vgPauseGame(1);
-    EXPECT_TRUE(m_capture.Contains("CLight::DeleteFromScene() Failed to delete light! Error="))
+    EXPECT_TRUE(m_log.Contains("CLight::DeleteFromScene() Failed to delete light! Error="))
         << "pausing again finds no light to take out";
     vgPauseGame(0);
     EXPECT_EQ(m_host.Viewport()->Lights().size(), 1u);
     EXPECT_EQ(m_host.Log().Count("Device::GetCurrentViewport"),
               m_host.Log().Count("Viewport::Release"));
-    vgPauseGame(1);
     m_host.Globals().pDevice = nullptr; // a device without a viewport answers the same
+    vgPauseGame(1);
     vgPauseGame(0);
-    EXPECT_TRUE(m_capture.Contains("VelEng::vgPauseGame() NULL viewport!"));
+    EXPECT_TRUE(m_log.Contains("VelEng::vgPauseGame() NULL viewport!"));
     EXPECT_EQ(vgIsGamePaused(), 0) << "it still pauses and resumes";
 }
 

@@ -1,12 +1,7 @@
 #include "engine/globals.h"
 #include "engine/render.h"
-#include "engine/state.h"
-#include "platform/os/clock.h"
+#include "engine_fixture.h"
 #include "render_level.h"
-#include "testkit/debug_capture.h"
-#include "testkit/device_host.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
@@ -22,11 +17,10 @@ const D3DVECTOR kBehind(0.0f, 0.0f, -50.0f);
 // Model 0: one square in view with material 0 (texture 0). Model 1: two squares in view, the
 // first with material 0 (texture 0), the second with material 1 (no texture). Model 2: one
 // square behind the camera. Record 3 has no model.
-class RenderTickTest : public ::testing::Test {
+class RenderTickTest : public EngineTest {
 protected:
     void SetUp() override {
-        platform::FreezeClock();
-        vgEnable();
+        EngineTest::SetUp();
         InstallModels(
             m_dir, RENDERMODULE,
             {BuildModel({{D3DVECTOR(0.0f)}}, 1, {0}),
@@ -37,15 +31,11 @@ protected:
         InstallTextures({BuildTexture(0), BuildTexture(kTextureBlackTransparent)}, 3);
         vgPauseGame(0);
     }
-    void TearDown() override {
-        vgDisable();
-        platform::ThawClock();
-    }
     // The device calls of one tick, as names.
     std::vector<std::string> Tick() {
         m_host.Device()->BeginScene();
         m_host.Log().ClearCalls();
-        m_capture.Clear();
+        m_log.Clear();
         vgGameRenderTick();
         std::vector<std::string> names;
         for (const platform::D3DCall& call : m_host.Log().Calls()) {
@@ -63,20 +53,7 @@ protected:
         });
     }
     // Which entities' Render entries ran, in order.
-    std::vector<DWORD> Rendered() const {
-        std::vector<DWORD> ids;
-        for (const std::string& line : m_capture.Lines()) {
-            DWORD id = 0;
-            if (std::sscanf(line.c_str(), "module fighter: Render %u", &id) == 1) {
-                ids.push_back(id);
-            }
-        }
-        return ids;
-    }
-
-    testkit::DeviceHost m_host;
-    testkit::ScratchDir m_dir;
-    testkit::DebugCapture m_capture;
+    std::vector<DWORD> Rendered() const { return IdsLogged("module fighter: Render %u"); }
 };
 
 TEST_F(RenderTickTest, OneEntityFrameSetsViewWorldMaterialTextureThenDraws) {
@@ -137,7 +114,7 @@ TEST_F(RenderTickTest, RenderResultsHideDeleteOrReportAndCulledParentsKeepTheirC
                                               culled->m_dwID, culled->m_dwID + 1}));
     EXPECT_EQ(vgFindEntity(doomedId), nullptr);
     EXPECT_EQ(parent->m_Children.GetCount(), 1u);
-    EXPECT_TRUE(m_capture.Contains(
+    EXPECT_TRUE(m_log.Contains(
         "VelEng::vgRenderEntity() Entity 'fighter' returned 7 from render function."));
     EXPECT_EQ(Count("DrawIndexedPrimitive") + Count("SetTransform(1"), 4u);
 }
@@ -196,7 +173,7 @@ TEST_F(RenderTickTest, FailedCallsAreReportedAndTheFrameGoesOn) {
         ++m_host.Globals().dwDeviceGeneration;
         m_host.Log().FailCall(c.call, E_FAIL, 1);
         Tick();
-        EXPECT_TRUE(m_capture.Contains(c.message));
+        EXPECT_TRUE(m_log.Contains(c.message));
         EXPECT_EQ(Count("DrawIndexedPrimitive"), 1u);
         m_host.Log().ClearFailures();
         Tick();
@@ -216,7 +193,7 @@ TEST_F(RenderTickTest, PausedTicksDoNothingAndAMissingCameraIsRepaired) {
     EXPECT_EQ(vgGameRenderTick(), 1);
     EXPECT_EQ(vgGetCurrentRenderTime(), 25u);
     EXPECT_EQ(vgGetActiveCamera(), &g_engineCamera);
-    EXPECT_TRUE(m_capture.Contains("VelEng::vgGameTick() No active camera assigned!!"));
+    EXPECT_TRUE(m_log.Contains("VelEng::vgGameTick() No active camera assigned!!"));
 }
 
 } // namespace

@@ -1,21 +1,14 @@
-#include "engine/engine.h"
 #include "engine/globals.h"
-#include "engine/state.h"
+#include "engine_fixture.h"
 #include "entity/entity.h"
 #include "event/event_manager.h"
-#include "platform/os/clock.h"
 #include "platform/os/file.h"
 #include "platform/os/path.h"
 #include "scene/camera.h"
 #include "scene/light.h"
 #include "small_level.h"
-#include "support/memory.h"
-#include "testkit/debug_capture.h"
-#include "testkit/device_host.h"
 #include "testkit/saved_game_bytes.h"
 #include "testkit/working_directory.h"
-
-#include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstring>
@@ -27,19 +20,11 @@ using testkit::ByteBuilder;
 namespace {
 
 // Every test runs the small level, started by a relative path, on a frozen clock.
-class SavedGameTest : public ::testing::Test {
+class SavedGameTest : public EngineTest {
 protected:
-    void SetUp() override {
-        vgDisable();
-        vgEnable();
-        m_baseline = CMemory::GetTotalMemoryAllocated();
-        platform::FreezeClock();
-    }
     void TearDown() override {
         platform::FileFaults().ClearFailures();
-        vgDisable();
-        platform::ThawClock();
-        EXPECT_EQ(CMemory::GetTotalMemoryAllocated(), m_baseline);
+        EngineTest::TearDown();
     }
     void StartLevel(const std::vector<TimedTrigger>& triggers) {
         WriteSmallLevel(m_dir, platform::HostToWindowsPath(PHYSICSMODULE), triggers);
@@ -49,18 +34,12 @@ protected:
     }
     // One physics tick after `milliseconds`, and the camera update of a render tick.
     void Play(DWORD milliseconds) {
-        platform::AdvanceFrozenClock(LONGLONG{milliseconds} * 1'000'000);
-        vgGamePhysicsTick();
+        TickAfter(milliseconds);
         vgGetActiveCamera()->Update(g_engine.viewMatrix, m_host.Globals().fNearPlane,
                                     m_host.Globals().fFarPlane);
     }
     int Save(const char* name = "game.sav") { return vgSaveGame(m_dir.EnginePath(name).c_str()); }
     int Load(const char* name = "game.sav") { return vgLoadGame(m_dir.EnginePath(name).c_str()); }
-
-    testkit::DeviceHost m_host;
-    testkit::DebugCapture m_log;
-    testkit::ScratchDir m_dir;
-    DWORD m_baseline = 0;
 };
 
 int Counter(CBaseEntity* entity) {
