@@ -1,7 +1,6 @@
 #include "engine/globals.h"
 #include "engine_fixture.h"
 #include "entity/entity.h"
-#include "event/event_manager.h"
 #include "platform/os/file.h"
 #include "platform/os/path.h"
 #include "scene/camera.h"
@@ -87,7 +86,6 @@ TEST_F(SavedGameTest, PlayingOnThenLoadingRestoresTheWorldAsSaved) {
     D3DVECTOR east(1.0f, 0.0f, 0.0f);
     g_engineLight.SetDirectionalLight(east, 0.5f, 0.25f, 1.0f);
     ASSERT_EQ(Save(), 1) << m_log.Text();
-    const DWORD time = vgGetCurrentPhysicsTime();
     const DWORD nextId = g_engine.gameState.dwNextEntityId;
     const int counter = Counter(fired);
 
@@ -97,10 +95,9 @@ TEST_F(SavedGameTest, PlayingOnThenLoadingRestoresTheWorldAsSaved) {
     testkit::WorkingDirectory elsewhere(std::filesystem::temp_directory_path());
     ASSERT_EQ(Load(), 1) << m_log.Text();
     EXPECT_EQ(vgIsGameLoaded() + vgIsGamePaused(), 2);
-    EXPECT_EQ(vgGetCurrentPhysicsTime(), time);
-    EXPECT_EQ(g_eventManager.GetTriggerCount(), 1u) << "701 still waits; 700 fired before";
-    // Saved again, the game gives the same bytes but for the identifier counter: each
-    // restored entity drew an identifier when it was spawned.
+    // Saved again, the game gives the same bytes (clocks, entities, the trigger 701 still
+    // waiting) but for the identifier counter: each restored entity drew an identifier when it
+    // was spawned.
     ASSERT_EQ(Save("again.sav"), 1);
     auto again = m_dir.ReadFile("again.sav");
     std::memcpy(again.data() + 8, &nextId, 4);
