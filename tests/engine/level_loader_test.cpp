@@ -181,13 +181,14 @@ TEST_F(LevelLoaderTest, EveryAllocationFailureFailsCleanlyAndThenTheLevelLoadsWh
     EXPECT_EQ(bound->GetDiffuse().y + bound->GetAmbient().z, 2.0f);
     EXPECT_EQ(g_level.ppTextureObjects[1]->GetFlags(), kTextureBlackTransparent);
 
-    // The next level keeps nothing of this one; its file ends with the record.
-    m_dir.WriteFile("level.vlf", LevelInfoFile(LevelSample{}));
+    // The next level keeps nothing of this one; its file ends with the script code.
+    m_dir.WriteFile("level.vlf",
+                    LevelInfoFile({.skipped = {}, .hasCode = true, .code = {1, 2, 3}, .text = ""}));
     m_dir.WriteFile("models.tbl", Table(kModelId, 1, {ModelRecord(Model("plain.vmm", 0))}));
     m_dir.WriteFile("textures.tbl", Table(kTextureId, 0, {}));
     m_dir.WriteFile("events.evt", SectionBuilder().End().Bytes());
     ASSERT_EQ(NewGame(), 1) << m_log.Text();
-    EXPECT_EQ(Census(), (std::vector<std::size_t>{1, 0, 1, 0, 1, 1, 0, 0, 0}));
+    EXPECT_EQ(Census(), (std::vector<std::size_t>{1, 3, 1, 0, 1, 1, 0, 0, 0}));
 }
 
 } // namespace

@@ -47,9 +47,11 @@ TEST_F(LifecycleTest, PausingTakesTheLightOutOfTheViewportAndResumingPutsItBack)
     EXPECT_EQ(m_host.Viewport()->Lights().size(), 1u);
     EXPECT_EQ(m_host.Log().Count("Device::GetCurrentViewport"),
               m_host.Log().Count("Viewport::Release"));
-    m_host.Globals().pDevice = nullptr; // a device without a viewport answers the same
+    m_host.Globals().pDevice = nullptr; // no device, or no host record, answers the same
     vgPauseGame(1);
+    vgSetGlobals(nullptr);
     vgPauseGame(0);
+    vgSetGlobals(&m_host.Globals());
     EXPECT_TRUE(m_log.Contains("VelEng::vgPauseGame() NULL viewport!"));
     EXPECT_EQ(vgIsGamePaused(), 0) << "it still pauses and resumes";
 }
