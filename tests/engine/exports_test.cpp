@@ -3,11 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <elf.h>
-
-#include <cstring>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 #include <set>
 #include <sstream>
 #include <string>
@@ -15,39 +11,21 @@
 
 namespace {
 
-// The names libvelcore.so defines in its dynamic symbol table, read straight from the file:
+// The names libvelcore.so defines in its dynamic symbol table, as the binary tools list them:
 // what a host or module can resolve, without loading a second engine into this program.
 std::set<std::string> DynamicSymbols(const char* path) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<char> image{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     std::set<std::string> names;
-    if (image.size() < sizeof(Elf64_Ehdr)) {
-        return names;
+    FILE* listing = popen(("nm -D --defined-only '" + std::string(path) + "'").c_str(), "r");
+    char line[1024];
+    while (listing != nullptr && std::fgets(line, sizeof line, listing) != nullptr) {
+        std::istringstream fields(line);
+        std::string address, kind, name;
+        if (fields >> address >> kind >> name) {
+            names.insert(name);
+        }
     }
-    Elf64_Ehdr header;
-    std::memcpy(&header, image.data(), sizeof header);
-    auto section = [&](std::size_t index) {
-        Elf64_Shdr shdr;
-        std::memcpy(&shdr, image.data() + header.e_shoff + index * sizeof shdr, sizeof shdr);
-        return shdr;
-    };
-    for (std::size_t i = 0; i < header.e_shnum; ++i) {
-        Elf64_Shdr symbols = section(i);
-        if (symbols.sh_type != SHT_DYNSYM) {
-            continue;
-        }
-        Elf64_Shdr strings = section(symbols.sh_link);
-        for (std::size_t offset = 0; offset + sizeof(Elf64_Sym) <= symbols.sh_size;
-             offset += sizeof(Elf64_Sym)) {
-            Elf64_Sym symbol;
-            std::memcpy(&symbol, image.data() + symbols.sh_offset + offset, sizeof symbol);
-            bool defined = symbol.st_shndx != SHN_UNDEF;
-            bool visible = ELF64_ST_VISIBILITY(symbol.st_other) == STV_DEFAULT &&
-                           ELF64_ST_BIND(symbol.st_info) != STB_LOCAL;
-            if (defined && visible && symbol.st_name != 0) {
-                names.insert(image.data() + strings.sh_offset + symbol.st_name);
-            }
-        }
+    if (listing != nullptr) {
+        pclose(listing);
     }
     return names;
 }

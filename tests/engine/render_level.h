@@ -93,16 +93,13 @@ template <class T> T* AccountedArray(const std::vector<T>& items) {
 // Loads `records` model records bound to the module, record i using models[map[i]].
 inline void InstallModels(testkit::ScratchDir& dir, const std::string& module,
                           const std::vector<C3DModel*>& models, const std::vector<DWORD>& map) {
-    table_bytes::ModelSample sample;
-    sample.prefix = "Render";
-    sample.modulePath = platform::HostToWindowsPath(module.c_str());
+    const table_bytes::ModelSample sample = {.prefix = "Render",
+                                             .modulePath =
+                                                 platform::HostToWindowsPath(module.c_str()),
+                                             .sphereOffset = {0.0f, 0.0f, 0.0f}};
     std::vector<table_bytes::Bytes> records(map.size(), table_bytes::ModelRecord(sample));
     dir.WriteFile("models.mlf", table_bytes::Table(table_bytes::kModelId, records.size(), records));
     ASSERT_EQ(vgLoadModelTable(dir.EnginePath("models.mlf").c_str()), 1);
-    for (DWORD i = 0; i < map.size(); ++i) {
-        g_level.pModels[i].dwTextureOverride = kNoTextureOverride;
-        g_level.pModels[i].vSphereOffset = D3DVECTOR(0.0f);
-    }
     g_level.pp3DModels = AccountedArray(models);
     g_level.dw3DModelCount = static_cast<DWORD>(models.size());
     g_level.pModelMap = AccountedArray(map);

@@ -1,12 +1,7 @@
 #include "engine/globals.h"
 #include "engine/render.h"
-#include "engine/state.h"
-#include "platform/os/clock.h"
+#include "engine_fixture.h"
 #include "render_level.h"
-#include "testkit/debug_capture.h"
-#include "testkit/device_host.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
@@ -22,11 +17,10 @@ const D3DVECTOR kBehind(0.0f, 0.0f, -50.0f);
 // Model 0: one square in view with material 0 (texture 0). Model 1: two squares in view, the
 // first with material 0 (texture 0), the second with material 1 (no texture). Model 2: one
 // square behind the camera. Record 3 has no model.
-class RenderTickTest : public ::testing::Test {
+class RenderTickTest : public EngineTest {
 protected:
     void SetUp() override {
-        platform::FreezeClock();
-        vgEnable();
+        EngineTest::SetUp();
         InstallModels(
             m_dir, RENDERMODULE,
             {BuildModel({{D3DVECTOR(0.0f)}}, 1, {0}),
@@ -37,15 +31,11 @@ protected:
         InstallTextures({BuildTexture(0), BuildTexture(kTextureBlackTransparent)}, 3);
         vgPauseGame(0);
     }
-    void TearDown() override {
-        vgDisable();
-        platform::ThawClock();
-    }
     // The device calls of one tick, as names.
     std::vector<std::string> Tick() {
         m_host.Device()->BeginScene();
         m_host.Log().ClearCalls();
-        m_capture.Clear();
+        m_log.Clear();
         vgGameRenderTick();
         std::vector<std::string> names;
         for (const platform::D3DCall& call : m_host.Log().Calls()) {
@@ -63,20 +53,7 @@ protected:
         });
     }
     // Which entities' Render entries ran, in order.
-    std::vector<DWORD> Rendered() const {
-        std::vector<DWORD> ids;
-        for (const std::string& line : m_capture.Lines()) {
-            DWORD id = 0;
-            if (std::sscanf(line.c_str(), "module fighter: Render %u", &id) == 1) {
-                ids.push_back(id);
-            }
-        }
-        return ids;
-    }
-
-    testkit::DeviceHost m_host;
-    testkit::ScratchDir m_dir;
-    testkit::DebugCapture m_capture;
+    std::vector<DWORD> Rendered() const { return IdsLogged("module fighter: Render %u"); }
 };
 
 TEST_F(RenderTickTest, OneEntityFrameSetsViewWorldMaterialTextureThenDraws) {
@@ -122,40 +99,24 @@ TEST_F(RenderTickTest, AFrameWithoutTextureClearsItAndTheNextSetsItAgain) {
     EXPECT_EQ(Count("SetRenderState(1, 0)"), 2u);
 }
 
-TEST_F(RenderTickTest, AdditiveTexturesBlendOneOne) {
-    vgGetModel(0)->dwTextureOverride = 1;
-    Spawn(nullptr, 0, kInView);
-    Tick();
-    EXPECT_EQ(Count("SetRenderState(27, 1)") + Count("SetRenderState(19, 2)") +
-                  Count("SetRenderState(20, 2)"),
-              3u);
-}
-
-TEST_F(RenderTickTest, CulledParentDrawsNothingButItsChildrenAreDrawn) {
-    CBaseEntity* parent = Spawn(nullptr, 2, kBehind);
-    CBaseEntity* child = Spawn(parent, 0, D3DVECTOR(0.0f));
-    child->m_vOffsetPosition = D3DVECTOR(0.0f, 0.0f, 60.0f);
-    Tick();
-    EXPECT_EQ(Rendered(), (std::vector<DWORD>{parent->m_dwID, child->m_dwID}));
-    EXPECT_EQ(Count("SetTransform(1"), 1u);
-    EXPECT_EQ(Count("DrawIndexedPrimitive"), 1u);
-}
-
-TEST_F(RenderTickTest, RenderResultsHideDeleteOrReport) {
+TEST_F(RenderTickTest, RenderResultsHideDeleteOrReportAndCulledParentsKeepTheirChildren) {
     CBaseEntity* hidden = Spawn(nullptr, 0, kInView, kEntityNothingToDraw);
     Spawn(hidden, 0, kInView);
     CBaseEntity* parent = Spawn(nullptr, 0, kInView);
     CBaseEntity* doomed = Spawn(parent, 0, kInView, kEntityDeleteMe);
     CBaseEntity* odd = Spawn(parent, 0, kInView, 7);
+    // A parent out of view draws nothing, but its children are drawn.
+    CBaseEntity* culled = Spawn(nullptr, 2, kBehind);
+    Spawn(culled, 0, D3DVECTOR(0.0f))->m_vOffsetPosition = D3DVECTOR(0.0f, 0.0f, 60.0f);
     const DWORD doomedId = doomed->m_dwID;
     Tick();
-    EXPECT_EQ(Rendered(),
-              (std::vector<DWORD>{hidden->m_dwID, parent->m_dwID, doomedId, odd->m_dwID}));
+    EXPECT_EQ(Rendered(), (std::vector<DWORD>{hidden->m_dwID, parent->m_dwID, doomedId, odd->m_dwID,
+                                              culled->m_dwID, culled->m_dwID + 1}));
     EXPECT_EQ(vgFindEntity(doomedId), nullptr);
     EXPECT_EQ(parent->m_Children.GetCount(), 1u);
-    EXPECT_TRUE(m_capture.Contains(
+    EXPECT_TRUE(m_log.Contains(
         "VelEng::vgRenderEntity() Entity 'fighter' returned 7 from render function."));
-    EXPECT_EQ(Count("DrawIndexedPrimitive"), 1u);
+    EXPECT_EQ(Count("DrawIndexedPrimitive") + Count("SetTransform(1"), 4u);
 }
 
 TEST_F(RenderTickTest, EntitiesWithoutModelOrLoadedTextureAreSafe) {
@@ -212,7 +173,7 @@ TEST_F(RenderTickTest, FailedCallsAreReportedAndTheFrameGoesOn) {
         ++m_host.Globals().dwDeviceGeneration;
         m_host.Log().FailCall(c.call, E_FAIL, 1);
         Tick();
-        EXPECT_TRUE(m_capture.Contains(c.message));
+        EXPECT_TRUE(m_log.Contains(c.message));
         EXPECT_EQ(Count("DrawIndexedPrimitive"), 1u);
         m_host.Log().ClearFailures();
         Tick();
@@ -232,7 +193,7 @@ TEST_F(RenderTickTest, PausedTicksDoNothingAndAMissingCameraIsRepaired) {
     EXPECT_EQ(vgGameRenderTick(), 1);
     EXPECT_EQ(vgGetCurrentRenderTime(), 25u);
     EXPECT_EQ(vgGetActiveCamera(), &g_engineCamera);
-    EXPECT_TRUE(m_capture.Contains("VelEng::vgGameTick() No active camera assigned!!"));
+    EXPECT_TRUE(m_log.Contains("VelEng::vgGameTick() No active camera assigned!!"));
 }
 
 } // namespace

@@ -28,12 +28,13 @@ TriggerFields Near(TriggerFields t, std::array<float, 3> position, float radius)
     return t;
 }
 
-// One call of the event walk: at a physics time, with the player or without one, and the
-// number of entities the probe module must create in it.
+// One call of the event walk: at a physics time, with the player standing at `player` or
+// without one, and the number of entities the probe module must create in it.
 struct Call {
     DWORD milliseconds;
     int created;
     bool withPlayer = true;
+    D3DVECTOR player = D3DVECTOR(0.0f);
 };
 
 // The player (identifier 1) stands at the origin, in quadrant 42, with a model table whose
@@ -46,7 +47,6 @@ protected:
                     {"refused", EVENTREFUSEDMODULE, "EventRefused"}});
         m_player = vgSpawnParentEntity();
         m_player->m_dwID = 1;
-        m_player->SetWorldPosition(D3DVECTOR(0.0f));
     }
 
     void LoadInOriginQuadrant(const std::vector<TriggerFields>& triggers, int keepAll = 0) {
@@ -58,6 +58,7 @@ protected:
     void Walk(const std::vector<Call>& calls) {
         for (const Call& call : calls) {
             SetPhysicsTime(call.milliseconds);
+            m_player->SetWorldPosition(call.player);
             const std::size_t before = m_capture.Lines().size();
             EXPECT_EQ(g_eventManager.ProcessEvents(call.withPlayer ? m_player : nullptr), 0);
             EXPECT_EQ(std::count_if(m_capture.Lines().begin() + before, m_capture.Lines().end(),
@@ -101,42 +102,27 @@ TEST_F(TriggerProcessingTest, RadiusBoundaryQualifiesAndRepeatingTriggersFireOnE
     LoadInOriginQuadrant({Near(Trigger(kTriggerProximity, 0.0f), {3.0f, 4.0f, 0.0f}, 5.0f),
                           Near(Trigger(kTriggerProximity, 0.0f), {3.0f, 4.01f, 0.0f}, 5.0f)});
     Walk({{0, 1}, {1000, 0}}); // the one at exactly the radius
-    ASSERT_EQ(Quadrant(kOriginQuadrant).GetCount(), 1u);
     EXPECT_EQ(OriginTrigger().vPosition.y, 4.01f) << "the one beyond the radius stays";
-
     LoadInOriginQuadrant({Near(Trigger(kTriggerProximityAlt, 0.0f, 1), {0.0f, 0.0f, 0.0f}, 2.0f)});
-    Walk({{2000, 1}, {2000, 1}});
-    m_player->SetWorldPosition(D3DVECTOR(3.0f, 0.0f, 0.0f));
-    Walk({{2100, 0}});
-    EXPECT_EQ(Quadrant(kOriginQuadrant).GetCount(), 1u);
+    Walk({{2000, 1}, {2000, 1}, {2100, 0, true, D3DVECTOR(3.0f, 0.0f, 0.0f)}});
 }
 
+// Armed only from its own quadrant, and no earlier than the next call even with a zero
+// delay; then fired wherever the player is, kept (expired) until its quadrant is walked and
+// removed then without firing again. A repeating one is re-armed by the quadrant walk of the
+// call that fired it.
 TEST_F(TriggerProcessingTest, DelayedTriggerIsArmedInItsQuadrantAndFiresExactlyOnce) {
+    const D3DVECTOR elsewhere(-100.0f, 0.0f, 0.0f); // quadrant 40
     LoadInOriginQuadrant({Trigger(kTriggerProximityDelayed, 0.0f)});
-    m_player->SetWorldPosition(D3DVECTOR(-100.0f, 0.0f, 0.0f)); // quadrant 40
-    Walk({{0, 0}});
-    EXPECT_EQ(OriginTrigger().bPending, 0) << "not armed from another quadrant";
-
-    m_player->SetWorldPosition(D3DVECTOR(63.0f, 63.0f, 63.0f)); // a far corner of quadrant 42
-    Walk({{0, 0}}); // armed: even with a zero delay it fires no earlier than the next call
-    EXPECT_EQ(OriginTrigger().bPending, 1);
-    EXPECT_EQ(OriginTrigger().fFireTime, 0.0f);
-
-    m_player->SetWorldPosition(D3DVECTOR(-100.0f, 0.0f, 0.0f));
-    Walk({{0, 1}}); // wherever the player is
-    ASSERT_EQ(Quadrant(kOriginQuadrant).GetCount(), 1u) << "kept until its quadrant is walked";
+    Walk({{0, 0, true, elsewhere}, {0, 0, true, D3DVECTOR(63.0f, 63.0f, 63.0f)}});
+    Walk({{0, 1, true, elsewhere}});
     EXPECT_EQ(std::make_pair(OriginTrigger().bExpired, OriginTrigger().bPending),
               std::make_pair(1, 0));
-    m_player->SetWorldPosition(D3DVECTOR(0.0f));
     Walk({{100000, 0}});
-    EXPECT_EQ(Quadrant(kOriginQuadrant).GetCount(), 0u) << "removed without firing again";
+    EXPECT_EQ(Quadrant(kOriginQuadrant).GetCount(), 0u);
 
-    // A repeating one is re-armed by the quadrant walk of the call that fired it.
     LoadInOriginQuadrant({Trigger(kTriggerProximity, 1.0f, 1)});
-    Walk({{100000, 0}, {100999, 0}, {101000, 1}});
-    EXPECT_EQ(OriginTrigger().bPending, 1);
-    EXPECT_EQ(OriginTrigger().fFireTime, 102.0f);
-    Walk({{101999, 0}, {102000, 1}});
+    Walk({{100000, 0}, {100999, 0}, {101000, 1}, {101999, 0}, {102000, 1}});
 }
 
 TEST_F(TriggerProcessingTest, UnknownTypesAreReportedOnEveryCallAndKept) {
@@ -166,8 +152,8 @@ TEST_F(TriggerProcessingTest, SpawnedEntityIsPlacedIdentifiedAndGivenTheCreateBl
     EXPECT_TRUE(
         m_capture.Contains("module probe: Create 501 creator=0 model=0 data=yes size=16\n"));
     const D3DVECTOR placed = Entity(1)->GetWorldPosition();
-    EXPECT_EQ((std::vector<float>{placed.x, placed.y, placed.z}), (std::vector<float>{11, 2, 2}));
-    EXPECT_EQ(Entity(1)->GetOffsetPosition().x, 0.0f);
+    EXPECT_EQ((std::vector<float>{placed.x, placed.y, placed.z, Entity(1)->GetOffsetPosition().x}),
+              (std::vector<float>{11, 2, 2, 0}));
     // The registry's identifier, the trigger's, and one shared with the player.
     EXPECT_EQ((std::vector<DWORD>{Entity(1)->m_dwID, Entity(2)->m_dwID, Entity(3)->m_dwID}),
               (std::vector<DWORD>{501, 600, 1}));
@@ -199,11 +185,13 @@ TEST_F(TriggerProcessingTest, FailedCreateOrSpawnIsReportedAndCountsAsFired) {
     }
 }
 
-// An armed trigger that is removed, or whose table is replaced or reset, must take its
-// pending reference with it: otherwise the pending walk would read a released node (the
-// sanitizer build catches that) or fire whatever trigger reuses the node.
-TEST_F(TriggerProcessingTest, RemovingAnArmedTriggerDropsItsPendingReference) {
-    for (bool reuseNode : {false, true}) {
+// An armed trigger that is removed (its node back in the pool or taken by another trigger),
+// or whose table is replaced or reset, must take its pending reference with it: otherwise
+// the pending walk would read a released node (the sanitizer build catches that) or fire
+// whatever trigger reuses the node.
+TEST_F(TriggerProcessingTest, AnArmedTriggerThatGoesTakesItsPendingReference) {
+    for (int way = 0; way < 4; ++way) {
+        SCOPED_TRACE(way);
         LoadInOriginQuadrant({Trigger(kTriggerProximityDelayed, 1.0f),
                               Near(Trigger(kTriggerProximity, 0.0f), {50, 50, 50}, 1.0f)});
         Walk({{0, 0}});
@@ -211,24 +199,21 @@ TEST_F(TriggerProcessingTest, RemovingAnArmedTriggerDropsItsPendingReference) {
         ASSERT_EQ(reuser.bPending, 1);
         reuser.bPending = FALSE;
         reuser.fFireTime = 0.0f;
-        ManagerAccess::RemoveHead(Quadrant(kOriginQuadrant));
-        if (reuseNode) {
+        if (way < 2) {
+            ManagerAccess::RemoveHead(Quadrant(kOriginQuadrant));
+        }
+        if (way == 0) {
+            ManagerAccess::RemoveHead(Quadrant(kOriginQuadrant));
+        } else if (way == 1) {
             ASSERT_EQ(Quadrant(kOriginQuadrant).AddTail(reuser), 1) << "takes the removed node";
+        } else if (way == 2) {
+            LoadInOriginQuadrant({Trigger(kTriggerProximity, 1.0f)});
+            EXPECT_EQ(OriginTrigger().bPending, 0);
         } else {
-            ManagerAccess::RemoveHead(Quadrant(kOriginQuadrant)); // the pool goes back
+            g_eventManager.Reset();
         }
         Walk({{5000, 0, false}});
     }
-}
-
-TEST_F(TriggerProcessingTest, ResetAndLoadDropPendingReferences) {
-    LoadInOriginQuadrant({Trigger(kTriggerProximity, 1.0f)});
-    Walk({{0, 0}});
-    LoadInOriginQuadrant({Trigger(kTriggerProximity, 1.0f)});
-    EXPECT_EQ(OriginTrigger().bPending, 0);
-    Walk({{2000, 0, false}, {2000, 0}}); // the old reference went with the old table
-    g_eventManager.Reset();
-    Walk({{9000, 0, false}});
 }
 
 } // namespace
