@@ -16,8 +16,10 @@ void CAbstractMachineCode::ReleaseResources() {
     if (m_buffer != nullptr) {
         CMemory::Deallocate(m_buffer);
         m_buffer = nullptr;
-        m_size = 0;
     }
+    // A failed allocation leaves a size without a buffer; once released, no size may stay
+    // to promise bytes that are not there.
+    m_size = 0;
 }
 
 int CAbstractMachineCode::Load(HANDLE file) {

@@ -96,6 +96,8 @@ TEST_F(MachineCodeTest, FailedAllocationsAreReportedAndLeaveNothingToCopyOrSave)
     ASSERT_EQ(sizedWithoutBuffer.GetAMXBufferSize(), 2u);
     copy = sizedWithoutBuffer;
     EXPECT_EQ(copy.GetAMXBufferSize(), 0u) << "a source without its buffer copies as empty";
+    sizedWithoutBuffer.ReleaseResources();
+    EXPECT_EQ(sizedWithoutBuffer.GetAMXBufferSize(), 0u) << "released, no size stays";
     ASSERT_EQ(Load(source, bytes), 1) << "the container stays usable";
     copy = source;
     ASSERT_NE(copy.GetAMXBuffer(), source.GetAMXBuffer());
