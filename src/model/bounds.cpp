@@ -157,7 +157,7 @@ void C3DModel::CalculateBoundingBox() {
     CMemory::Deallocate(m_pBoxes);
     m_pBoxes = nullptr;
     m_dwBoxCount = 0;
-    // SetKeyframes keeps the range ordered; a range of more boxes than a file can hold is
+    // SetKeyframes keeps the range ordered; a range of more boxes than the model computes is
     // refused like a failed allocation.
     std::uint64_t count = std::uint64_t{m_dwFinalKeyframe} - m_dwStartKeyframe + 1;
     if (count <= kMaxModelBoxes) {

@@ -38,9 +38,10 @@ class CMaterial;
 constexpr DWORD kMaxModelFrames = 256;
 constexpr DWORD kMaxModelMaterials = 64;
 constexpr DWORD kMaxModelAttachments = 16;
-// The most model boxes (one per keyframe of the range) a box chunk's 32-bit length can hold;
-// a longer range leaves the boxes invalid.
-constexpr DWORD kMaxModelBoxes = (0xFFFFFFFFu - 4) / sizeof(DBOX_KEYFRAME);
+// The most model boxes (one per keyframe of the range) the model computes; a longer range
+// leaves the boxes invalid, as a failed allocation does. Far beyond any animation, the limit
+// keeps a range of a few bytes in a file from demanding gigabytes at the next transform.
+constexpr DWORD kMaxModelBoxes = 65536;
 
 class VELCORE_API C3DModel {
 public:

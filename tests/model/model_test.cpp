@@ -38,6 +38,15 @@ TEST_F(ModelTest, NewModelOrAFailedBoxAllocationLeavesTheBoxesInvalid) {
                   "C3DModel::GetBoundingSphere() Bounding boxes invalid!\n",
                   "C3DModelFrame::CalculateBoundingBox() Failed to allocate mem for 11 boxes\n",
                   "C3DModel::GetBoundingBox() Boxes invalid!\n"}));
+    // A range of more boxes than the model computes is refused the same way; the longest is not.
+    m_model.SetKeyframes(0, kMaxModelBoxes, 0);
+    m_model.Translate(1.0f, 0.0f, 0.0f);
+    EXPECT_EQ(m_model.GetBoxCount(), 0u);
+    EXPECT_EQ(m_capture.Lines().back(),
+              "C3DModelFrame::CalculateBoundingBox() Failed to allocate mem for 65537 boxes\n");
+    m_model.SetKeyframes(0, kMaxModelBoxes - 1, 0);
+    m_model.CalculateBoundingBox();
+    EXPECT_EQ(m_model.GetBoxCount(), kMaxModelBoxes);
 }
 
 TEST_F(ModelTest, FramesAttachmentsAndMaterialSlotsHaveFixedLimits) {
@@ -143,7 +152,9 @@ TEST_F(ModelTest, KeyframeRangeMustBeOrderedAndGetsTheBoxesItsFileCanHold) {
     const struct {
         std::uint32_t final, padding; // bytes of an unknown chunk that make the file larger
         DWORD boxes;
-    } cases[] = {{70000, 70001 * 48, 70001}, {70000, 0, 0}, {0xFFFFFFFF, 0, 0}};
+    } cases[] = {{kMaxModelBoxes - 1, kMaxModelBoxes * 48, kMaxModelBoxes},
+                 {kMaxModelBoxes - 1, 0, 0},
+                 {0xFFFFFFFF, 0, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.final);
         ByteBuilder b = FileStart();
