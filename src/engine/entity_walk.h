@@ -7,9 +7,9 @@
 // stack, without allocating), and the registry tells it when a node of its list is removed or
 // an entity is destroyed, so the walk never follows a stale position.
 
+#include "engine/registry.h"
+#include "entity/entity.h"
 #include "support/linked_list.h"
-
-class CBaseEntity;
 
 class CEntityWalk {
 public:
@@ -38,3 +38,23 @@ private:
     bool m_listGone = false;
     CEntityWalk* m_outer;
 };
+
+// Walks the list asking `hook(entity)` (a tick's call into the entity's module) for each
+// entity's answer. An entity the call itself deleted is passed over; kEntityDeleteMe takes the
+// entity out of the list and deletes it; any other answer goes to `onAnswer(entity, answer)`.
+template <class Hook, class OnAnswer>
+void WalkEntityAnswers(CLinkedList<CBaseEntity*>& list, Hook hook, OnAnswer onAnswer) {
+    CEntityWalk walk(list);
+    while (CBaseEntity* entity = walk.Next()) {
+        const int answer = hook(entity);
+        if (!walk.CurrentAlive()) {
+            continue;
+        }
+        if (answer == kEntityDeleteMe) {
+            walk.RemoveCurrent();
+            vgDeleteEntity(entity);
+        } else {
+            onAnswer(entity, answer);
+        }
+    }
+}

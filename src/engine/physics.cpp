@@ -13,24 +13,16 @@ namespace {
 // One PerformAI per entity of the list, each followed by its subtree. An entity deleted
 // while it is being processed (by its own module or by another) is skipped from then on.
 void PerformListPhysics(CLinkedList<CBaseEntity*>& list, const char* unexpectedResultMessage) {
-    CEntityWalk walk(list);
-    while (CBaseEntity* entity = walk.Next()) {
-        int result = entity->PerformAI();
-        if (!walk.CurrentAlive()) {
-            continue;
-        }
-        if (result == kEntityContinue) {
-            // Most entities are leaves: their empty list needs no walk.
-            if (entity->m_Children.GetCount() != 0) {
+    WalkEntityAnswers(
+        list, [](CBaseEntity* entity) { return entity->PerformAI(); },
+        [&](CBaseEntity* entity, int answer) {
+            if (answer != kEntityContinue) {
+                DebugLog(unexpectedResultMessage, entity->m_Model.szTypeName, answer);
+            } else if (entity->m_Children.GetCount() != 0) {
+                // Most entities are leaves: their empty list needs no walk.
                 vgPerformChildPhysics(entity);
             }
-        } else if (result == kEntityDeleteMe) {
-            walk.RemoveCurrent();
-            vgDeleteEntity(entity);
-        } else {
-            DebugLog(unexpectedResultMessage, entity->m_Model.szTypeName, result);
-        }
-    }
+        });
 }
 
 } // namespace

@@ -7,7 +7,6 @@
 #include "engine/globals.h"
 #include "engine/lifecycle.h"
 #include "engine/model_table.h"
-#include "engine/registry.h"
 #include "engine/state.h"
 #include "entity/entity.h"
 #include "math/inline_ops.h"
@@ -190,21 +189,15 @@ void DrawModel(IDirect3DDevice3* device, C3DModel& model, CBaseEntity& entity,
 template <class ParentMatrix>
 void RenderList(CLinkedList<CBaseEntity*>& list, ParentMatrix parentMatrix,
                 const char* unexpectedResultMessage) {
-    CEntityWalk walk(list);
-    while (CBaseEntity* entity = walk.Next()) {
-        int result = entity->Render();
-        if (!walk.CurrentAlive()) {
-            continue;
-        }
-        if (result == kEntityContinue) {
-            vgRenderEntity(entity, parentMatrix());
-        } else if (result == kEntityDeleteMe) {
-            walk.RemoveCurrent();
-            vgDeleteEntity(entity);
-        } else if (result != kEntityNothingToDraw) {
-            DebugLog(unexpectedResultMessage, entity->m_Model.szTypeName, result);
-        }
-    }
+    WalkEntityAnswers(
+        list, [](CBaseEntity* entity) { return entity->Render(); },
+        [&](CBaseEntity* entity, int answer) {
+            if (answer == kEntityContinue) {
+                vgRenderEntity(entity, parentMatrix());
+            } else if (answer != kEntityNothingToDraw) {
+                DebugLog(unexpectedResultMessage, entity->m_Model.szTypeName, answer);
+            }
+        });
 }
 
 void ForgetOnNewDeviceGeneration() {
