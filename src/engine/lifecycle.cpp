@@ -80,7 +80,6 @@ void ResetLevel() {
     HostClipDistances(nearDistance, farDistance);
     vgGetActiveCamera()->Update(g_engine.viewMatrix, nearDistance, farDistance);
     CreateEngineLight();
-    ForgetCurrentMaterialAndTexture();
 }
 
 void ResetCamera() {
