@@ -55,12 +55,12 @@ public:
     off_t Position() const { return m_position; }
     void MoveTo(off_t position) { m_position = position; }
 
-    // Moves up to count bytes from the current position into destination; done says how many
-    // arrived (fewer only at the end of the file or on an error).
     // Writes that a derived file holds back reach the descriptor; every operation but a
     // write settles first, so it sees the file as written.
     virtual bool Settle() { return true; }
 
+    // Moves up to count bytes from the current position into destination; done says how many
+    // arrived (fewer only at the end of the file or on an error).
     bool Read(char* destination, DWORD count, DWORD& done) {
         done = 0;
         if (!Settle()) {
@@ -93,6 +93,20 @@ public:
 
     virtual bool Write(const char* source, DWORD count, DWORD& done) {
         ForgetReadAhead();
+        std::size_t written = 0;
+        const bool ok = WriteAll(source, count, written);
+        done = static_cast<DWORD>(written);
+        return ok;
+    }
+
+protected:
+    // The buffered bytes may no longer be the file's.
+    void ForgetReadAhead() { m_bufferLength = 0; }
+
+    // Writes count bytes at the current position and moves past them; done says how many
+    // arrived (fewer only when the file takes no more). False, with the last error set, on
+    // an error.
+    bool WriteAll(const char* source, std::size_t count, std::size_t& done) {
         done = 0;
         while (done < count) {
             ssize_t result = Retry([&] { return RawWrite(source + done, count - done); });
@@ -102,15 +116,11 @@ public:
             if (result == 0) {
                 return true;
             }
-            done += static_cast<DWORD>(result);
+            done += static_cast<std::size_t>(result);
             m_position += result;
         }
         return true;
     }
-
-protected:
-    // The buffered bytes may no longer be the file's.
-    void ForgetReadAhead() { m_bufferLength = 0; }
 
 private:
     static constexpr DWORD kBufferSize = 64 * 1024;
@@ -266,21 +276,18 @@ public:
     }
 
     bool Settle() override {
-        std::size_t written = 0;
-        while (written < m_held.size()) {
-            ssize_t result = ::pwrite(Descriptor(), m_held.data() + written,
-                                      m_held.size() - written, m_heldStart + written);
-            if (result < 0 && errno == EINTR) {
-                continue;
-            }
-            if (result <= 0) {
-                m_held.clear();
-                return Fail(result < 0 ? errno : ENOSPC, false);
-            }
-            written += static_cast<std::size_t>(result);
+        if (m_held.empty()) {
+            return true;
         }
+        const off_t resume = Position();
+        MoveTo(m_heldStart);
+        std::size_t written = 0;
+        const bool ok = WriteAll(m_held.data(), m_held.size(), written);
+        MoveTo(resume);
+        const bool complete = written == m_held.size();
         m_held.clear();
-        return true;
+        // A file that takes no more bytes is full.
+        return ok && (complete || Fail(ENOSPC, false));
     }
 
     bool Commit() {
