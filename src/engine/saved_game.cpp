@@ -103,9 +103,10 @@ bool LoadCamera(HANDLE file) {
         return false;
     }
     vgSetActiveCamera(&g_engineCamera);
-    GAME_GLOBALS* globals = vgGetGlobals();
-    g_engineCamera.Update(g_engine.viewMatrix, globals != nullptr ? globals->fNearPlane : 0.0f,
-                          globals != nullptr ? globals->fFarPlane : 0.0f);
+    float nearDistance = 0.0f;
+    float farDistance = 0.0f;
+    HostClipDistances(nearDistance, farDistance);
+    g_engineCamera.Update(g_engine.viewMatrix, nearDistance, farDistance);
     return true;
 }
 
