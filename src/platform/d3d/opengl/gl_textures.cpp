@@ -2,8 +2,6 @@
 
 #include "platform/d3d/opengl/gl_pixels.h"
 
-#include <algorithm>
-
 namespace platform {
 namespace {
 
@@ -13,20 +11,6 @@ std::uint64_t ChainVersion(const std::vector<SoftwareSurface*>& levels) {
         version += level->ContentVersion();
     }
     return version;
-}
-
-// The palette colours of a palettised surface; empty for others.
-std::vector<Argb> PaletteOf(SoftwareSurface& surface) {
-    PixelView view = surface.View();
-    return view.palette != nullptr
-               ? std::vector<Argb>(view.palette, view.palette + view.paletteCount)
-               : std::vector<Argb>();
-}
-
-bool PaletteChanged(const GLTexture& texture) {
-    PixelView view = texture.levels.front()->View();
-    return view.palette != nullptr && !std::equal(texture.palette.begin(), texture.palette.end(),
-                                                  view.palette, view.palette + view.paletteCount);
 }
 
 // Makes texels whose raw values lie in the surface's source colour key transparent black.
@@ -63,7 +47,7 @@ const GLTexture& GLTextureCache::Prepare(SoftwareSurface* surface, bool colourKe
     }
     GLTexture& texture = found->second;
     bool keyChanged = texture.hasKey && texture.keyed != colourKey;
-    if (keyChanged || ChainVersion(texture.levels) != texture.version || PaletteChanged(texture)) {
+    if (keyChanged || ChainVersion(texture.levels) != texture.version) {
         Upload(texture, colourKey);
     }
     return texture;
@@ -100,7 +84,6 @@ void GLTextureCache::Upload(GLTexture& texture, bool colourKey) {
         UploadArgbTexture(level++, view.width, view.height, m_staging.data());
     }
     texture.version = ChainVersion(texture.levels);
-    texture.palette = PaletteOf(*texture.levels.front());
     texture.keyed = colourKey && texture.hasKey;
     ++m_uploads;
 }

@@ -21,7 +21,6 @@ struct GLTexture {
     GLuint name = 0;
     std::vector<SoftwareSurface*> levels; // held
     std::uint64_t version = 0;            // the levels' content versions added up
-    std::vector<Argb> palette;            // the colours uploaded through, when palettised
     bool keyed = false;                   // uploaded with the colour key applied
     bool hasKey = false;                  // the surface has a source colour key
 };

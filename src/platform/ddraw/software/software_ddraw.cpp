@@ -21,6 +21,12 @@ struct DirectDrawDriver {
     CallFaults faults;
     std::vector<SoftwareSurface*> surfaces;
     std::size_t palettes = 0;
+    // One clock for the changes of every surface and palette: a surface shows the newer of
+    // its own stamp and its palette's, which grows whatever changed, even after the surface
+    // went back to an older palette.
+    std::uint64_t lastChange = 0;
+
+    std::uint64_t NextChange() { return ++lastChange; }
 
     HRESULT Check(const char* kind, const char* call) {
         return faults.Check(std::string(kind) + "::" + call);
@@ -171,6 +177,7 @@ HRESULT SoftwarePalette::SetEntries(DWORD flags, DWORD start, DWORD count,
 }
 
 void SoftwarePalette::UpdateColours() {
+    m_changeStamp = m_driver->NextChange();
     const bool alpha = (m_caps & DDPCAPS_ALPHA) != 0;
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
         const PALETTEENTRY& entry = m_entries[i];
@@ -182,6 +189,15 @@ void SoftwarePalette::UpdateColours() {
 
 // ---------------------------------------------------------------------------------------------
 // Surfaces.
+
+std::uint64_t SoftwareSurface::ContentVersion() const {
+    return m_palette != nullptr ? std::max(m_contentVersion, m_palette->ChangeStamp())
+                                : m_contentVersion;
+}
+
+void SoftwareSurface::Changed() {
+    m_contentVersion = m_driver->NextChange();
+}
 
 SoftwareSurface::SoftwareSurface(std::shared_ptr<DirectDrawDriver> driver,
                                  const DDSURFACEDESC2& desc, PixelLayout layout, LONG pitch)

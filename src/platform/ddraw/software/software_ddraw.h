@@ -60,6 +60,8 @@ public:
 
     // The entries as colours; alpha is the flags byte with DDPCAPS_ALPHA, else opaque.
     const std::array<Argb, 256>& Colours() const { return m_colours; }
+    // When the colours last changed, on the clock of ContentVersion.
+    std::uint64_t ChangeStamp() const { return m_changeStamp; }
 
 private:
     ~SoftwarePalette() override = default;
@@ -70,6 +72,7 @@ private:
     DWORD m_caps;
     std::array<PALETTEENTRY, 256> m_entries{};
     std::array<Argb, 256> m_colours{};
+    std::uint64_t m_changeStamp = 0;
 };
 
 // A surface; texture surfaces also answer QueryInterface for IID_IDirect3DTexture2 with
@@ -107,9 +110,10 @@ public:
     static SoftwareSurface* From(IDirectDrawSurface4* surface);
     // The pixels, with the attached palette's colours for palettised surfaces.
     PixelView View();
-    // Counts changes to the pixels (blits, unlocks, device contexts released), so that a
-    // copy held elsewhere (a texture on a graphics card) knows when to refresh.
-    std::uint64_t ContentVersion() const { return m_contentVersion; }
+    // Grows with every change to what the surface shows: its pixels (blits, unlocks, device
+    // contexts released), its palette and the palette's colours, so that a copy held
+    // elsewhere (a texture on a graphics card) knows when to refresh.
+    std::uint64_t ContentVersion() const;
     // For writers outside the surface's own calls, such as a renderer copying its frame in.
     void MarkContentChanged() { Changed(); }
     bool Lost() const { return m_lost; }
@@ -121,7 +125,7 @@ private:
     HRESULT CopyFrom(const RECT& target, SoftwareSurface& source, const RECT& sourceRect,
                      bool keyed);
     HRESULT Fill(const RECT& target, DWORD value);
-    void Changed() { ++m_contentVersion; }
+    void Changed();
 
     friend struct DirectDrawDriver;
     friend class SoftwareDirectDraw;
