@@ -28,7 +28,7 @@ D3DMATRIX FromRows(const float (&values)[16]) {
     return m;
 }
 
-TEST(MatrixMultiplication, SumsFromZeroInOrderAndTransformsDivideByTheFourthComponent) {
+TEST(MatrixMultiplication, SumsEachRowTimesColumnInOrderAndTransformsDivideByTheFourthComponent) {
     D3DMATRIX a, b;
     for (int i = 0; i < 16; ++i) {
         a(i / 4, i % 4) = 0.25f + 0.37f * static_cast<float>(i * i % 7) - 0.5f * (i % 3);
